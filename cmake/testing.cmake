@@ -1,0 +1,15 @@
+# GoogleTest from the system's sources, built with the project's own compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# One CTest entry per test program; under Wine each start costs time.
+function(tidewell_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tests_support GTest::gtest_main)
+  add_dependencies(${name} delivered_database)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1
+           WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

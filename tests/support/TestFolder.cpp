@@ -1,0 +1,66 @@
+#include "tests/support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "shared/db/ConnectionString.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tidewell::test {
+
+namespace fs = std::filesystem;
+
+fs::path ProgramFolder() {
+#ifdef _WIN32
+  char buffer[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return fs::path(std::string(buffer, length)).parent_path();
+#else
+  return fs::read_symlink("/proc/self/exe").parent_path();
+#endif
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<int> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+#ifdef _WIN32
+  auto process = GetCurrentProcessId();
+#else
+  auto process = getpid();
+#endif
+  path_ = fs::temp_directory_path() /
+          ("tidewell-test-" + std::to_string(process) + "-" + std::to_string(stamp) + "-" +
+           std::to_string(counter++));
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempFolder::Text() const {
+  std::string text = path_.string();
+#ifdef _WIN32
+  return text + "\\";
+#else
+  return text + "/";
+#endif
+}
+
+TestAppFolder::TestAppFolder() {
+  fs::path delivered = ProgramFolder() / kDatabaseFileName;
+  if (!fs::exists(delivered)) ADD_FAILURE() << "the delivered database is missing: " << delivered;
+  fs::copy_file(delivered, Path() / kDatabaseFileName);
+}
+
+std::string TestAppFolder::ConnectionString() const { return BuildConnectionString(DatabaseFile()); }
+
+}  // namespace tidewell::test
