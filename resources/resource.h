@@ -1,13 +1,96 @@
-// Numbered resources of Tidewell and Skylark.
+// Numbered resources of Tidewell and Skylark, grouped by dialog. The numbers
+// are fixed: other code, stored files and peers know them.
 #pragma once
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
 
-// Strings
+// ---- Strings
 #define IDS_ABOUTBOX 101
 
-// Main window (dialog 102)
+// ---- Icons
+#define IDI_MAINFRAME 128
+#define IDI_RISK_NONE 132
+#define IDI_RISK_HIGH 133
+#define IDI_RISK_MEDIUM 134
+#define IDI_RISK_UNKNOWN 135
+#define IDI_LINKED_PROCESS 137
+#define IDI_TREE_148 148
+#define IDI_TREE_149 149
+#define IDI_TREE_150 150
+#define IDI_TREE_151 151
+#define IDI_TREE_152 152
+#define IDI_TREE_153 153
+#define IDI_TREE_155 155
+#define IDI_TAB_165 165
+#define IDI_TAB_166 166
+
+// ---- Bitmaps of the skin buttons and the notifier
+#define IDBMP_NOTIFIER_SKIN 142
+#define IDBMP_CLUTTER_METER 160
+#define IDBMP_UPDATE 169
+#define IDBMP_SPYWARE_SCAN 170
+#define IDBMP_RESTORE 171
+#define IDBMP_DELETE 172
+#define IDBMP_DISABLE 173
+#define IDBMP_SCAN_BHOS 174
+#define IDBMP_STOP_SCAN 175
+#define IDBMP_LIST_BHOS 176
+#define IDBMP_REGISTRY_CLEANUP 177
+#define IDBMP_REGISTRY_BACKUP 178
+#define IDBMP_LOG 179
+#define IDBMP_NET_WATCH 181
+
+// ---- Menus and their commands
+#define IDM_BHO_TREE 129
+#define IDM_TRAY 141
+#define IDM_STARTUP_LIST 180
+#define ID_UNINSTALL_BHO 32771
+#define ID_BHO_INFORMATION 32772
+#define ID_TRAY_OPEN 32773
+#define ID_TRAY_QUIT 32774
+#define ID_SUBMIT_INFORMATION 32775
+#define IDM_ABOUTBOX 16  // system menu item
+
+// ---- About box (dialog 100)
+#define IDD_ABOUTBOX 100
+
+// ---- Main window (dialog 102)
 #define IDD_MAIN_DIALOG 102
+#define IDB_LIST_BHOS 1001
+#define IDC_BHO_TREE 1003
+#define IDC_AUTO_REFRESH 1005
+#define IDC_CLUTTER_BAR 1011
+#define IDB_REGISTRY_BACKUP 1013
+#define IDB_REGISTRY_RESTORE 1015
+#define IDB_REGISTRY_CLEANUP 1016
+#define IDB_CLUTTER_METER 1017
+#define IDB_SCAN_BHOS 1018
+#define IDC_STATUS_LINE 1019
+#define IDB_STOP_SCAN 1020
+#define IDB_LOG 1048
+#define IDC_MAIN_TABS 1049
+#define IDC_SHARED_LIST 1050
+#define IDB_BACKUP_RESTORE 1052
+#define IDB_BACKUP_DELETE 1053
+#define IDB_SPYWARE_SCAN 1054
+#define IDB_STARTUP_DISABLE 1055
+#define IDB_STARTUP_DELETE 1056
+#define IDC_BROWSER 1062
+#define IDC_CLUTTER_PERCENT 1067
+#define IDC_LEGEND_MEDIUM_ICON 1073
+#define IDC_LEGEND_NONE_ICON 1074
+#define IDC_LEGEND_HIGH_ICON 1075
+#define IDC_LEGEND_UNKNOWN_ICON 1076
+#define IDC_LEGEND_NONE_TEXT 1077
+#define IDC_LEGEND_MEDIUM_TEXT 1078
+#define IDC_LEGEND_HIGH_TEXT 1079
+#define IDC_LEGEND_UNKNOWN_TEXT 1080
+#define IDC_GRAPH_TOTAL 1089
+#define IDC_GRAPH_INCOMING 1090
+#define IDC_GRAPH_OUTGOING 1091
+#define IDB_UPDATE 1093
+#define IDB_NET_WATCH 1097
+// Placeholder text until the full main window is built.
 #define IDC_MAIN_DATABASE_PATH 1000
