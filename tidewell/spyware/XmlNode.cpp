@@ -1,0 +1,312 @@
+#include "tidewell/spyware/XmlNode.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace tidewell {
+
+const CXmlEntity kXmlStandardEntities[5] = {
+    {'&', "&amp;", 5}, {'"', "&quot;", 6}, {'\'', "&apos;", 6}, {'<', "&lt;", 4}, {'>', "&gt;", 4},
+};
+
+namespace {
+
+// Character classes of the scans: one bit per set of stop characters, and the
+// terminating NUL in every set. A table beats the runtime's strcspn, which
+// rebuilds its own table at every call.
+enum : uint8_t {
+  kSpace = 1,
+  kTagNameEnd = 2,        // blank "/" ">"
+  kAttributeNameEnd = 4,  // blank "="
+  kBlankOrClose = 8,      // blank ">": ends closing names and unquoted values
+  kTextEnd = 16,          // "<"
+  kDoubleQuoteEnd = 32,
+  kSingleQuoteEnd = 64,
+};
+
+struct CharacterClasses {
+  uint8_t of[256] = {};
+  constexpr void Add(char c, uint8_t classes) { of[static_cast<unsigned char>(c)] |= classes; }
+  constexpr CharacterClasses() {
+    for (char c : {' ', '\t', '\n', '\v', '\f', '\r'}) Add(c, kSpace);
+    Add('\0', kTagNameEnd | kAttributeNameEnd | kBlankOrClose | kTextEnd | kDoubleQuoteEnd | kSingleQuoteEnd);
+    Add(' ', kTagNameEnd | kAttributeNameEnd | kBlankOrClose);
+    Add('/', kTagNameEnd);
+    Add('>', kTagNameEnd | kBlankOrClose);
+    Add('=', kAttributeNameEnd);
+    Add('<', kTextEnd);
+    Add('"', kDoubleQuoteEnd);
+    Add('\'', kSingleQuoteEnd);
+  }
+};
+constexpr CharacterClasses kClasses;
+
+uint8_t ClassOf(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
+
+bool IsSpace(char c) { return (ClassOf(c) & kSpace) != 0; }
+
+const char* SkipSpace(const char* at) {
+  while (IsSpace(*at)) ++at;
+  return at;
+}
+
+// The first character of the set, or the terminating NUL (which is in every set).
+const char* FindAny(const char* at, uint8_t set) {
+  while ((ClassOf(*at) & set) == 0) ++at;
+  return at;
+}
+
+bool IsBlank(const std::string& text) {
+  for (char c : text)
+    if (!IsSpace(c)) return false;
+  return true;
+}
+
+// The first character of the set that no backslash hides, or the end. The
+// searches honour the backslash whatever the escape option says; a backslash
+// just before the end hides nothing.
+const char* FindUnescaped(const char* at, uint8_t set, bool& sawBackslash) {
+  for (;; ++at) {
+    char c = *at;
+    if ((ClassOf(c) & set) != 0) return at;
+    if (c == '\\') {
+      sawBackslash = true;
+      if (*++at == '\0') return at;
+    }
+  }
+}
+
+// Leaves the target as it was when nothing remains after trimming. An escape
+// character is dropped unless a dropped one precedes it.
+void SetString(const char* start, const char* end, std::string& target, bool trim, char escape) {
+  if (trim) {
+    while (start < end && IsSpace(*start)) ++start;
+    while (end > start && IsSpace(end[-1])) --end;
+  }
+  if (start == end) return;
+  if (escape == '\0') {
+    target.assign(start, end);
+    return;
+  }
+  target.clear();
+  bool dropped = false;
+  for (; start < end; ++start) {
+    if (*start == escape && !dropped) {
+      dropped = true;
+    } else {
+      target += *start;
+      dropped = false;
+    }
+  }
+}
+
+// The entity table prepared once per parse. Decoding is one pass: a character
+// produced by a reference never starts another one.
+class EntityDecoder {
+ public:
+  explicit EntityDecoder(std::span<const CXmlEntity> entities) {
+    for (const CXmlEntity& entity : entities) {
+      // A record's length beyond its text would compare bytes that are not there.
+      size_t stored = strnlen(entity.reference, sizeof entity.reference);
+      size_t length = entity.length > 0 && static_cast<size_t>(entity.length) < stored ? entity.length : stored;
+      if (length == 0) continue;
+      references_.push_back({&entity, length});
+      starts_[static_cast<unsigned char>(entity.reference[0])] = true;
+    }
+  }
+
+  void Decode(std::string& text) const {
+    auto startsReference = [this](char c) { return starts_[static_cast<unsigned char>(c)]; };
+    if (references_.empty() || std::none_of(text.begin(), text.end(), startsReference)) return;
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+      const Reference* match = nullptr;
+      if (startsReference(text[i])) {
+        for (const Reference& reference : references_) {
+          if (text.compare(i, reference.length, reference.entity->reference, reference.length) == 0) {
+            match = &reference;
+            break;
+          }
+        }
+      }
+      if (match != nullptr) {
+        decoded += match->entity->character;
+        i += match->length;
+      } else {
+        decoded += text[i++];
+      }
+    }
+    text.swap(decoded);
+  }
+
+ private:
+  struct Reference {
+    const CXmlEntity* entity;
+    size_t length;
+  };
+  std::vector<Reference> references_;
+  bool starts_[256] = {};
+};
+
+// The first error of a parse wins.
+void RecordError(CXmlParseInfo& info, const char* at, int code, std::string message) {
+  if (info.error) return;
+  info.error = true;
+  info.errorPosition = at;
+  info.errorCode = code;
+  info.errorMessage = std::move(message);
+}
+
+}  // namespace
+
+struct CXmlNode::Context {
+  explicit Context(CXmlParseInfo& options)
+      : info(options), decoder(options.decodeEntities ? options.entities : std::span<const CXmlEntity>{}) {}
+
+  // Stores the text between start and the stop that ended the search.
+  void Store(const char* start, const char* end, bool sawBackslash, std::string& target) const {
+    // Without a backslash in the text there is nothing the default escape could drop.
+    bool escapes = info.escapeChar != '\\' || sawBackslash;
+    SetString(start, end, target, info.trimValues, escapes ? info.escapeChar : '\0');
+    decoder.Decode(target);
+  }
+
+  // Text up to the next unescaped "<" or the end.
+  const char* ReadText(const char* at, std::string& target) const {
+    bool sawBackslash = false;
+    const char* end = FindUnescaped(at, kTextEnd, sawBackslash);
+    Store(at, end, sawBackslash, target);
+    return end;
+  }
+
+  CXmlParseInfo& info;
+  EntityDecoder decoder;
+};
+
+const char* CXmlNode::Load(const char* text, CXmlParseInfo& info) {
+  if (text == nullptr) return nullptr;
+  Context context(info);
+  return LoadElement(text, context, 0);
+}
+
+const char* CXmlNode::LoadElement(const char* text, Context& context, int depth) {
+  CXmlParseInfo& info = context.info;
+  Clear();
+  // A reused node describes the element read now, not the one before.
+  name.clear();
+  value.clear();
+
+  const char* at = FindAny(text, kTextEnd);
+  if (*at == '\0') return nullptr;
+  if (at[1] == '/') return at;  // the enclosing element's closing tag
+  if (depth >= kMaxDepth) return nullptr;
+
+  ++at;
+  const char* nameEnd = FindAny(at, kTagNameEnd);
+  if (*nameEnd == '\0') return nullptr;
+  name.assign(at, nameEnd);
+
+  at = LoadAttributes(nameEnd, context);
+  if (at == nullptr) return nullptr;
+  if (*at == '/') {
+    if (at[1] == '>') return at + 2;
+    RecordError(info, at, kXmlErrorElementNotClosed, "Element must be closed.");
+    return nullptr;
+  }
+  at = context.ReadText(at + 1, value);
+
+  for (;;) {
+    // An element cut off by the end of the text needs no closing tag.
+    if (*at == '\0') return at;
+    // What a child would find first: no tag at all, or this element's closing tag.
+    const char* tag = FindAny(at, kTextEnd);
+    if (*tag == '\0') return nullptr;
+    if (tag[1] == '/') {
+      at = tag;
+      break;
+    }
+    auto child = std::make_unique<CXmlNode>();
+    child->parent = this;
+    const char* next = child->LoadElement(at, context, depth + 1);
+    if (!child->name.empty()) children_.push_back(std::move(child));
+    if (next == nullptr) return nullptr;
+    at = next;
+    // Text after a child counts only when the element had none before it.
+    if (IsBlank(value) && *at != '<') at = context.ReadText(at, value);
+  }
+
+  const char* closingTag = at;
+  at = SkipSpace(at + 2);
+  const char* closingEnd = FindAny(at, kBlankOrClose);
+  if (*closingEnd == '\0') {
+    RecordError(info, closingTag, kXmlErrorClosingTagCut, "it must be closed with </" + name + ">");
+    return nullptr;
+  }
+  std::string_view closingName(at, closingEnd - at);
+  if (closingName == name) return closingEnd + 1;
+  RecordError(info, at, kXmlErrorTagMismatch,
+              "'<" + name + "> ... </" + std::string(closingName) + ">' is not wel-formed.");
+  return nullptr;
+}
+
+// From just after the tag name to the "/" or ">" that ends the start tag.
+const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
+  for (;;) {
+    at = SkipSpace(at);
+    if (*at == '\0') return nullptr;  // the text ends inside the start tag
+    if (*at == '/' || *at == '>') return at;
+
+    // The name runs to the next blank or "=" however far: names may hold line breaks.
+    const char* nameEnd = FindAny(at, kAttributeNameEnd);
+    if (*nameEnd == '\0') {
+      RecordError(context.info, at, kXmlErrorAttribute, "<" + name + "> attribute has error ");
+      return nullptr;
+    }
+    CXmlAttribute& attribute = attributes_.emplace_back();
+    attribute.name.assign(at, nameEnd);
+    attribute.parent = this;
+
+    at = SkipSpace(nameEnd);
+    if (*at != '=') continue;
+    at = SkipSpace(at + 1);
+    char quote = *at == '"' || *at == '\'' ? *at : '\0';
+    if (quote != '\0') ++at;
+    bool sawBackslash = false;
+    uint8_t stops = quote == '"' ? kDoubleQuoteEnd : quote == '\'' ? kSingleQuoteEnd : kBlankOrClose;
+    const char* end = FindUnescaped(at, stops, sawBackslash);
+    context.Store(at, end, sawBackslash, attribute.value);
+    // A missing closing quote leaves the position at the end, which fails the element.
+    at = quote != '\0' && *end == quote ? end + 1 : end;
+  }
+}
+
+CXmlNode* CXmlNode::GetChild(int index) const {
+  if (index < 0 || index >= GetChildCount()) return nullptr;
+  return children_[index].get();
+}
+
+CXmlNode* CXmlNode::FindChild(std::string_view childName) const {
+  for (const auto& child : children_)
+    if (child->name == childName) return child.get();
+  return nullptr;
+}
+
+const CXmlAttribute* CXmlNode::GetAttribute(int index) const {
+  if (index < 0 || index >= GetAttributeCount()) return nullptr;
+  return &attributes_[index];
+}
+
+const CXmlAttribute* CXmlNode::FindAttribute(std::string_view attributeName) const {
+  for (const CXmlAttribute& attribute : attributes_)
+    if (attribute.name == attributeName) return &attribute;
+  return nullptr;
+}
+
+void CXmlNode::Clear() {
+  children_.clear();
+  attributes_.clear();
+}
+
+}  // namespace tidewell
