@@ -94,3 +94,42 @@
 #define IDB_NET_WATCH 1097
 // Placeholder text until the full main window is built.
 #define IDC_MAIN_DATABASE_PATH 1000
+// The products page in the browser's place: a message while the links load
+// or when the site cannot be reached.
+#define IDC_PRODUCTS_MESSAGE 1200
+
+// ---- Log viewer (dialog 140)
+#define IDD_LOG_DIALOG 140
+#define IDC_LOG_LIST 1014
+
+// ---- BHO information (dialog 143)
+#define IDD_BHO_INFO 143
+#define IDC_BHO_INFO_PROGRESS 1011
+#define IDC_BHO_FILE 1054
+#define IDC_BHO_CLASS_ID 1055
+#define IDC_BHO_RISK 1056
+#define IDC_BHO_NAME 1057
+#define IDC_BHO_LAST_WRITE 1058
+#define IDB_BHO_SUBMIT 1059
+#define IDC_BHO_COMMENTS 1060
+#define IDC_BHO_INFO_BROWSER 1061
+
+// ---- BHO uninstall progress (dialog 130)
+#define IDD_UNINSTALL_PROGRESS 130
+#define IDC_UNINSTALL_TERMINATE_TEXT 1007
+#define IDC_UNINSTALL_UNREGISTER_TEXT 1008
+#define IDC_UNINSTALL_DELETE_TEXT 1009
+#define IDC_UNINSTALL_REGISTRY_TEXT 1010
+#define IDC_UNINSTALL_PROGRESS 1011
+#define IDC_UNINSTALL_TERMINATE_CHECK 1012
+#define IDC_UNINSTALL_UNREGISTER_CHECK 1013
+#define IDC_UNINSTALL_DELETE_CHECK 1014
+#define IDC_UNINSTALL_REGISTRY_CHECK 1015
+
+// ---- Registry backup: the wait box (dialog 190) and the restore manager (dialog 191)
+#define IDD_BACKUP_WAIT 190
+#define IDC_BACKUP_WAIT_TEXT 1250
+#define IDD_RESTORE_MANAGER 191
+#define IDC_RESTORE_LIST 1251
+#define IDB_RESTORE_SELECTED 1252
+#define IDB_DELETE_BACKUP 1253

@@ -1,0 +1,117 @@
+#include "tidewell/cleanup/ClutterMeasure.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+
+#include "tests/support/TestFolder.h"
+
+namespace tidewell {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& path, size_t length) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << std::string(length, 'x');
+}
+
+class EnvironmentValue {
+ public:
+  EnvironmentValue(const char* name, const char* value) : name_(name) { SetEnvironmentVariableA(name, value); }
+  ~EnvironmentValue() { SetEnvironmentVariableA(name_, nullptr); }
+
+ private:
+  const char* name_;
+};
+
+TEST(ClutterMeasure, PatternsExpandEveryNamedValue) {
+  EnvironmentValue root("TIDEWELL_TEST_ROOT", "C:\\Users\\Ann");
+  EnvironmentValue nested("TIDEWELL_TEST_NESTED", "%TIDEWELL_TEST_ROOT%\\deep");
+  EXPECT_EQ(ExpandEnvironmentPattern("%TIDEWELL_TEST_ROOT%\\local settings\\temp"),
+            "C:\\Users\\Ann\\local settings\\temp");
+  EXPECT_EQ(ExpandEnvironmentPattern("%TIDEWELL_TEST_ROOT%;%TIDEWELL_TEST_ROOT%"), "C:\\Users\\Ann;C:\\Users\\Ann");
+  EXPECT_EQ(ExpandEnvironmentPattern("%TIDEWELL_TEST_NESTED%\\x"), "C:\\Users\\Ann\\deep\\x");
+  EXPECT_EQ(ExpandEnvironmentPattern("%TIDEWELL_TEST_UNSET%\\temp"), "\\temp");
+  EXPECT_EQ(ExpandEnvironmentPattern("100% sure"), "100% sure");  // a lone % ends the expansion
+  EXPECT_EQ(ExpandEnvironmentPattern("no names"), "no names");
+}
+
+TEST(ClutterMeasure, AFolderCountsItsOwnFilesAndTheBytesOfAllBelow) {
+  test::TempFolder folder;
+  WriteFile(folder.Path() / "a.tmp", 1000);
+  WriteFile(folder.Path() / "b.tmp", 24);
+  WriteFile(folder.Path() / "sub" / "c.tmp", 2048);
+  WriteFile(folder.Path() / "sub" / "deeper" / "d.tmp", 1);
+  FolderMeasure measure = MeasureFolder(folder.Path().string());
+  EXPECT_EQ(measure.fileCount, 2u);
+  EXPECT_EQ(measure.bytes, 1000u + 24u + 2048u + 1u);
+  FolderMeasure missing = MeasureFolder((folder.Path() / "missing").string());
+  EXPECT_EQ(missing.fileCount, 0u);
+  EXPECT_EQ(missing.bytes, 0u);
+}
+
+TEST(ClutterMeasure, SizeTextsPickTheirUnit) {
+  EXPECT_EQ(FormatSizeText(0), "0.00 bytes");
+  EXPECT_EQ(FormatSizeText(1024), "1024.00 bytes");
+  EXPECT_EQ(FormatSizeText(2048), "2.00 Kb");
+  EXPECT_EQ(FormatSizeText(1048576), "1024.00 Kb");
+  EXPECT_EQ(FormatSizeText(3ull * 1024 * 1024 * 1024), "3072.00 Mb");
+}
+
+TEST(ClutterMeasure, AllCategoriesAreRealFolderPatterns) {
+  ASSERT_EQ(CleanupCategories().size(), 9u);
+  for (const CleanupCategory& category : CleanupCategories()) {
+    std::string expanded = ExpandEnvironmentPattern(category.folderPattern);
+    EXPECT_EQ(expanded.find('%'), std::string::npos) << category.name;
+    EXPECT_EQ(expanded.find(':'), 1u) << category.name << " expands to " << expanded;
+  }
+}
+
+// Two fixed drives and scratch folders for the categories.
+TEST(ClutterMeasure, SumsFoldersRecycleBinsAndFixedDrivesInKilobytes) {
+  test::TempFolder temp, cookies;
+  WriteFile(temp.Path() / "x.tmp", 300 * 1024);
+  WriteFile(temp.Path() / "old" / "y.tmp", 100 * 1024);
+  WriteFile(cookies.Path() / "ann@site.txt", 24 * 1024);
+  constexpr uint64_t kGiB = 1024ull * 1024 * 1024;
+  ClutterSources sources;
+  sources.categoryFolders = [&] {
+    return std::vector<std::string>{temp.Path().string(), cookies.Path().string(),
+                                    (temp.Path() / "missing").string()};
+  };
+  sources.fixedDriveRoots = [] { return std::vector<std::string>{"C:\\", "D:\\"}; };
+  sources.driveSpace = [&](const std::string& root) -> std::optional<DriveSpace> {
+    if (root == "C:\\") return DriveSpace{10 * kGiB, 4 * kGiB};
+    return DriveSpace{6 * kGiB, 5 * kGiB};
+  };
+  sources.recycleBin = [](const std::string& root) -> std::optional<RecycleBin> {
+    if (root == "C:\\") return RecycleBin{3, 2048 * 1024};
+    return std::nullopt;  // a drive whose bin cannot be read adds nothing
+  };
+  sources.homeDrive = [] { return std::string("D:"); };
+
+  ClutterMeasurement measured = MeasureClutter(sources);
+  EXPECT_EQ(measured.clutterKb, 300u + 100u + 24u + 2048u);
+  EXPECT_EQ(measured.totalKb, 16 * kGiB / 1024);
+  EXPECT_EQ(measured.usedKb, 7 * kGiB / 1024);
+  EXPECT_EQ(measured.freeKb, 9 * kGiB / 1024);
+  EXPECT_EQ(measured.homeDriveTotalKb, 6 * kGiB / 1024);
+  EXPECT_TRUE(measured.report.starts_with("\r\nSystem information\r\n\r\n*** Hard Disk: (C:\\) ***\r\n"
+                                          "Total size: 10240 (MB)\r\nUsed: 6144 (MB)\r\nFree: 4096 (MB)\r\n\r\n\r\n"))
+      << measured.report;
+  EXPECT_TRUE(measured.report.ends_with("*************\r\n\r\nTotal size of temporary files :\r\n2.41 Mb"))
+      << measured.report;
+}
+
+TEST(ClutterMeasure, TheMachinesOwnDrivesAreMeasured) {
+  ClutterMeasurement measured = MeasureClutter();
+  EXPECT_GT(measured.totalKb, 0u);
+  EXPECT_LE(measured.usedKb, measured.totalKb);
+  EXPECT_EQ(measured.usedKb + measured.freeKb, measured.totalKb);
+  EXPECT_NE(measured.report.find("*** Hard Disk: ("), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tidewell

@@ -1,0 +1,170 @@
+#include "tidewell/cleanup/ClutterMeasure.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "shared/win/Handles.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr uint64_t kMegabyte = 1024 * 1024;
+constexpr size_t kDriveListLength = 128;  // the drive list is read into this much
+constexpr size_t kDriveEntryStep = 10;    // so at most 13 entries are examined
+
+std::string EnvironmentValue(const std::string& name) {
+  char value[201] = {};
+  DWORD length = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
+  if (length == 0 || length >= sizeof value) return {};
+  return std::string(value, length);
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+void AddFolder(const std::string& folder, FolderMeasure& measure, bool top) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\') base += '\\';
+  WIN32_FIND_DATAA entry{};
+  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
+  if (!find) return;
+  do {
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // Junctions would count their target twice or loop.
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) AddFolder(base + name, measure, false);
+    } else {
+      if (top) ++measure.fileCount;
+      measure.bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    }
+  } while (FindNextFileA(find.Get(), &entry));
+}
+
+std::string Format(const char* format, auto... values) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+}  // namespace
+
+const std::array<CleanupCategory, 9>& CleanupCategories() {
+  static const std::array<CleanupCategory, 9> categories{{
+      {"Windows Temporary Files", "%windir%\\temp"},
+      {"Cookies", "%userprofile%\\cookies"},
+      {"Recent files", "%userprofile%\\recent"},
+      {"Internet history", "%userprofile%\\local settings\\history"},
+      {"User temporary files", "%userprofile%\\local settings\\temp"},
+      {"Internet cache", "%userprofile%\\local settings\\temporary internet files"},
+      {"Windows internet cache", "%windir%\\temp\\Temporary Internet Files"},
+      {"Windows internet history", "%windir%\\temp\\History"},
+      {"Windows internet cookies", "%windir%\\temp\\Cookies"},
+  }};
+  return categories;
+}
+
+std::string ExpandEnvironmentPattern(const std::string& pattern) {
+  std::string text = pattern;
+  for (;;) {
+    size_t open = text.find('%');
+    if (open == std::string::npos) break;
+    size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) break;  // a lone % would otherwise loop for ever
+    std::string name = text.substr(open + 1, close - open - 1);
+    ReplaceAll(text, "%" + name + "%", EnvironmentValue(name));
+  }
+  return text;
+}
+
+FolderMeasure MeasureFolder(const std::string& folder) {
+  FolderMeasure measure;
+  AddFolder(folder, measure, true);
+  return measure;
+}
+
+std::string FormatSizeText(uint64_t bytes) {
+  float size = static_cast<float>(bytes);
+  const char* unit = "bytes";
+  if (bytes > kMegabyte) {
+    size /= static_cast<float>(kMegabyte);
+    unit = "Mb";
+  } else if (bytes > 1024) {
+    size /= 1024.0f;
+    unit = "Kb";
+  }
+  return Format("%.2f %s", static_cast<double>(size), unit);
+}
+
+ClutterSources SystemClutterSources() {
+  ClutterSources sources;
+  sources.categoryFolders = [] {
+    std::vector<std::string> folders;
+    for (const CleanupCategory& category : CleanupCategories())
+      folders.push_back(ExpandEnvironmentPattern(category.folderPattern));
+    return folders;
+  };
+  sources.fixedDriveRoots = [] {
+    std::vector<std::string> roots;
+    char list[kDriveListLength] = {};
+    DWORD length = GetLogicalDriveStringsA(sizeof list, list);
+    if (length == 0 || length > sizeof list) return roots;
+    // Entries sit at the step the drive list has always been walked with.
+    for (size_t k = 0, at = 0; k < kDriveListLength && at < length && list[at]; k += kDriveEntryStep) {
+      std::string root = list + at;
+      at += root.size() + 1;
+      if (GetDriveTypeA(root.c_str()) == DRIVE_FIXED) roots.push_back(root);
+    }
+    return roots;
+  };
+  sources.driveSpace = [](const std::string& root) -> std::optional<DriveSpace> {
+    ULARGE_INTEGER available{}, total{}, totalFree{};
+    if (!GetDiskFreeSpaceExA(root.c_str(), &available, &total, &totalFree)) return std::nullopt;
+    return DriveSpace{total.QuadPart, totalFree.QuadPart};
+  };
+  sources.recycleBin = [](const std::string& root) -> std::optional<RecycleBin> {
+    SHQUERYRBINFO info{};
+    info.cbSize = sizeof info;
+    if (FAILED(SHQueryRecycleBinA(root.c_str(), &info))) return std::nullopt;
+    return RecycleBin{info.i64NumItems, static_cast<uint64_t>(info.i64Size)};
+  };
+  sources.homeDrive = [] { return EnvironmentValue("HomeDrive"); };
+  return sources;
+}
+
+ClutterMeasurement MeasureClutter(const ClutterSources& sources) {
+  ClutterMeasurement result;
+  uint64_t clutterBytes = 0, totalBytes = 0, usedBytes = 0, freeBytes = 0;
+  result.report = "\r\nSystem information\r\n\r\n";
+  for (const std::string& folder : sources.categoryFolders()) clutterBytes += MeasureFolder(folder).bytes;
+  std::string homeDrive = sources.homeDrive();
+  for (const std::string& root : sources.fixedDriveRoots()) {
+    if (auto bin = sources.recycleBin(root)) clutterBytes += bin->bytes;
+    auto space = sources.driveSpace(root);
+    if (!space) continue;
+    uint64_t used = space->totalBytes >= space->freeBytes ? space->totalBytes - space->freeBytes : 0;
+    totalBytes += space->totalBytes;
+    usedBytes += used;
+    freeBytes += space->freeBytes;
+    if (!homeDrive.empty() && root.find(homeDrive) != std::string::npos)
+      result.homeDriveTotalKb = space->totalBytes / 1024;
+    result.report += Format("*** Hard Disk: (%s) ***\r\n", root.c_str());
+    result.report += Format("Total size: %llu (MB)\r\n", static_cast<unsigned long long>(space->totalBytes / kMegabyte));
+    result.report += Format("Used: %llu (MB)\r\n", static_cast<unsigned long long>(used / kMegabyte));
+    result.report += Format("Free: %llu (MB)\r\n", static_cast<unsigned long long>(space->freeBytes / kMegabyte));
+    result.report += "\r\n\r\n";
+  }
+  result.report += "*************\r\n\r\nTotal size of temporary files :\r\n" + FormatSizeText(clutterBytes);
+  result.totalKb = totalBytes / 1024;
+  result.usedKb = usedBytes / 1024;
+  result.freeKb = freeBytes / 1024;
+  result.clutterKb = clutterBytes / 1024;
+  return result;
+}
+
+}  // namespace tidewell
