@@ -1,0 +1,104 @@
+// Listing 300 registered BHOs with 40 running processes: the listing as
+// built (one process and module snapshot, answered from memory), the literal
+// algorithm (a fresh process list and a module snapshot per process for
+// every BHO), and the floor (one snapshot plus the registry reads and
+// database look-ups alone).
+
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/BenchReport.h"
+#include "shared/db/AdoDatabase.h"
+#include "shared/db/ConnectionString.h"
+#include "shared/win/Registry.h"
+#include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/bho/BhoListing.h"
+#include "tidewell/bho/BhoUninstaller.h"
+#include "tidewell/util/ProcessList.h"
+
+using namespace tidewell;
+namespace fs = std::filesystem;
+
+int main() {
+  fs::path folder = fs::temp_directory_path() / ("tidewell-bench-bho-" + std::to_string(GetCurrentProcessId()));
+  fs::create_directories(folder);
+  char self[MAX_PATH];
+  fs::path bin = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH))).parent_path();
+  fs::copy_file(bin / "bhodb.mdb", folder / "bhodb.mdb");
+  CADODatabase database;
+  if (!database.Open(BuildConnectionString(folder.string() + "\\\\bhodb.mdb"))) {
+    std::printf("cannot open the database copy\n");
+    return 1;
+  }
+
+  // 40 processes, each carrying one of the first 10 BHO files.
+  std::vector<std::string> clsids, files;
+  for (int i = 0; i < 300; ++i) {
+    char clsid[64];
+    std::snprintf(clsid, sizeof clsid, "{B0B0B0B0-0000-4000-8000-%012d}", i);
+    clsids.push_back(clsid);
+    files.push_back((folder / ("bho" + std::to_string(i) + ".dll")).string());
+    CreateKey(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
+    UniqueKey inproc = CreateKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + clsid + "\\InprocServer32");
+    WriteString(inproc.Get(), "", files.back());
+    if (i < 10) fs::copy_file(bin / "test_bho.dll", files.back());
+  }
+  std::vector<PROCESS_INFORMATION> hosts;
+  for (int i = 0; i < 40; ++i) {
+    std::string command = "\"" + (bin / "test_bho_host.exe").string() + "\" \"" + files[i % 10] + "\"";
+    STARTUPINFOA startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &info))
+      hosts.push_back(info);
+  }
+  Sleep(3000);
+
+  size_t builtLinks = 0, literalLinks = 0;
+  double built = bench::MeasureSeconds([&] {
+    ModuleIndex modules;
+    modules.Build();
+    auto items = CollectRegisteredBhos(database, modules);
+    for (const BhoItem& item : items.value_or(std::vector<BhoItem>{})) builtLinks += item.processes.size();
+  });
+  double literal = bench::MeasureSeconds([&] {
+    UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, KEY_ENUMERATE_SUB_KEYS);
+    for (const std::string& clsid : SubkeyNames(key.Get())) {
+      BhoName(database, clsid);
+      BhoRiskImage(database, clsid);
+      literalLinks += FindLinkedProcesses(BhoFile(clsid)).size();
+    }
+  });
+  double floor = bench::MeasureSeconds([&] {
+    CProcessList list;
+    list.RefreshWithModules();
+    UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, KEY_ENUMERATE_SUB_KEYS);
+    for (const std::string& clsid : SubkeyNames(key.Get())) {
+      FindBhoRow(database, clsid);
+      BhoFile(clsid);
+    }
+  });
+  bench::Report("bho listing: floor", floor, "s", floor);
+  bench::Report("bho listing: as built", built, "s", floor);
+  bench::Report("bho listing: literal algorithm", literal, "s", floor);
+  std::printf("linked processes: as built %zu, literal %zu\n", builtLinks, literalLinks);
+
+  for (PROCESS_INFORMATION& host : hosts) {
+    TerminateProcess(host.hProcess, 0);
+    WaitForSingleObject(host.hProcess, 5000);
+    CloseHandle(host.hProcess);
+    CloseHandle(host.hThread);
+  }
+  for (const std::string& clsid : clsids) {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
+  }
+  database.Close();
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return 0;
+}

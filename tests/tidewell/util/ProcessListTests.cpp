@@ -1,0 +1,117 @@
+// The process list: which processes run, who owns them, what they loaded.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/TestFolder.h"
+#include "tidewell/util/ProcessList.h"
+
+namespace tidewell {
+namespace {
+
+std::string OwnPath() {
+  char path[MAX_PATH];
+  return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+}
+
+TEST(ProcessList, ListsThisProcessButNoSystemEntries) {
+  CProcessList list;
+  ASSERT_TRUE(list.Refresh());
+  bool self = false;
+  for (size_t i = 0; i < list.ProcessCount(); ++i) {
+    const ProcessRecord& process = list.Process(i);
+    EXPECT_NE(process.entry.th32ProcessID, 0u);
+    EXPECT_STRNE(process.entry.szExeFile, "System");
+    EXPECT_STRNE(process.entry.szExeFile, "[System Process]");
+    if (process.entry.th32ProcessID == GetCurrentProcessId()) {
+      self = true;
+      EXPECT_FALSE(process.owner.empty());
+      EXPECT_STRCASEEQ(process.entry.szExeFile, std::filesystem::path(OwnPath()).filename().string().c_str());
+    }
+  }
+  EXPECT_TRUE(self);
+  // A refresh replaces the list rather than adding to it.
+  size_t count = list.ProcessCount();
+  ASSERT_TRUE(list.Refresh());
+  EXPECT_LT(list.ProcessCount(), count + 5);
+}
+
+TEST(ProcessList, MatchesModulePathsWithoutRegardToCase) {
+  CProcessList list;
+  std::string path = OwnPath();
+  std::string upper = path, lower = path;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+  DWORD self = GetCurrentProcessId();
+  EXPECT_TRUE(list.HasModule(self, path));
+  EXPECT_TRUE(list.HasModule(self, upper));
+  EXPECT_TRUE(list.HasModule(self, lower));
+  EXPECT_FALSE(list.HasModule(self, path + ".other"));
+  EXPECT_FALSE(list.HasModule(self, ""));
+  EXPECT_FALSE(list.HasModule(0xFFFFFFF0, path)) << "no such process";
+  // Another spelling of the same file is another text.
+  char shortPath[MAX_PATH] = {};
+  if (GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0)
+    EXPECT_FALSE(list.HasModule(self, shortPath));
+}
+
+TEST(ProcessList, RefreshWithModulesHoldsEveryProcessesModulesInProcessOrder) {
+  CProcessList list;
+  ASSERT_TRUE(list.RefreshWithModules());
+  ASSERT_GT(list.ModuleCount(), 0u);
+  std::vector<DWORD> order;
+  for (size_t i = 0; i < list.ProcessCount(); ++i) order.push_back(list.Process(i).entry.th32ProcessID);
+  size_t lastPosition = 0;
+  bool ownModule = false;
+  for (size_t i = 0; i < list.ModuleCount(); ++i) {
+    const ModuleRecord& module = list.Module(i);
+    auto position = std::find(order.begin(), order.end(), module.th32ProcessID);
+    ASSERT_NE(position, order.end());
+    size_t index = position - order.begin();
+    EXPECT_GE(index, lastPosition) << "modules grouped in process order";
+    lastPosition = index;
+    if (module.th32ProcessID == GetCurrentProcessId() && SamePathIgnoringCase(module.szExePath, OwnPath()))
+      ownModule = true;
+  }
+  EXPECT_TRUE(ownModule);
+}
+
+TEST(ProcessList, OwnersFallBackWhenAProcessCannotBeOpened) {
+  std::string user = "before", domain = "kept";
+  EXPECT_TRUE(CProcessList::GetProcessOwner(0xFFFFFFF0, user, domain));
+  EXPECT_EQ(user, "NETWORK/LOCAL SERVICE");
+  EXPECT_EQ(domain, "kept");
+  user.clear();
+  EXPECT_TRUE(CProcessList::GetProcessOwner(GetCurrentProcessId(), user, domain));
+  EXPECT_FALSE(user.empty());
+}
+
+TEST(ErrorLog, AppendsToTheFileInTheCurrentFolderWithoutLineEnds) {
+  test::TempFolder folder;
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(folder.Text().c_str()));
+  AppendErrorLog("Modul32First 001");
+  AppendErrorLog("Modul32First 001");
+  SetCurrentDirectoryA(previous);
+  std::ifstream log(folder.File("tidewellerror.log"), std::ios::binary);
+  std::stringstream content;
+  content << log.rdbuf();
+  EXPECT_EQ(content.str(), "Modul32First 001Modul32First 001");
+}
+
+TEST(ErrorLog, PathComparisonFoldsCaseOnly) {
+  EXPECT_TRUE(SamePathIgnoringCase("C:\\Windows\\System32\\x.DLL", "c:\\windows\\system32\\X.dll"));
+  EXPECT_FALSE(SamePathIgnoringCase("C:\\Windows\\x.dll", "C:\\Windows\\x.dl"));
+  EXPECT_FALSE(SamePathIgnoringCase("C:\\PROGRA~1\\x.dll", "C:\\Program Files\\x.dll"));
+}
+
+}  // namespace
+}  // namespace tidewell

@@ -1,0 +1,85 @@
+#include "tidewell/bho/BhoCatalog.h"
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/Registry.h"
+#include "tidewell/bho/BhoText.h"
+
+namespace tidewell {
+
+UniqueKey OpenBhoRegistrationKey(REGSAM access) {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access);
+  if (!key) key = CreateKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access);
+  return key;
+}
+
+std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid) {
+  if (!database.IsOpen()) database.Open();
+  CADORecordset rows(database);
+  if (!rows.Open(FormatSql("select * from bhos where clsid='%s'", clsid)) || rows.RecordCount() == 0) return std::nullopt;
+  rows.MoveFirst();
+  BhoRow row;
+  rows.GetField("name", row.name);
+  rows.GetField("RISk", row.risk);
+  rows.GetField("files", row.files);
+  rows.GetField("comments", row.comments);
+  rows.GetFieldInt("modified", row.modified);
+  return row;
+}
+
+std::string BhoName(CADODatabase& database, const std::string& clsid) {
+  std::optional<BhoRow> row = FindBhoRow(database, clsid);
+  return row ? row->name : "Unknown BHO";
+}
+
+int BhoRiskImage(CADODatabase& database, const std::string& clsid) {
+  std::optional<BhoRow> row = FindBhoRow(database, clsid);
+  return row ? RiskImageForWord(row->risk) : kImageUnknownRisk;
+}
+
+std::string ExpandRegisteredPath(const std::string& value) {
+  return ExpandFirstVariable(value, [](const std::string& name) -> std::optional<std::string> {
+    char buffer[201];
+    DWORD length = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer) return std::nullopt;
+    return std::string(buffer, length);
+  });
+}
+
+std::string BhoFile(const std::string& clsid) {
+  UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32\\", KEY_QUERY_VALUE);
+  if (!key) return {};
+  std::string value = ReadString(key.Get(), "").value_or("");
+  if (value.size() > 255) value.resize(255);
+  return ExpandRegisteredPath(value);
+}
+
+int64_t KeyLastWriteTime(HKEY root, const std::string& path) {
+  UniqueKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+  if (!key) return 0;
+  FILETIME written{};
+  if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, &written) != ERROR_SUCCESS)
+    return 0;
+  return FileTimeToUnixSeconds((uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+}
+
+int64_t BhoLastWriteTime(const std::string& clsid) {
+  return KeyLastWriteTime(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
+}
+
+std::optional<int> ClassIdTable::Add(const std::string& clsid) {
+  int index = next_.fetch_add(1);
+  if (index < 0 || index >= kCapacity) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  entries_[index] = clsid;
+  return index;
+}
+
+std::string ClassIdTable::At(LPARAM index) const {
+  if (index < 0 || index >= kCapacity) return {};
+  std::lock_guard lock(mutex_);
+  return entries_[index];
+}
+
+}  // namespace tidewell

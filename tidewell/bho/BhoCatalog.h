@@ -1,0 +1,71 @@
+#pragma once
+// What the machine and the BHOS table say about one class ID: its name, risk,
+// file and last write time; and the table that maps tree items to class IDs.
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "shared/db/AdoDatabase.h"
+#include "shared/win/Handles.h"
+
+namespace tidewell {
+
+inline constexpr const char* kBhoKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+
+// The machine's BHO registration key. A machine on which no BHO was ever
+// registered has none: it is created then, empty, so that listing shows no
+// BHOs instead of an error and the watcher can see the first registration.
+// Empty only when the key can be neither opened nor created.
+UniqueKey OpenBhoRegistrationKey(REGSAM access);
+
+struct BhoRow {
+  std::string name;
+  std::string risk;
+  std::string files;
+  std::string comments;
+  int modified = 0;
+};
+
+// The BHOS row of the class ID, if any (the database is reopened if closed).
+std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid);
+
+// The row's name (possibly empty), or "Unknown BHO" without a row.
+std::string BhoName(CADODatabase& database, const std::string& clsid);
+// The tree image of the row's risk word; unknown without a row.
+int BhoRiskImage(CADODatabase& database, const std::string& clsid);
+// The class's InprocServer32 path with its first variable expanded; empty
+// when the key or value cannot be read.
+std::string BhoFile(const std::string& clsid);
+// The BHO key's last write time in seconds since 1970; 0 when unreadable.
+int64_t BhoLastWriteTime(const std::string& clsid);
+// The last write time of any key in seconds since 1970; 0 when unreadable.
+int64_t KeyLastWriteTime(HKEY root, const std::string& path);
+
+// Expands the first %VARIABLE% of a registered path from the environment.
+std::string ExpandRegisteredPath(const std::string& value);
+
+// The class IDs of the tree's BHO items; an item's data is its index here.
+// Listing and deep scan share it and may run at once: each Add takes its own
+// index, and a full table refuses further items instead of overrunning.
+class ClassIdTable {
+ public:
+  static constexpr int kCapacity = 500;
+
+  void Restart() { next_.store(0); }
+  std::optional<int> Add(const std::string& clsid);
+  // Empty for an index that was never filled or lies outside the table.
+  std::string At(LPARAM index) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::array<std::string, kCapacity> entries_;
+  std::atomic<int> next_{0};
+};
+
+}  // namespace tidewell

@@ -1,0 +1,139 @@
+#include "tidewell/bho/BhoInfoDialog.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "resources/resource.h"
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/Prompt.h"
+#include "tidewell/app/EventLog.h"
+#include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/bho/BhoText.h"
+
+namespace tidewell {
+
+BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source) {
+  BhoInfoFields fields;
+  if (std::optional<BhoRow> row = FindBhoRow(database, clsid)) {
+    fields.comments = row->comments;
+    fields.name = row->name;
+    fields.risk = row->risk;
+  } else {
+    fields.name = "Unknown BHO";
+    fields.risk = "unknown";
+  }
+  fields.file = BhoFile(clsid);
+  fields.clsid = clsid;
+  int64_t written = 0;
+  if (source == BhoInfoSource::TreeItem) written = KeyLastWriteTime(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
+  if (written == 0) written = BhoLastWriteTime(clsid);
+  fields.lastWriteTime = written ? FormatLocalTime(written) : "unknown";
+  return fields;
+}
+
+CBhoInfoDialog::CBhoInfoDialog(CADODatabase& database, BhoInfoFields fields, std::function<void()> requestRefresh)
+    : database_(database), fields_(std::move(fields)), requestRefresh_(std::move(requestRefresh)) {}
+
+std::string CBhoInfoDialog::ItemText(int id) const {
+  HWND item = Item(id);
+  std::string text(GetWindowTextLengthA(item) + 1, '\0');
+  text.resize(GetWindowTextA(item, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+bool CBhoInfoDialog::OnInit() {
+  initialising_ = true;
+  submitFont_.Reset(CreateFontA(8, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
+  SetWindowFont(Item(IDB_BHO_SUBMIT), submitFont_.Get(), FALSE);
+  SendMessageA(Item(IDC_BHO_INFO_PROGRESS), PBM_SETRANGE32, 0, 100);
+
+  HWND risk = Item(IDC_BHO_RISK);
+  int position = 0;
+  for (const char* word : {"none", "medium", "high", "unknown"}) ComboBox_InsertString(risk, position++, word);
+
+  SetDlgItemTextA(Handle(), IDC_BHO_FILE, fields_.file.c_str());
+  SetDlgItemTextA(Handle(), IDC_BHO_CLASS_ID, fields_.clsid.c_str());
+  SetWindowTextA(risk, fields_.risk.c_str());  // a word outside the list shows as it is
+  SetDlgItemTextA(Handle(), IDC_BHO_LAST_WRITE, fields_.lastWriteTime.c_str());
+  SetDlgItemTextA(Handle(), IDC_BHO_COMMENTS, fields_.comments.c_str());
+
+  if (!database_.IsOpen()) database_.Open();
+  CADORecordset submitted(database_);
+  bool wasSubmitted = submitted.Open(FormatSql("select * from BHOS where clsid='%s' and modified=2", fields_.clsid)) &&
+                      submitted.RecordCount() > 0;
+  std::string title = wasSubmitted ? fields_.name + " (submited)" : fields_.name;
+  SetDlgItemTextA(Handle(), IDC_BHO_NAME, title.c_str());
+  initialising_ = false;
+  changed_ = false;
+  return true;
+}
+
+bool CBhoInfoDialog::OnCommand(int id, int code) {
+  if ((id == IDC_BHO_NAME || id == IDC_BHO_COMMENTS) && code == EN_CHANGE) {
+    if (!initialising_) changed_ = true;
+    return true;
+  }
+  if (id == IDC_BHO_RISK && (code == CBN_EDITCHANGE || code == CBN_SELCHANGE)) {
+    if (!initialising_) changed_ = true;
+    return true;
+  }
+  if (id == IDOK && code == BN_CLICKED) {
+    SaveChanges();
+    return true;
+  }
+  if (id == IDCANCEL && code == BN_CLICKED) {
+    CloseDialog();
+    return true;
+  }
+  return false;
+}
+
+void CBhoInfoDialog::SaveChanges() {
+  if (!database_.IsOpen()) database_.Open();
+  HWND risk = Item(IDC_BHO_RISK);
+  std::string riskWord = ItemText(IDC_BHO_RISK);
+  // A selection made in the list may not have reached the edit text yet.
+  int selected = ComboBox_GetCurSel(risk);
+  if (selected >= 0) {
+    char word[32] = {};
+    if (ComboBox_GetLBTextLen(risk, selected) < static_cast<int>(sizeof word)) {
+      ComboBox_GetLBText(risk, selected, word);
+      riskWord = word;
+    }
+  }
+  std::string name = RemoveSubmittedSuffix(ItemText(IDC_BHO_NAME));
+  std::string comments = ItemText(IDC_BHO_COMMENTS);
+  if (comments.empty()) comments = " ";
+
+  CADORecordset existing(database_);
+  bool hasRow = existing.Open(FormatSql("select * from BHOS where clsid='%s'", fields_.clsid)) &&
+                existing.RecordCount() > 0;
+  CADORecordset write(database_);
+  if (hasRow)
+    write.Open(FormatSql("update BHOS set risk='%s',name='%s',modified=1,comments='%s' where clsid='%s'", riskWord,
+                         name, comments, fields_.clsid));
+  else
+    write.Open(FormatSql("insert into BHOS(clsid,risk,files,name,modified,comments) values('%s','%s','%s','%s',1,'%s')",
+                         fields_.clsid, riskWord, fields_.file, name, comments));
+  LogEvent(database_, "Modifications made to \"" + name + "\" were saved");
+  if (requestRefresh_) requestRefresh_();
+}
+
+void CBhoInfoDialog::CloseDialog() {
+  if (changed_) {
+    int answer = Prompt(Handle(), "Save changes?", "Tidewell registry backup", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL) return;
+    if (answer == IDYES) SaveChanges();
+  }
+  End(IDCANCEL);
+}
+
+void ShowBhoInfo(HWND owner, CADODatabase& database, const std::string& clsid, BhoInfoSource source,
+                 std::function<void()> requestRefresh) {
+  CBhoInfoDialog dialog(database, LoadBhoInfo(database, clsid, source), std::move(requestRefresh));
+  dialog.DoModal(GetModuleHandleA(nullptr), IDD_BHO_INFO, owner);
+}
+
+}  // namespace tidewell

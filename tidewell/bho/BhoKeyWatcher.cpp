@@ -1,0 +1,80 @@
+#include "tidewell/bho/BhoKeyWatcher.h"
+
+#include "shared/win/Handles.h"
+#include "shared/win/Prompt.h"
+#include "shared/win/Registry.h"
+#include "tidewell/app/Messages.h"
+#include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/bho/BhoListing.h"
+#include "tidewell/bho/BhoText.h"
+
+namespace tidewell {
+
+namespace {
+
+DWORD Fail(const char* text) {
+  Prompt(nullptr, text, "Tidewell", MB_OK);
+  return 1;
+}
+
+int64_t FileTimeValue(const FILETIME& time) {
+  return static_cast<int64_t>((uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+}  // namespace
+
+DWORD WatchBhoKey(const KeyWatchTarget& target) {
+  UniqueKey key = OpenBhoRegistrationKey(KEY_NOTIFY);
+  if (!key) return Fail("Cannot open registry key");
+  UniqueHandle changed(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!changed) return Fail("Error in CreateEvent.\n");
+  const DWORD filter =
+      REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY;
+  if (RegNotifyChangeKeyValue(key.Get(), TRUE, filter, changed.Get(), TRUE) != ERROR_SUCCESS)
+    return Fail("Error in RegNotifyChangeKeyValue.\n");
+  if (WaitForSingleObject(changed.Get(), INFINITE) == WAIT_FAILED) return Fail("Error in WaitForSingleObject.\n");
+  Sleep(1000);
+  PostMessageA(target.mainWindow, WM_REFRESH_BHOS, 0, 0);
+  CheckForNewBho(target);
+  // Released by hand: a failed close is reported and stops the chain.
+  if (RegCloseKey(key.Release()) != ERROR_SUCCESS) return Fail("Error in RegCloseKey.\n");
+  if (!CloseHandle(changed.Release())) return Fail("Error in CloseHandle.\n");
+  PostMessageA(target.mainWindow, WM_START_KEY_WATCH, 0, 0);
+  return 0;
+}
+
+std::optional<std::vector<std::string>> FindJustWrittenBhoKeys() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  UniqueKey key = OpenBhoRegistrationKey(KEY_ENUMERATE_SUB_KEYS);
+  if (!key) return std::nullopt;
+  std::vector<std::string> found;
+  for (DWORD index = 0; index < kMaxBhoSubkeys; ++index) {
+    char name[200] = {};
+    DWORD length = sizeof name;
+    LONG result = RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS || name[0] == '\0') continue;
+    UniqueKey subkey = OpenKey(key.Get(), name, KEY_QUERY_VALUE);
+    FILETIME written{};
+    if (!subkey || RegQueryInfoKeyA(subkey.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
+      continue;
+    if (IsJustWritten(FileTimeValue(now) - FileTimeValue(written))) found.emplace_back(name);
+  }
+  return found;
+}
+
+void CheckForNewBho(const KeyWatchTarget& target) {
+  std::optional<std::vector<std::string>> fresh = FindJustWrittenBhoKeys();
+  if (!fresh) {
+    Prompt(nullptr, "Unable to open registry key", "Tidewell", MB_OK);
+    return;
+  }
+  for (const std::string& clsid : *fresh) {
+    std::string name = target.database ? BhoName(*target.database, clsid) : "Unknown BHO";
+    if (target.announce) target.announce(clsid, name);
+  }
+}
+
+}  // namespace tidewell

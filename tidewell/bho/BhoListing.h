@@ -1,0 +1,63 @@
+#pragma once
+// Finding the BHOs of the machine and the processes that carry them. These
+// run on worker threads and return plain data; the tree is filled elsewhere.
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "shared/db/AdoDatabase.h"
+
+namespace tidewell {
+
+struct LinkedProcess {
+  DWORD processId = 0;
+  std::string exeName;
+};
+
+struct BhoItem {
+  std::string clsid;
+  std::string name;
+  int image = 0;
+  std::vector<LinkedProcess> processes;
+};
+
+// Which running processes have which file loaded: one process snapshot and
+// one module snapshot per process, then answered from memory. Paths match
+// without regard to case, in process-list order.
+class ModuleIndex {
+ public:
+  void Build();
+  std::vector<LinkedProcess> ProcessesWith(const std::string& path) const;
+
+ private:
+  std::vector<LinkedProcess> processes_;
+  std::unordered_map<std::string, std::vector<size_t>> byPath_;  // folded path -> process positions
+};
+
+// The linked processes from a fresh process list, asking each process for
+// the file; for the odd single item (the deep scan's finds).
+std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path);
+
+inline constexpr size_t kMaxBhoSubkeys = 1000;
+
+// Every registered BHO (non-empty subkey names of the BHO key, at most the
+// first kMaxBhoSubkeys), named and rated, with its linked processes.
+// Nothing when the BHO key cannot be opened.
+std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules);
+
+struct DeepScanSink {
+  std::function<void(const std::string& classKey)> classStarted;  // "CLSID\{...}"
+  std::function<void(BhoItem item)> found;
+};
+
+// Walks every class under HKCR\CLSID and reports those the BHOS table knows.
+// Checks `running` after each class; false when it stopped early.
+bool DeepScanBhos(CADODatabase& database, const std::atomic<bool>& running, const DeepScanSink& sink);
+
+}  // namespace tidewell

@@ -1,0 +1,250 @@
+#include "tidewell/bho/BhoManager.h"
+
+#include <windowsx.h>
+
+#include <thread>
+
+#include "resources/resource.h"
+#include "shared/win/Prompt.h"
+#include "shared/win/UiThread.h"
+#include "tidewell/app/Messages.h"
+#include "tidewell/bho/BhoInfoDialog.h"
+#include "tidewell/bho/BhoKeyWatcher.h"
+#include "tidewell/bho/BhoText.h"
+
+namespace tidewell {
+
+// Shared with the workers, which may outlive a listing request.
+struct BhoManager::State {
+  CADODatabase* database = nullptr;
+  HWND mainWindow = nullptr;
+  ClassIdTable classIds;
+  std::atomic<bool> listingGuard{false};
+  std::atomic<int> workers{0};
+  std::shared_ptr<std::atomic<bool>> scanRunning;  // the current deep scan's run flag; UI thread only
+  std::mutex mutex;                                // guards the texts below
+  std::string notifiedClsid;
+  std::string scanStatus;
+  std::atomic<bool> statusPosted{false};
+  std::function<void(const std::string&)> showNotifier;
+
+  HWND Tree() const { return GetDlgItem(mainWindow, IDC_BHO_TREE); }
+};
+
+namespace {
+
+// Counts a worker for Busy() from its start to its end.
+class WorkerScope {
+ public:
+  explicit WorkerScope(std::atomic<int>& count) : count_(count) {}
+  ~WorkerScope() { --count_; }
+
+ private:
+  std::atomic<int>& count_;
+};
+
+void SetScanButtons(HWND window, bool scanning) {
+  EnableWindow(GetDlgItem(window, IDC_MAIN_TABS), !scanning);
+  EnableWindow(GetDlgItem(window, IDB_STOP_SCAN), scanning);
+  EnableWindow(GetDlgItem(window, IDB_SCAN_BHOS), !scanning);
+  EnableWindow(GetDlgItem(window, IDB_LIST_BHOS), !scanning);
+}
+
+void RedrawTree(HWND tree) { RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+std::string TreeItemText(HWND tree, HTREEITEM item) {
+  char text[MAX_PATH] = {};
+  TVITEMA data{};
+  data.mask = TVIF_TEXT;
+  data.hItem = item;
+  data.pszText = text;
+  data.cchTextMax = sizeof text;
+  TreeView_GetItem(tree, &data);
+  return text;
+}
+
+LPARAM TreeItemData(HWND tree, HTREEITEM item) {
+  TVITEMA data{};
+  data.mask = TVIF_PARAM;
+  data.hItem = item;
+  TreeView_GetItem(tree, &data);
+  return data.lParam;
+}
+
+HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, int image, LPARAM data) {
+  TVINSERTSTRUCTA insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+  insert.item.pszText = const_cast<char*>(text.c_str());
+  insert.item.iImage = image;
+  insert.item.iSelectedImage = image;
+  insert.item.lParam = data;
+  return TreeView_InsertItem(tree, &insert);
+}
+
+}  // namespace
+
+HTREEITEM InsertBhoItem(HWND tree, ClassIdTable& classIds, const BhoItem& bho) {
+  std::optional<int> index = classIds.Add(bho.clsid);
+  if (!index) return nullptr;
+  HTREEITEM item = InsertTreeItem(tree, TVI_ROOT, bho.name, bho.image, *index);
+  if (item) AddLinkedProcesses(tree, item, bho.processes);
+  return item;
+}
+
+void AddLinkedProcesses(HWND tree, HTREEITEM item, const std::vector<LinkedProcess>& processes) {
+  for (const LinkedProcess& process : processes)
+    InsertTreeItem(tree, item, process.exeName, kImageLinkedProcess, static_cast<LPARAM>(process.processId));
+}
+
+BhoManager::BhoManager(CADODatabase& database) : database_(database), state_(std::make_shared<State>()) {
+  state_->database = &database;
+}
+
+BhoManager::~BhoManager() {
+  if (state_->scanRunning) state_->scanRunning->store(false);
+}
+
+void BhoManager::Attach(HWND mainWindow, std::function<void()> selectBhoTab,
+                        std::function<void(const std::string&)> showNotifier) {
+  mainWindow_ = mainWindow;
+  state_->mainWindow = mainWindow;
+  selectBhoTab_ = std::move(selectBhoTab);
+  std::lock_guard lock(state_->mutex);
+  state_->showNotifier = std::move(showNotifier);
+}
+
+void BhoManager::RequestRefresh() const { PostMessageA(mainWindow_, WM_REFRESH_BHOS, 0, 0); }
+
+void BhoManager::StartListing() {
+  std::shared_ptr<State> state = state_;
+  ++state->workers;
+  std::thread([state] {
+    WorkerScope scope(state->workers);
+    // Requests that arrive during a listing wait their turn; exchange makes
+    // the test and the set one step.
+    while (state->listingGuard.exchange(true)) Sleep(500);
+    ModuleIndex modules;
+    modules.Build();
+    std::optional<std::vector<BhoItem>> items = CollectRegisteredBhos(*state->database, modules);
+    if (!items) Prompt(nullptr, "Unable to open registry key", "Tidewell", MB_OK);
+    // Applied in the order posted, so the last listing's tree is what stays.
+    PostToWindow(state->mainWindow, [state, items = items.value_or(std::vector<BhoItem>{})] {
+      HWND tree = state->Tree();
+      TreeView_DeleteAllItems(tree);
+      state->classIds.Restart();
+      for (const BhoItem& bho : items)
+        if (!InsertBhoItem(tree, state->classIds, bho)) break;
+      RedrawTree(tree);
+    });
+    state->listingGuard.store(false);
+  }).detach();
+}
+
+void BhoManager::StartDeepScan() {
+  if (selectBhoTab_) selectBhoTab_();
+  SetScanButtons(mainWindow_, true);
+  state_->classIds.Restart();
+  TreeView_DeleteAllItems(state_->Tree());
+  auto running = std::make_shared<std::atomic<bool>>(true);
+  state_->scanRunning = running;
+
+  std::shared_ptr<State> state = state_;
+  ++state->workers;
+  std::thread([state, running] {
+    WorkerScope scope(state->workers);
+    DeepScanSink sink;
+    sink.classStarted = [state](const std::string& classKey) {
+      {
+        std::lock_guard lock(state->mutex);
+        state->scanStatus = classKey;
+      }
+      // One status update in flight at a time; it shows the latest class.
+      if (state->statusPosted.exchange(true)) return;
+      PostToWindow(state->mainWindow, [state] {
+        state->statusPosted.store(false);
+        std::lock_guard lock(state->mutex);
+        SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, state->scanStatus.c_str());
+      });
+    };
+    sink.found = [state, running](BhoItem item) {
+      PostToWindow(state->mainWindow, [state, running, item = std::move(item)] {
+        if (running->load()) InsertBhoItem(state->Tree(), state->classIds, item);
+        RedrawTree(state->Tree());
+      });
+    };
+    bool completed = DeepScanBhos(*state->database, *running, sink);
+    if (!completed) return;  // "Stop scan" has already restored the buttons
+    PostToWindow(state->mainWindow, [state, running] {
+      if (state->scanRunning != running || !running->load()) return;
+      state->scanRunning.reset();
+      SetScanButtons(state->mainWindow, false);
+      SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, "");
+    });
+  }).detach();
+}
+
+void BhoManager::StopDeepScan() {
+  SetScanButtons(mainWindow_, false);
+  SetDlgItemTextA(mainWindow_, IDC_STATUS_LINE, "");
+  if (state_->scanRunning) state_->scanRunning->store(false);
+  state_->scanRunning.reset();
+}
+
+void BhoManager::StartKeyWatch() {
+  std::shared_ptr<State> state = state_;
+  KeyWatchTarget target;
+  target.mainWindow = mainWindow_;
+  target.database = &database_;
+  target.announce = [state](const std::string& clsid, const std::string& name) {
+    std::function<void(const std::string&)> show;
+    {
+      std::lock_guard lock(state->mutex);
+      state->notifiedClsid = clsid;
+      show = state->showNotifier;
+    }
+    if (show) PostToWindow(state->mainWindow, [show, name] { show(name); });
+  };
+  std::thread([target] { WatchBhoKey(target); }).detach();
+}
+
+std::optional<SelectedBho> BhoManager::Selected() const {
+  HWND tree = state_->Tree();
+  HTREEITEM item = TreeView_GetSelection(tree);
+  if (!item || TreeView_GetParent(tree, item)) return std::nullopt;
+  SelectedBho selected;
+  selected.clsid = state_->classIds.At(TreeItemData(tree, item));
+  for (HTREEITEM child = TreeView_GetChild(tree, item); child; child = TreeView_GetNextSibling(tree, child))
+    selected.processes.push_back({static_cast<DWORD>(TreeItemData(tree, child)), TreeItemText(tree, child)});
+  return selected;
+}
+
+void BhoManager::ShowSelectedBhoInfo() {
+  std::optional<SelectedBho> selected = Selected();
+  if (!selected || selected->clsid.empty()) return;
+  ShowBhoInfo(mainWindow_, database_, selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); });
+}
+
+void BhoManager::ShowNotifiedBhoInfo() {
+  std::string clsid = NotifiedClsid();
+  if (clsid.empty()) return;
+  ShowBhoInfo(mainWindow_, database_, clsid, BhoInfoSource::Notifier, [this] { RequestRefresh(); });
+}
+
+int BhoManager::UninstallSelectedBho() {
+  std::optional<SelectedBho> selected = Selected();
+  if (!selected) return 0;
+  return UninstallBho(mainWindow_, database_, *selected, uninstallTiming_);
+}
+
+std::string BhoManager::NotifiedClsid() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->notifiedClsid;
+}
+
+const ClassIdTable& BhoManager::ClassIds() const { return state_->classIds; }
+
+bool BhoManager::Busy() const { return state_->workers.load() > 0; }
+
+}  // namespace tidewell

@@ -1,0 +1,125 @@
+#include "tidewell/bho/BhoUninstaller.h"
+
+#include <shellapi.h>
+
+#include "shared/win/Handles.h"
+#include "shared/win/Prompt.h"
+#include "shared/win/Registry.h"
+#include "tidewell/app/EventLog.h"
+#include "tidewell/bho/BhoCatalog.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr int kCleanPassLimit = 8;
+
+bool KeyOpens(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path, KEY_READ)); }
+
+}  // namespace
+
+bool DeleteKeyTree(HKEY root, const std::string& path) {
+  if (path.empty()) return false;  // never the root itself
+  std::vector<std::string> children;
+  if (UniqueKey key = OpenKey(root, path, KEY_READ)) {
+    // Names first: deleting while enumerating by index would skip every
+    // other subkey.
+    for (DWORD index = 0;; ++index) {
+      char name[200] = {};
+      DWORD length = sizeof name;
+      if (RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      children.emplace_back(name, length);
+    }
+  }
+  for (const std::string& child : children) DeleteKeyTree(root, path + "\\" + child);
+  return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+void CleanKey(HKEY root, const std::string& path) {
+  for (int pass = 0; pass < kCleanPassLimit && KeyOpens(root, path); ++pass) {
+    if (!DeleteKeyTree(root, path)) break;  // no rights: it would stay for ever
+  }
+}
+
+bool RemoveBhoRegistryTraces(const std::string& clsid) {
+  if (clsid.empty()) return false;
+  const HKEY hkcr = HKEY_CLASSES_ROOT, hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
+  std::string bhoKey = std::string(kBhoKeyPath) + "\\" + clsid;
+  CleanKey(hklm, bhoKey);
+  CleanKey(hkcr, bhoKey);
+  CleanKey(hkcu, bhoKey);
+  CleanKey(hkcr, "CLSID\\" + clsid);
+  for (const char* prefix : {"software\\classes\\CLSID\\", "interface\\", "typelib\\"}) {
+    CleanKey(hklm, prefix + clsid);
+    CleanKey(hkcr, prefix + clsid);
+  }
+  static const char* const kSweep[] = {
+      "CLSID\\",
+      "Objects\\",
+      "typelib\\",
+      "interface\\",
+      "software\\classes\\CLSID\\",
+      "software\\classes\\typelib\\",
+      "software\\classes\\interface\\",
+      "software\\microsoft\\internet explorer\\toolbar\\",
+      "software\\microsoft\\windows\\currentversion\\run\\",
+      "software\\microsoft\\internet explorer\\extensions\\",
+      "software\\microsoft\\internet explorer\\explorer bars\\",
+      "software\\microsoft\\internet explorer\\toolbar\\webbrowser\\",
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
+  };
+  for (const char* prefix : kSweep) {
+    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid);
+  }
+  return true;
+}
+
+bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, HWND owner) {
+  bool allEnded = true;
+  for (const LinkedProcess& linked : processes) {
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, linked.processId));
+    if (!process) continue;  // gone since the listing
+    if (!TerminateProcess(process.Get(), 0)) {
+      Prompt(owner, "Unable to terminate process (" + linked.exeName + ")", "Tidewell", MB_OK);
+      allEnded = false;
+      continue;
+    }
+    // The file stays locked until the process has really gone.
+    WaitForSingleObject(process.Get(), 5000);
+  }
+  return allEnded;
+}
+
+bool UnregisterBho(CADODatabase& database, const std::string& file, const std::string& name, HWND owner,
+                   const UnregisterTiming& timing) {
+  if (!file.empty()) {
+    UniqueHandle probe(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe) {
+      Prompt(owner, "File '" + file + "' does not exist", "Tidewell", MB_OK);
+      return false;
+    }
+    probe.Reset();
+    std::string parameters = "/u /s \"" + file + "\"";
+    SHELLEXECUTEINFOA run{};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    run.hwnd = owner;
+    run.lpVerb = "open";
+    run.lpFile = "regsvr32.exe";
+    run.lpParameters = parameters.c_str();
+    run.lpDirectory = ".";
+    run.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExA(&run)) {
+      // Waited for, within a limit, so the file is no longer loaded when
+      // the next step deletes it.
+      UniqueHandle tool(run.hProcess);
+      if (tool) WaitForSingleObject(tool.Get(), timing.toolWaitLimit);
+    }
+  }
+  LogEvent(database, "BHO \"" + name + "\" uninstalled");
+  Sleep(timing.pauseAfter);
+  return true;
+}
+
+}  // namespace tidewell

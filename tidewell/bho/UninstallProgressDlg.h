@@ -1,0 +1,57 @@
+#pragma once
+// The small window that ticks off the four uninstall steps. It is driven by
+// messages sent to it while the UI thread does the work, so it repaints
+// itself on each one.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "shared/db/AdoDatabase.h"
+#include "shared/win/Dialog.h"
+#include "tidewell/bho/BhoListing.h"
+#include "tidewell/bho/BhoUninstaller.h"
+
+namespace tidewell {
+
+inline constexpr UINT WM_UNINSTALL_TERMINATED = WM_USER + 4;    // 1028
+inline constexpr UINT WM_UNINSTALL_UNREGISTERED = WM_USER + 5;  // 1029
+inline constexpr UINT WM_UNINSTALL_DELETED = WM_USER + 6;       // 1030
+inline constexpr UINT WM_UNINSTALL_CLEANED = WM_USER + 7;       // 1031
+inline constexpr UINT WM_UNINSTALL_CLOSE = 0xC0DE;
+
+class CUninstallProgressDlg : public Dialog {
+ public:
+  explicit CUninstallProgressDlg(DWORD finalPause = 500) : finalPause_(finalPause) {}
+
+ protected:
+  bool OnInit() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+ private:
+  void Tick(int checkId, int position);
+  DWORD finalPause_;
+};
+
+
+// The BHO item chosen in the tree: its class ID and the processes listed
+// under it.
+struct SelectedBho {
+  std::string clsid;
+  std::vector<LinkedProcess> processes;
+};
+
+struct UninstallTiming {
+  DWORD stepPause = 1000;
+  DWORD finalPause = 500;
+  UnregisterTiming unregister;
+};
+
+// Asks first; then ends the linked processes, unregisters the BHO, deletes
+// its file and cleans its registry traces, ticking them off in the progress
+// window, and posts WM_REFRESH_BHOS to the main window. 1 when it ran, 0
+// when the user declined.
+int UninstallBho(HWND mainWindow, CADODatabase& database, const SelectedBho& bho, const UninstallTiming& timing = {});
+
+}  // namespace tidewell

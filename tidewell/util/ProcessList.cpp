@@ -1,0 +1,122 @@
+#include "tidewell/util/ProcessList.h"
+
+#include <mbstring.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "shared/win/Handles.h"
+#include "shared/win/Prompt.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr const char* kErrorLogFile = "tidewellerror.log";
+constexpr const char* kFirstModuleError = "Modul32First 001";
+
+// Walks the modules of one process; false when the snapshot or its first
+// entry cannot be read (the latter is noted in the error log).
+template <class Visit>
+bool ForEachModule(DWORD processId, Visit&& visit) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
+  if (!snapshot) return false;
+  MODULEENTRY32 module{};
+  module.dwSize = sizeof module;
+  if (!Module32First(snapshot.Get(), &module)) {
+    AppendErrorLog(kFirstModuleError);
+    return false;
+  }
+  do {
+    if (visit(module)) return true;
+    module.dwSize = sizeof module;
+  } while (Module32Next(snapshot.Get(), &module));
+  return true;
+}
+
+}  // namespace
+
+bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
+  return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
+                  reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+}
+
+void AppendErrorLog(const std::string& text) {
+  if (FILE* file = std::fopen(kErrorLogFile, "ab")) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+}
+
+bool CProcessList::Refresh() {
+  processes_.clear();
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) {
+    Prompt(nullptr, "CreateToolhelp32Snapshot (of processes)", "", MB_OK);
+    return false;
+  }
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  if (!Process32First(snapshot.Get(), &entry)) {
+    Prompt(nullptr, "Process32First", "", MB_OK);
+    return false;
+  }
+  do {
+    ProcessRecord record;
+    record.entry = entry;
+    std::string domain;
+    GetProcessOwner(entry.th32ProcessID, record.owner, domain);
+    bool system = std::strcmp(entry.szExeFile, "System") == 0 || std::strcmp(entry.szExeFile, "[System Process]") == 0;
+    if (!system && entry.th32ProcessID != 0) processes_.push_back(std::move(record));
+    entry.dwSize = sizeof entry;
+  } while (Process32Next(snapshot.Get(), &entry));
+  return true;
+}
+
+bool CProcessList::RefreshWithModules() {
+  Refresh();
+  modules_.clear();
+  for (const ProcessRecord& process : processes_) {
+    ForEachModule(process.entry.th32ProcessID, [this](const MODULEENTRY32& module) {
+      modules_.push_back(module);
+      return false;
+    });
+  }
+  return true;
+}
+
+bool CProcessList::HasModule(DWORD processId, const std::string& path) const {
+  bool found = false;
+  ForEachModule(processId, [&](const MODULEENTRY32& module) {
+    found = SamePathIgnoringCase(module.szExePath, path);
+    return found;
+  });
+  return found;
+}
+
+bool CProcessList::GetProcessOwner(DWORD processId, std::string& user, std::string& domain) {
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+  if (!process) {
+    user = "NETWORK/LOCAL SERVICE";
+    return true;
+  }
+  UniqueHandle token;
+  if (!OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) return true;
+  DWORD size = 0;
+  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return true;
+  auto buffer = std::make_unique<BYTE[]>(size);
+  if (!GetTokenInformation(token.Get(), TokenUser, buffer.get(), size, &size)) return true;
+  char name[100] = {}, domainName[100] = {};
+  DWORD nameLength = sizeof name, domainLength = sizeof domainName;
+  SID_NAME_USE use;
+  auto* tokenUser = reinterpret_cast<TOKEN_USER*>(buffer.get());
+  LookupAccountSidA(nullptr, tokenUser->User.Sid, name, &nameLength, domainName, &domainLength, &use);
+  user = name;
+  domain = domainName;
+  if (user.empty()) user = "SYSTEM";
+  return true;
+}
+
+}  // namespace tidewell

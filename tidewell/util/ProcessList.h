@@ -1,0 +1,48 @@
+#pragma once
+// A snapshot of the running processes with their owners and, on request,
+// the modules each one has loaded.
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <string>
+#include <vector>
+
+namespace tidewell {
+
+struct ProcessRecord {
+  PROCESSENTRY32 entry{};
+  std::string owner;
+};
+
+using ModuleRecord = MODULEENTRY32;
+
+class CProcessList {
+ public:
+  // False when no snapshot could be taken; the user has been told why.
+  bool Refresh();
+  // Refresh, then the modules of every listed process, in process order.
+  bool RefreshWithModules();
+  // Takes a fresh module snapshot of the process.
+  bool HasModule(DWORD processId, const std::string& path) const;
+  static bool GetProcessOwner(DWORD processId, std::string& user, std::string& domain);
+
+  size_t ProcessCount() const { return processes_.size(); }
+  const ProcessRecord& Process(size_t index) const { return processes_[index]; }
+  size_t ModuleCount() const { return modules_.size(); }
+  const ModuleRecord& Module(size_t index) const { return modules_[index]; }
+
+ private:
+  std::vector<ProcessRecord> processes_;
+  std::vector<ModuleRecord> modules_;
+};
+
+// Appends the text, without a line end, to "tidewellerror.log" in the
+// current directory.
+void AppendErrorLog(const std::string& text);
+
+// Whether two file paths name the same text without regard to case, in the
+// ANSI code page (multibyte characters are compared whole).
+bool SamePathIgnoringCase(const std::string& a, const std::string& b);
+
+}  // namespace tidewell
