@@ -1,0 +1,90 @@
+#pragma once
+// Scratch registry keys, the database rows and a message pump for the tests
+// of the registry backup and the startup manager.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shared/db/AdoDatabase.h"
+#include "shared/win/Dialog.h"
+#include "tidewell/app/MainWindow.h"
+
+namespace tidewell::test {
+
+// HKCU\Software\TidewellTests\c\<name>, emptied on creation and removed on
+// destruction. ShortPath() is the form reg.exe takes ("HKCU\...").
+class ScratchKey {
+ public:
+  explicit ScratchKey(const std::string& name);
+  ~ScratchKey();
+  ScratchKey(const ScratchKey&) = delete;
+  ScratchKey& operator=(const ScratchKey&) = delete;
+
+  HKEY Key() const { return key_; }
+  const std::string& Path() const { return path_; }  // below HKEY_CURRENT_USER
+  std::string ShortPath() const { return "HKCU\\" + path_; }
+
+ private:
+  std::string path_;
+  HKEY key_ = nullptr;
+};
+
+// A value name no other test run uses.
+std::string UniqueName(const std::string& prefix);
+
+// Runs "reg.exe <arguments>" hidden and waits; its exit code.
+DWORD RunReg(const std::string& arguments);
+// Waits until no reg.exe runs any more (a restore does not wait for its imports).
+bool WaitForRegExe(std::chrono::milliseconds timeout);
+
+struct RegbkRow {
+  int32_t time = 0;
+  std::string file;
+  std::string comment;
+};
+std::vector<RegbkRow> RegbkRows(CADODatabase& database);
+struct EventRecord {
+  int32_t time = 0;
+  std::string text;
+};
+std::vector<EventRecord> Events(CADODatabase& database);
+
+std::string ReadWholeFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Runs the calling thread's messages until the condition holds or the time is up.
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// A dialog with the shared list (1050) standing in for the main window.
+class TestMainWindow : public Dialog, public IMainWindow {
+ public:
+  explicit TestMainWindow(CADODatabase& database);
+  ~TestMainWindow() override;
+
+  CADODatabase& Database() override { return database_; }
+  HWND Window() const override { return Handle(); }
+  HWND Tree() const override { return nullptr; }
+  HWND List() const override;
+  HWND StatusLine() const override { return nullptr; }
+  HWND Button(int id) const override { return Item(id); }
+  int SelectedTab() const override { return tab; }
+  void SetStatus(const std::string&) override {}
+
+  int tab = 2;
+
+ private:
+  CADODatabase& database_;
+};
+
+std::vector<std::string> ColumnTitles(HWND list);
+std::string ItemText(HWND list, int row, int column);
+LPARAM ItemData(HWND list, int row);
+int ItemImage(HWND list, int row);
+void SelectRow(HWND list, int row);
+
+}  // namespace tidewell::test

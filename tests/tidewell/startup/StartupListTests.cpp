@@ -1,0 +1,134 @@
+#include "tidewell/startup/StartupList.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/win/Registry.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ScriptedPrompt.h"
+#include "tests/support/TestFolder.h"
+#include "tests/tidewell/backup/BackupTestSupport.h"
+
+namespace tidewell {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+int RowOf(HWND list, const std::string& name, LPARAM root) {
+  for (int row = 0; row < ListView_GetItemCount(list); ++row)
+    if (test::ItemText(list, row, 0) == name && test::ItemData(list, row) == root) return row;
+  return -1;
+}
+
+class StartupListTest : public ::testing::Test {
+ protected:
+  StartupListTest() {
+    EXPECT_TRUE(database.Open(folder.ConnectionString()));
+    UniqueKey user = CreateKey(HKEY_CURRENT_USER, kRunKey), machine = CreateKey(HKEY_LOCAL_MACHINE, kRunKey);
+    WriteString(user.Get(), name, "C:\\nowhere\\unknown-c.exe -x");
+    WriteString(machine.Get(), name, "C:\\WINDOWS\\system32\\ctfmon.exe");
+  }
+  ~StartupListTest() override {
+    if (UniqueKey user = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE)) RegDeleteValueA(user.Get(), name.c_str());
+    if (UniqueKey machine = OpenKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_SET_VALUE))
+      RegDeleteValueA(machine.Get(), name.c_str());
+  }
+
+  test::TestAppFolder folder;
+  CADODatabase database;
+  std::string name = test::UniqueName("Listed");
+  test::TestMainWindow window{database};
+};
+
+TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
+  FillStartupList(window.List());
+  FillStartupList(window.List());
+  EXPECT_EQ(test::ColumnTitles(window.List()), (std::vector<std::string>{"Application name", "Application path"}));
+  EXPECT_EQ(ListView_GetColumnWidth(window.List(), 0), 150);
+  EXPECT_EQ(ListView_GetColumnWidth(window.List(), 1), 200);
+  int user = RowOf(window.List(), name, kStartupRootUser), machine = RowOf(window.List(), name, kStartupRootMachine);
+  ASSERT_GE(user, 0);
+  ASSERT_GE(machine, 0);
+  EXPECT_LT(user, machine);
+  EXPECT_EQ(test::ItemText(window.List(), user, 1), "C:\\nowhere\\unknown-c.exe -x");
+  EXPECT_EQ(test::ItemImage(window.List(), machine), 1);
+}
+
+TEST_F(StartupListTest, DisableFromTheListRefillsItWithoutTheEntry) {
+  FillStartupList(window.List());
+  test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootMachine));
+  StartupEntry selected = GetSelectedStartupEntry(window.List());
+  EXPECT_EQ(selected.name, name);
+  EXPECT_EQ(selected.command, "C:\\WINDOWS\\system32\\ctfmon.exe");
+  EXPECT_EQ(selected.root, kStartupRootMachine);
+
+  test::ScriptedPrompt script{IDYES, IDOK};
+  DisableSelectedStartupEntry(database, folder.Text(), window.List(), window.Window());
+  EXPECT_EQ(script.Requests()[0].owner, window.Window());
+  EXPECT_EQ(RowOf(window.List(), name, kStartupRootMachine), -1);
+  EXPECT_GE(RowOf(window.List(), name, kStartupRootUser), 0);
+}
+
+TEST_F(StartupListTest, DeleteWithoutSelectionShowsTheError) {
+  FillStartupList(window.List());
+  test::SelectRow(window.List(), -1);
+  test::ScriptedPrompt script{IDOK};
+  DeleteSelectedStartupEntry(window.List(), window.Window());
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_EQ(script.Requests()[0].text, "ERROR: No backup entry selected");
+}
+
+TEST_F(StartupListTest, InfoTipDescribesTheRowAndStopsAtTheTipLimit) {
+  FillStartupList(window.List());
+  int row = RowOf(window.List(), name, kStartupRootUser);
+  char buffer[1024];
+  std::memset(buffer, 'z', sizeof buffer);
+  NMLVGETINFOTIPA tip{};
+  tip.pszText = buffer;
+  tip.cchTextMax = sizeof buffer;
+  tip.iItem = row;
+  FillStartupInfoTip(database, window.List(), tip);
+  EXPECT_STREQ(buffer, "Description: Unknown (Right-click to submit the information to Tidewell web server)");
+
+  // A long description is cut to what the tip holds.
+  UniqueKey user = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
+  WriteString(user.Get(), name, "C:\\long-c.exe");
+  CADORecordset insert(database);
+  insert.Open("insert into processes(pname,paltname,description) values('long-c.exe','','" + std::string(300, 'd') +
+              "')");
+  FillStartupList(window.List());
+  tip.iItem = RowOf(window.List(), name, kStartupRootUser);
+  FillStartupInfoTip(database, window.List(), tip);
+  EXPECT_EQ(std::strlen(buffer), 254u);
+  EXPECT_EQ(std::string(buffer).substr(0, 15), "Description: dd");
+}
+
+TEST_F(StartupListTest, SubmissionRunsOnAWorkerAndShowsTheAnswerOnTheWindowThread) {
+  test::LoopbackHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  FillStartupList(window.List());
+  test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
+  test::ScriptedPrompt script{IDOK};
+  SubmitStartupInfo(window.List(), window.Window(), server.Host());
+  ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
+  EXPECT_EQ(script.Requests()[0].text, "Information submited");
+  EXPECT_EQ(script.Requests()[0].owner, window.Window());
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_NE(server.Requests()[0].find("diverse={sup_info}%20|%20" + name + "%20|%20C:\\nowhere\\unknown-c.exe%20-x "),
+            std::string::npos)
+      << server.Requests()[0];
+}
+
+TEST_F(StartupListTest, SubmissionWithoutServerSaysSo) {
+  FillStartupList(window.List());
+  test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
+  test::ScriptedPrompt script{IDOK};
+  SubmitStartupInfo(window.List(), window.Window(), test::LoopbackHttpServer::UnusedHost());
+  ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
+  EXPECT_EQ(script.Requests()[0].text, "Unable to connect to server");
+}
+
+}  // namespace
+}  // namespace tidewell

@@ -1,0 +1,246 @@
+#include "tidewell/backup/RegistryBackup.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include <shellapi.h>
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/Handles.h"
+#include "shared/win/Prompt.h"
+#include "shared/win/Registry.h"
+#include "tidewell/app/EventLog.h"
+#include "tidewell/backup/BackupText.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr const char* kBackupQuestion = "Tidewell will backup parts of your registry system. Proceed?";
+constexpr const char* kBackupCaption = "Tidewell registry backup";
+
+constexpr const char* kCustomControlsKey = "HKCR\\CLSID";
+constexpr const char* kAppPathsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kHelpKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\Help";
+constexpr const char* kHtmlHelpKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\HTML Help";
+constexpr const char* kSharedDllsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr const char* kRunKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+struct KeyExport {
+  const char* key;
+  const char* fileBase;
+};
+
+constexpr KeyExport kGeneralBackup[] = {
+    {kCustomControlsKey, "CustomControls"}, {kAppPathsKey, "ApplicationPaths"}, {kHelpKey, "WHelp"},
+    {kHtmlHelpKey, "WHTMLHelp"},           {kSharedDllsKey, "SharedDLLs"},     {kRunKey, "Startup"},
+    {kUninstallKey, "AddRemoveProgr"},
+};
+
+struct CategoryBackup {
+  BackupCategoryKind kind;
+  const char* comment;
+  std::vector<KeyExport> exports;
+};
+
+const std::vector<CategoryBackup>& CategoryBackups() {
+  static const std::vector<CategoryBackup> categories = {
+      {BackupCategoryKind::RegisteredCustomControls, "Registered common controls backup",
+       {{kCustomControlsKey, "CustomControls"}}},
+      {BackupCategoryKind::SoftwareLocations, "Software locations backup", {{kAppPathsKey, "ApplicationPaths"}}},
+      {BackupCategoryKind::HelpAndResources, "Help and resources backup",
+       {{kHelpKey, "WHelp"}, {kHtmlHelpKey, "WHTMLHelp"}}},
+      {BackupCategoryKind::SharedPrograms, "Shared programs backup", {{kSharedDllsKey, "SharedDLLs"}}},
+      {BackupCategoryKind::StartupPrograms, "Startup entries backup", {{kRunKey, "Startup"}}},
+      {BackupCategoryKind::AddRemovePrograms, "Add/remove programs backup", {{kUninstallKey, "AddRemoveProgr"}}},
+  };
+  return categories;
+}
+
+void Execute(CADODatabase& database, const std::string& statement) {
+  if (!database.IsOpen()) database.Open("", "", "");
+  CADORecordset recordset(database);
+  recordset.Open(statement);  // a failed statement is skipped, as everywhere
+}
+
+// Runs a console tool without a window and waits for it to end.
+bool RunHiddenAndWait(const std::string& commandLine, const std::string& directory) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  std::string mutableLine = commandLine;
+  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &process))
+    return false;
+  UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+  WaitForSingleObject(processHandle.Get(), INFINITE);
+  return true;
+}
+
+}  // namespace
+
+int32_t NewBackupTime() { return static_cast<int32_t>(std::time(nullptr)); }
+
+CRegistryBackup::CRegistryBackup(CADODatabase& database, std::string appFolder, HWND owner, BackupObserver observer)
+    : database_(database), appFolder_(std::move(appFolder)), owner_(owner), observer_(std::move(observer)) {
+  if (!appFolder_.empty() && appFolder_.back() != '\\') appFolder_ += '\\';
+}
+
+std::string CRegistryBackup::BackupFolder(int32_t time, bool create) const {
+  std::string folder = CollapseDoubledBackslashes(appFolder_ + BackupFolderName(time));
+  if (create) {
+    // Failures, an existing folder among them, are of no concern here.
+    CreateDirectoryA(CollapseDoubledBackslashes(appFolder_ + kBackupRootFolder).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  return folder;
+}
+
+void CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
+                                        const std::string& comment) {
+  std::string file = BackupFolder(time, true) + "\\" + fileBase + ".reg";
+  // /y: reg.exe would otherwise ask in its hidden console whether to replace
+  // a file of the same name (two backups in one second) and never end.
+  std::string commandLine = "reg.exe export \"" + keyPath + "\" \"" + file + "\" /y";
+  Notify(observer_.exportStarted);
+  RunHiddenAndWait(commandLine, appFolder_);
+  Notify(observer_.exportFinished);
+  // The row goes in before the list is refreshed, so the refresh shows it.
+  Execute(database_, FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time, file, comment));
+  Notify(observer_.listChanged);
+}
+
+bool CRegistryBackup::RunGeneralBackup() {
+  if (Prompt(owner_, kBackupQuestion, kBackupCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+  int32_t time = NewBackupTime();
+  for (const auto& item : kGeneralBackup) ExportRegistryKey(item.key, item.fileBase, time, "");
+  LogEvent(database_, "General registry backup");
+  Prompt(owner_, "Registry backup complete", "Tidewell", MB_OK);
+  return true;
+}
+
+bool CRegistryBackup::BackupCategory(BackupCategoryKind category) {
+  auto found = std::find_if(CategoryBackups().begin(), CategoryBackups().end(),
+                            [category](const CategoryBackup& item) { return item.kind == category; });
+  if (found == CategoryBackups().end()) return false;
+  if (Prompt(owner_, kBackupQuestion, kBackupCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+  int32_t time = NewBackupTime();
+  for (const auto& item : found->exports) ExportRegistryKey(item.key, item.fileBase, time, found->comment);
+  std::string text = BackupDisplayName(found->comment, FormatEventTime(time));
+  LogEventAt(database_, time, text);
+  Prompt(owner_, "Backup completed: " + text, "Tidewell", MB_OK);
+  return true;
+}
+
+void CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
+                                         const std::string& subkey, int32_t time, const std::string& comment) {
+  DWORD subkeys = 100;
+  if (UniqueKey key = OpenKey(root, subkey)) {
+    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      subkeys = 0;
+  }
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  int random = std::rand() % 1000;
+  ExportRegistryKey(rootName + "\\" + subkey, RepairFileBaseName(subkey, replacedPart, random), time, comment);
+  // Gives the registry time to settle before the caller deletes the key.
+  Sleep(100 + 10 * subkeys);
+}
+
+uint64_t CRegistryBackup::FolderSize(int32_t time) const {
+  namespace fs = std::filesystem;
+  uint64_t total = 0;
+  std::error_code error;
+  fs::recursive_directory_iterator it(fs::path(BackupFolder(time)), error), end;
+  for (; !error && it != end; it.increment(error)) {
+    std::error_code sizeError;
+    if (it->is_regular_file(sizeError)) {
+      uintmax_t size = it->file_size(sizeError);
+      if (!sizeError) total += size;
+    }
+  }
+  return total;
+}
+
+std::vector<BackupEntry> CRegistryBackup::ListBackups() {
+  std::vector<BackupEntry> entries;
+  if (!database_.IsOpen()) database_.Open("", "", "");
+  CADORecordset recordset(database_);
+  if (!recordset.Open("select distinct dattm,comment from regbk") || recordset.RecordCount() == 0) return entries;
+  recordset.MoveFirst();
+  while (!recordset.IsEOF()) {
+    BackupEntry entry;
+    int time = 0;
+    recordset.GetFieldInt("dattm", time);
+    recordset.GetField("comment", entry.comment);
+    entry.time = time;
+    entry.name = BackupDisplayName(entry.comment, FormatEventTime(entry.time));
+    entry.sizeText = BackupSizeText(FolderSize(entry.time));
+    entries.push_back(std::move(entry));
+    recordset.MoveNext();
+  }
+  // Newest first, whatever order the statement gives (rows of one second keep theirs, reversed).
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const BackupEntry& a, const BackupEntry& b) { return a.time < b.time; });
+  std::reverse(entries.begin(), entries.end());
+  return entries;
+}
+
+std::vector<std::string> CRegistryBackup::FilesOf(int32_t time) {
+  std::vector<std::string> files;
+  if (!database_.IsOpen()) database_.Open("", "", "");
+  CADORecordset recordset(database_);
+  if (!recordset.Open(FormatSql("select * from regbk where dattm=%d", time)) || recordset.RecordCount() == 0)
+    return files;
+  recordset.MoveFirst();
+  while (!recordset.IsEOF()) {
+    std::string file;
+    recordset.GetField("file", file);
+    files.push_back(std::move(file));
+    recordset.MoveNext();
+  }
+  return files;
+}
+
+bool CRegistryBackup::RestoreBackup(const std::string& name, int32_t time) {
+  if (name.empty()) {
+    Prompt(owner_, "ERROR: No backup entry selected", "Tidewell", MB_OK | MB_ICONERROR);
+    return false;
+  }
+  if (Prompt(owner_, "Are you sure you want to restore the registry using " + name + " ?",
+             "Tidewell registry restore", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return false;
+  std::string suffix = RestoreEventSuffix(name);
+  std::vector<std::string> files = FilesOf(time);
+  if (!files.empty()) {
+    Busy(true);
+    for (const auto& file : files) ImportRegFile(file);
+    Busy(false);
+  }
+  LogEvent(database_, "Restored " + suffix);
+  Prompt(owner_, "Operation completed", "Tidewell", MB_OK | MB_ICONINFORMATION);
+  return true;
+}
+
+bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
+  if (Prompt(owner_, "Are you sure you want to delete " + name + " ?", "Tidewell", MB_YESNO | MB_ICONQUESTION) !=
+      IDYES)
+    return false;
+  for (const auto& file : FilesOf(time)) DeleteFileA(file.c_str());  // a missing file is no error
+  Execute(database_, FormatSql("delete from regbk where dattm=%d", time));
+  Notify(observer_.listChanged);
+  return true;
+}
+
+void CRegistryBackup::ImportRegFile(const std::string& path) {
+  std::string parameters = "import \"" + path + "\"";
+  ShellExecuteA(owner_, "open", "reg.exe", parameters.c_str(), ".", SW_HIDE);
+}
+
+}  // namespace tidewell

@@ -1,0 +1,100 @@
+#pragma once
+// Registry backups: keys exported by reg.exe into BKUP\reg<time> of the
+// application folder, catalogued in table regbk, listed, restored by
+// reg.exe import and deleted. The engine shows no window; it asks through
+// Prompt and tells its observer when an export runs and the list changed.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shared/db/AdoDatabase.h"
+
+namespace tidewell {
+
+// One backup as the user sees it: a distinct (time, comment) pair of regbk.
+struct BackupEntry {
+  int32_t time = 0;
+  std::string comment;
+  std::string name;      // "Registry Backup <time>" or "<comment> - <time>"
+  std::string sizeText;  // all files of the backup's folder
+};
+
+// The registry cleaner's categories that have a "Backup" button.
+enum class BackupCategoryKind {
+  RegisteredCustomControls,  // RCC
+  SoftwareLocations,         // SWL
+  HelpAndResources,          // HHR, HHR1
+  SharedPrograms,            // SSDLL
+  StartupPrograms,           // SUP
+  AddRemovePrograms,         // ARP
+};
+
+struct BackupObserver {
+  std::function<void()> exportStarted;   // reg.exe runs; show that the program waits
+  std::function<void()> exportFinished;
+  std::function<void(bool)> busy;        // restore starts its imports (wait cursor)
+  std::function<void()> listChanged;     // regbk changed; refresh a shown backup list
+};
+
+// The current time as a backup time: names the folder and keys the rows.
+int32_t NewBackupTime();
+
+class CRegistryBackup {
+ public:
+  // appFolder: the application folder with its trailing backslash.
+  // owner: the window that owns the prompts and the reg.exe imports.
+  CRegistryBackup(CADODatabase& database, std::string appFolder, HWND owner = nullptr,
+                  BackupObserver observer = {});
+
+  CADODatabase& Database() { return database_; }
+  const std::string& AppFolder() const { return appFolder_; }
+  // Full path of BKUP\reg<time>, created with its parent when create is set.
+  std::string BackupFolder(int32_t time, bool create = false) const;
+
+  // Exports keyPath ("HKCR\CLSID") with reg.exe into <backup folder>\<fileBase>.reg,
+  // waits for it and files the row. reg.exe's outcome is not examined.
+  void ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
+                         const std::string& comment);
+
+  // "Registry backup": the seven keys under one time, after the question.
+  // False when the user declined.
+  bool RunGeneralBackup();
+  // A "Backup" button of the registry cleaner.
+  bool BackupCategory(BackupCategoryKind category);
+  // A problem key, exported before the registry cleaner deletes it.
+  void ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
+                          const std::string& subkey, int32_t time, const std::string& comment);
+
+  // Newest first.
+  std::vector<BackupEntry> ListBackups();
+
+  // Imports every file of the backup, after the question; name and time are
+  // those of the selected row (an empty name: nothing selected).
+  bool RestoreBackup(const std::string& name, int32_t time);
+  // Deletes the backup's files and rows, after the question.
+  bool DeleteBackup(const std::string& name, int32_t time);
+
+  // Starts reg.exe import on one file, hidden, without waiting for it.
+  void ImportRegFile(const std::string& path);
+
+ private:
+  void Notify(const std::function<void()>& hook) {
+    if (hook) hook();
+  }
+  void Busy(bool on) {
+    if (observer_.busy) observer_.busy(on);
+  }
+  std::vector<std::string> FilesOf(int32_t time);
+  uint64_t FolderSize(int32_t time) const;
+
+  CADODatabase& database_;
+  std::string appFolder_;
+  HWND owner_;
+  BackupObserver observer_;
+};
+
+}  // namespace tidewell

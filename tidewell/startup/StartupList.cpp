@@ -1,0 +1,151 @@
+#include "tidewell/startup/StartupList.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "shared/win/Prompt.h"
+#include "shared/win/UiThread.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr int kInfoTipLimit = 255;
+
+void InsertColumn(HWND list, int index, const char* title, int width) {
+  LVCOLUMNA column{};
+  column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.fmt = LVCFMT_LEFT;
+  column.cx = width;
+  column.pszText = const_cast<char*>(title);
+  column.iSubItem = index;
+  ListView_InsertColumn(list, index, &column);
+}
+
+std::string ItemText(HWND list, int row, int column) {
+  std::string text(1024, '\0');
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text.data();
+  item.cchTextMax = static_cast<int>(text.size());
+  int length = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+  text.resize(std::clamp(length, 0, static_cast<int>(text.size())));
+  return text;
+}
+
+int RowUnderCursor(HWND list) {
+  LVHITTESTINFO hit{};
+  GetCursorPos(&hit.pt);
+  ScreenToClient(list, &hit.pt);
+  return ListView_HitTest(list, &hit);
+}
+
+int SelectedRow(HWND list) {
+  // The selection mark, as long as that row is still selected.
+  int row = ListView_GetSelectionMark(list);
+  if (row < 0 || !(ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED))
+    row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  return row;
+}
+
+}  // namespace
+
+void FillStartupList(HWND list) {
+  ListView_DeleteAllItems(list);
+  ListView_DeleteColumn(list, 0);
+  ListView_DeleteColumn(list, 0);
+  InsertColumn(list, 0, "Application name", 150);
+  InsertColumn(list, 1, "Application path", 200);
+  int row = 0;
+  for (const auto& entry : ListStartupEntries()) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = row;
+    item.iImage = 1;
+    item.pszText = const_cast<char*>(entry.name.c_str());
+    item.lParam = entry.root;
+    int index = ListView_InsertItem(list, &item);
+    if (index < 0) continue;
+    ListView_SetItemText(list, index, 1, const_cast<char*>(entry.command.c_str()));
+    ++row;
+  }
+}
+
+StartupEntry GetSelectedStartupEntry(HWND list) {
+  StartupEntry entry;
+  int row = SelectedRow(list);
+  if (row < 0) return entry;
+  entry.name = ItemText(list, row, 0);
+  entry.command = ItemText(list, row, 1);
+  LVITEMA item{};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (ListView_GetItem(list, &item)) entry.root = static_cast<int>(item.lParam);
+  return entry;
+}
+
+void DisableSelectedStartupEntry(CADODatabase& database, const std::string& appFolder, HWND list, HWND owner) {
+  if (DisableStartupEntry(database, appFolder, GetSelectedStartupEntry(list), owner)) FillStartupList(list);
+}
+
+void DeleteSelectedStartupEntry(HWND list, HWND owner) {
+  if (DeleteStartupEntry(GetSelectedStartupEntry(list), owner)) FillStartupList(list);
+}
+
+void FillStartupInfoTip(CADODatabase& database, HWND list, NMLVGETINFOTIPA& tip) {
+  if (!tip.pszText || tip.cchTextMax <= 0) return;
+  int row = RowUnderCursor(list);
+  if (row < 0) row = tip.iItem;
+  if (row < 0) return;
+  std::string text = DescribeStartupCommand(database, ItemText(list, row, 1));
+  size_t limit = static_cast<size_t>(std::min(tip.cchTextMax, kInfoTipLimit)) - 1;
+  text.resize(std::min(text.size(), limit));
+  std::memcpy(tip.pszText, text.c_str(), text.size() + 1);
+}
+
+bool ShowStartupListMenu(CADODatabase& database, HWND list, HWND window, HMENU popup) {
+  int row = RowUnderCursor(list);
+  if (row < 0) return false;
+  ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetSelectionMark(list, row);
+  if (!IsUnknownStartupDescription(DescribeStartupCommand(database, ItemText(list, row, 1)))) return false;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  SetForegroundWindow(window);
+  TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+  return true;
+}
+
+INT_PTR OnStartupListNotify(CADODatabase& database, HWND list, HWND window, HMENU popup, const NMHDR& header) {
+  // The header is the first member of the notification the list sent.
+  NMHDR& sent = const_cast<NMHDR&>(header);
+  if (header.code == LVN_GETINFOTIPA) {
+    FillStartupInfoTip(database, list, reinterpret_cast<NMLVGETINFOTIPA&>(sent));
+  } else if (header.code == LVN_GETINFOTIPW) {
+    auto& wide = reinterpret_cast<NMLVGETINFOTIPW&>(sent);
+    if (!wide.pszText || wide.cchTextMax <= 0) return 0;
+    char text[kInfoTipLimit + 1] = "";
+    NMLVGETINFOTIPA narrow{};
+    narrow.hdr = header;
+    narrow.pszText = text;
+    narrow.cchTextMax = std::min(wide.cchTextMax, kInfoTipLimit);
+    narrow.iItem = wide.iItem;
+    FillStartupInfoTip(database, list, narrow);
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide.pszText, wide.cchTextMax) == 0) wide.pszText[0] = L'\0';
+  } else if (header.code == NM_RCLICK) {
+    ShowStartupListMenu(database, list, window, popup);
+  }
+  return 0;
+}
+
+void SubmitStartupInfo(HWND list, HWND window, const std::string& host) {
+  // The texts are read here, on the UI thread; the worker gets copies.
+  StartupEntry entry = GetSelectedStartupEntry(list);
+  std::thread([window, host, name = entry.name, path = entry.command] {
+    std::string message = SendStartupInfo(host, name, path);
+    PostToWindow(window, [window, message] { Prompt(window, message, "Tidewell", MB_OK); });
+  }).detach();
+}
+
+}  // namespace tidewell

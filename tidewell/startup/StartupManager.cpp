@@ -1,0 +1,127 @@
+#include "tidewell/startup/StartupManager.h"
+
+#include <vector>
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/net/HttpGet.h"
+#include "shared/win/Prompt.h"
+#include "shared/win/Registry.h"
+#include "tidewell/app/EventLog.h"
+#include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/backup/ValueBackup.h"
+#include "tidewell/startup/StartupText.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr const char* kStartupCaption = "Tidewell startup manager";
+
+HKEY RootOf(int root) { return root == kStartupRootUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+void AppendEntries(HKEY root, int code, std::vector<StartupEntry>& entries) {
+  UniqueKey key = OpenKey(root, kRunKeyPath);
+  if (!key) return;
+  // Sized to each value, so a long command line neither is cut nor ends the walk.
+  for (const auto& value : Values(key.Get())) {
+    std::string command(value.data.begin(), value.data.end());
+    if (size_t end = command.find('\0'); end != std::string::npos) command.resize(end);
+    entries.push_back(StartupEntry{value.name, command, code});
+  }
+}
+
+bool NothingSelected(const StartupEntry& entry, HWND owner) {
+  if (!entry.name.empty() || !entry.command.empty()) return false;
+  Prompt(owner, "ERROR: No backup entry selected", "Tidewell", MB_OK | MB_ICONERROR);
+  return true;
+}
+
+}  // namespace
+
+std::vector<StartupEntry> ListStartupEntries() {
+  std::vector<StartupEntry> entries;
+  AppendEntries(HKEY_CURRENT_USER, kStartupRootUser, entries);
+  AppendEntries(HKEY_LOCAL_MACHINE, kStartupRootMachine, entries);
+  return entries;
+}
+
+bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
+                         HWND owner) {
+  if (NothingSelected(entry, owner)) return false;
+  if (Prompt(owner, "Are you sure you want to disable this startup entry " + entry.name + " ?", kStartupCaption,
+             MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return false;
+  int32_t time = NewBackupTime();
+  std::string displayName = entry.name.empty() ? "(Default)" : entry.name;
+  HKEY root = RootOf(entry.root);
+  WriteValueBackup(database, appFolder,
+                   ValueBackupRequest{root, RootKeyName(root), kRunKeyPath, entry.name, time,
+                                      "Disabled startup entry (" + displayName + ")"});
+  std::string message = "Unable to find key";
+  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+    RegDeleteValueA(key.Get(), entry.name.c_str());
+    message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
+  }
+  Prompt(owner, message, "Tidewell", MB_OK);
+  LogEvent(database, "Startup entry disabled (" + entry.name + ")");
+  return true;
+}
+
+bool DeleteStartupEntry(const StartupEntry& entry, HWND owner) {
+  if (NothingSelected(entry, owner)) return false;
+  if (Prompt(owner, "Are you sure you want to delete this startup entry " + entry.name + " ?", kStartupCaption,
+             MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return false;
+  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE))
+    RegDeleteValueA(key.Get(), entry.name.c_str());
+  return true;
+}
+
+std::string VersionComments(const std::string& path) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<BYTE> info(size);
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return {};
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* translations = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length) ||
+      length < sizeof(Translation))
+    return {};
+  char query[64];
+  wsprintfA(query, "\\StringFileInfo\\%04x%04x\\Comments", translations[0].language, translations[0].codePage);
+  char* comments = nullptr;
+  if (!VerQueryValueA(info.data(), query, reinterpret_cast<void**>(&comments), &length) || !comments) return {};
+  return std::string(comments, strnlen(comments, length));
+}
+
+std::string DescribeStartupCommand(CADODatabase& database, const std::string& command) {
+  std::string path = StartupProgramPath(command);
+  std::string program = ProgramFileName(path);
+  std::string description;
+  if (!database.IsOpen()) database.Open("", "", "");
+  CADORecordset recordset(database);
+  if (recordset.Open(FormatSql("select * from processes where pname='%s' or paltname='%s'", program, program)) &&
+      recordset.RecordCount() > 0) {
+    recordset.MoveFirst();
+    recordset.GetField("description", description);
+  }
+  if (description.empty()) description = VersionComments(path);
+  return StartupDescriptionText(description);
+}
+
+bool IsUnknownStartupDescription(const std::string& description) {
+  return description == std::string(kDescriptionPrefix) + kUnknownStartupProgram;
+}
+
+std::string SendStartupInfo(const std::string& host, const std::string& name, const std::string& path) {
+  std::string response = HttpGet(host, StartupInfoRequestPath(name, path));
+  return response.empty() ? "Unable to connect to server" : "Information submited";
+}
+
+}  // namespace tidewell

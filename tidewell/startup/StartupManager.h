@@ -1,0 +1,49 @@
+#pragma once
+// The programs Windows starts at logon from the two Run keys: listed,
+// disabled (backed up as a .reg file, then removed) or deleted outright,
+// described from the processes table, and an unknown one sent to the web site.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "shared/db/AdoDatabase.h"
+
+namespace tidewell {
+
+inline constexpr const char* kRunKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+inline constexpr int kStartupRootMachine = 100;  // HKEY_LOCAL_MACHINE
+inline constexpr int kStartupRootUser = 101;     // HKEY_CURRENT_USER
+
+struct StartupEntry {
+  std::string name;     // the value name; empty for the unnamed value
+  std::string command;  // the value data
+  int root = 0;         // kStartupRootMachine or kStartupRootUser
+};
+
+// HKEY_CURRENT_USER's entries first, then HKEY_LOCAL_MACHINE's, each in the
+// key's own order. A key that cannot be opened gives none.
+std::vector<StartupEntry> ListStartupEntries();
+
+// Each asks first and returns false when nothing was done (nothing selected:
+// an entry with both texts empty; or the user said No). owner owns the prompts.
+bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
+                         HWND owner = nullptr);
+bool DeleteStartupEntry(const StartupEntry& entry, HWND owner = nullptr);
+
+// "Description: " and what the processes table or the program file's version
+// information says about the program the command starts, or the "Unknown
+// (Right-click ...)" text.
+std::string DescribeStartupCommand(CADODatabase& database, const std::string& command);
+// Whether a description is the one that offers "Submit information".
+bool IsUnknownStartupDescription(const std::string& description);
+
+// The "Comments" string of a file's version information; empty when it has none.
+std::string VersionComments(const std::string& path);
+
+// Sends name and path to the product web site; the message the user gets:
+// "Information submited" for any answer, "Unable to connect to server" for none.
+std::string SendStartupInfo(const std::string& host, const std::string& name, const std::string& path);
+
+}  // namespace tidewell
