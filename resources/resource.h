@@ -92,8 +92,6 @@
 #define IDC_GRAPH_OUTGOING 1091
 #define IDB_UPDATE 1093
 #define IDB_NET_WATCH 1097
-// Placeholder text until the full main window is built.
-#define IDC_MAIN_DATABASE_PATH 1000
 // The products page in the browser's place: a message while the links load
 // or when the site cannot be reached.
 #define IDC_PRODUCTS_MESSAGE 1200

@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "shared/db/ConnectionString.h"
+#include "resource.h"
 #include "shared/win/Profile.h"
+#include "shared/win/Registry.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestFolder.h"
+#include "tidewell/app/Messages.h"
 
 namespace tidewell {
 namespace {
@@ -37,17 +41,81 @@ TEST(TidewellProgram, WithoutDatabaseShowsTheConnectionStringAndEndsWithCodeZero
   EXPECT_FALSE(fs::exists(folder.Path() / "bhodb.mdb"));
 }
 
-TEST(TidewellProgram, WithDatabaseRecordsAppPathAndShowsItsWindow) {
+// The main window is there from the start, but hidden: only the tray icon shows.
+HWND WaitForHiddenMainWindow(test::RunningProgram& program, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (HWND window = FindWindowA("#32770", "Tidewell v1.0.2.85")) return window;
+    if (program.WaitForExit(50ms)) return nullptr;
+  }
+  return nullptr;
+}
+
+template <class Done>
+bool WaitUntil(Done done, std::chrono::milliseconds timeout = 20s) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+class StartedTidewell : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // As on any Windows machine: the key watcher that starts with the window needs it.
+    CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects");
+    CopyProgramInto(folder);
+    WriteProfileValue("AppPath", "before");
+    tidewell = std::make_unique<test::RunningProgram>(folder.File("Tidewell.exe"), folder.Text());
+    ASSERT_TRUE(tidewell->Started());
+    window = WaitForHiddenMainWindow(*tidewell, 20s);
+    ASSERT_NE(window, nullptr);
+  }
+  // Keys go through the dialog manager as a user's would: to the focused tree.
+  void PressKey(UINT key) {
+    HWND tree = GetDlgItem(window, 1003);
+    PostMessageA(tree, WM_KEYDOWN, key, 1);
+    PostMessageA(tree, WM_KEYUP, key, 0xC0000001);
+  }
+
   test::TestAppFolder folder;
-  CopyProgramInto(folder);
-  WriteProfileValue("AppPath", "before");
-  test::RunningProgram tidewell(folder.File("Tidewell.exe"), folder.Text());
-  ASSERT_TRUE(tidewell.Started());
-  HWND window = tidewell.WaitForWindow("Tidewell v1.0.2.85", 20s);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(ReadProfileValue("AppPath"), folder.Text() + "\\bhodb.mdb");
-  PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_EQ(tidewell.WaitForExit(20s), std::optional<DWORD>(0));
+  std::unique_ptr<test::RunningProgram> tidewell;
+  HWND window = nullptr;
+};
+
+TEST_F(StartedTidewell, StartsHiddenAndRecordsAppPath) {
+  // The window exists a moment before its initialisation has opened the database.
+  std::string expected = folder.Text() + "\\bhodb.mdb";
+  EXPECT_TRUE(WaitUntil([&] { return ReadProfileValue("AppPath") == expected; })) << ReadProfileValue("AppPath");
+  Sleep(1000);
+  EXPECT_FALSE(IsWindowVisible(window));
+  PostMessageA(window, WM_COMMAND, ID_TRAY_QUIT, 0);
+  EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
+}
+
+TEST_F(StartedTidewell, OpenTidewellShowsEnterHidesEscapeEnds) {
+  PostMessageA(window, WM_COMMAND, ID_TRAY_OPEN, 0);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }));
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(window); }));
+  EXPECT_FALSE(tidewell->WaitForExit(500ms)) << "Enter only hides the window";
+  PostMessageA(window, WM_TRAY_NOTIFY, 100, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }));
+  PressKey(VK_ESCAPE);
+  EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(StartedTidewell, ClosingHidesAndQuitEnds) {
+  PostMessageA(window, WM_COMMAND, ID_TRAY_OPEN, 0);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }));
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(window); }));
+  EXPECT_FALSE(tidewell->WaitForExit(500ms));
+  PostMessageA(window, WM_COMMAND, ID_TRAY_QUIT, 0);
+  EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
 }
 
 }  // namespace

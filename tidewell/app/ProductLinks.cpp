@@ -1,0 +1,183 @@
+#include "tidewell/app/ProductLinks.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+
+namespace tidewell {
+
+namespace {
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
+}
+
+std::string DecodeChunked(std::string_view body) {
+  std::string joined;
+  size_t pos = 0;
+  while (pos < body.size()) {
+    size_t lineEnd = body.find('\n', pos);
+    if (lineEnd == std::string_view::npos) break;
+    std::string sizeText(body.substr(pos, lineEnd - pos));
+    char* end = nullptr;
+    unsigned long long size = std::strtoull(sizeText.c_str(), &end, 16);
+    if (end == sizeText.c_str() || size == 0) break;
+    pos = lineEnd + 1;
+    if (size > body.size() - pos) size = body.size() - pos;  // cut short: keep what came
+    joined.append(body.substr(pos, static_cast<size_t>(size)));
+    pos += static_cast<size_t>(size);
+    size_t after = body.find('\n', pos);
+    if (after == std::string_view::npos) break;
+    pos = after + 1;
+  }
+  return joined;
+}
+
+std::string DecodeEntities(std::string_view text) {
+  static const struct {
+    const char* entity;
+    char character;
+  } known[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&apos;", '\''},
+               {"&nbsp;", ' '}};
+  std::string decoded;
+  for (size_t i = 0; i < text.size();) {
+    bool replaced = false;
+    if (text[i] == '&') {
+      for (const auto& entry : known) {
+        if (StartsWithNoCase(text.substr(i), entry.entity)) {
+          decoded += entry.character;
+          i += std::string_view(entry.entity).size();
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) decoded += text[i++];
+  }
+  return decoded;
+}
+
+// Tags dropped, runs of white space made one blank, ends trimmed.
+std::string PlainText(std::string_view html) {
+  std::string text;
+  bool inTag = false, blank = false;
+  for (char c : html) {
+    if (c == '<') inTag = true;
+    else if (c == '>') inTag = false;
+    else if (!inTag) {
+      if (std::isspace(static_cast<unsigned char>(c))) {
+        blank = !text.empty();
+      } else {
+        if (blank) text += ' ';
+        blank = false;
+        text += c;
+      }
+    }
+  }
+  return DecodeEntities(text);
+}
+
+// The href value of an <a ...> tag's attribute text.
+std::optional<std::string> HrefOf(std::string_view tag) {
+  std::string lower = Lower(tag);
+  for (size_t at = lower.find("href"); at != std::string::npos; at = lower.find("href", at + 4)) {
+    if (at > 0 && !std::isspace(static_cast<unsigned char>(lower[at - 1]))) continue;
+    size_t pos = at + 4;
+    while (pos < tag.size() && std::isspace(static_cast<unsigned char>(tag[pos]))) ++pos;
+    if (pos >= tag.size() || tag[pos] != '=') continue;
+    ++pos;
+    while (pos < tag.size() && std::isspace(static_cast<unsigned char>(tag[pos]))) ++pos;
+    if (pos >= tag.size()) return std::nullopt;
+    if (tag[pos] == '"' || tag[pos] == '\'') {
+      size_t end = tag.find(tag[pos], pos + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      return std::string(tag.substr(pos + 1, end - pos - 1));
+    }
+    size_t end = pos;
+    while (end < tag.size() && !std::isspace(static_cast<unsigned char>(tag[end])) && tag[end] != '>') ++end;
+    return std::string(tag.substr(pos, end - pos));
+  }
+  return std::nullopt;
+}
+
+std::string Trim(std::string text) {
+  size_t first = 0, last = text.size();
+  while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+  return text.substr(first, last - first);
+}
+
+std::string Absolute(const std::string& address, const std::string& host) {
+  if (StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
+      StartsWithNoCase(address, "mailto:"))
+    return address;
+  if (address.starts_with("//")) return "http:" + address;
+  if (address.find(':') != std::string::npos || address.find('\\') != std::string::npos) return {};
+  if (address.empty() || address.starts_with("#")) return {};
+  if (address.starts_with("/")) return "http://" + host + address;
+  return "http://" + host + "/" + address;
+}
+
+}  // namespace
+
+std::optional<std::string> HttpResponseBody(const std::string& response) {
+  if (!StartsWithNoCase(response, "http/")) return std::nullopt;
+  size_t blank = response.find(' ');
+  if (blank == std::string::npos || blank + 4 > response.size() || response[blank + 1] != '2') return std::nullopt;
+  size_t headerEnd = response.find("\r\n\r\n");
+  size_t separator = 4;
+  if (headerEnd == std::string::npos) {
+    headerEnd = response.find("\n\n");
+    separator = 2;
+  }
+  if (headerEnd == std::string::npos) return std::string();
+  std::string headers = Lower(std::string_view(response).substr(0, headerEnd));
+  std::string_view body = std::string_view(response).substr(headerEnd + separator);
+  size_t encoding = headers.find("\ntransfer-encoding:");
+  if (encoding != std::string::npos) {
+    size_t lineEnd = headers.find('\n', encoding + 1);
+    if (headers.substr(encoding, lineEnd - encoding).find("chunked") != std::string::npos) return DecodeChunked(body);
+  }
+  return std::string(body);
+}
+
+std::vector<ProductLink> ParseProductLinks(const std::string& html, const std::string& host) {
+  std::vector<ProductLink> links;
+  std::string lower = Lower(html);
+  size_t pos = 0;
+  for (;;) {
+    size_t open = lower.find("<a", pos);
+    if (open == std::string::npos) break;
+    pos = open + 2;
+    if (pos < lower.size() && !std::isspace(static_cast<unsigned char>(lower[pos])) && lower[pos] != '>') continue;
+    size_t tagEnd = lower.find('>', pos);
+    if (tagEnd == std::string::npos) break;
+    auto href = HrefOf(std::string_view(html).substr(pos, tagEnd - pos));
+    size_t close = lower.find("</a", tagEnd);
+    size_t textEnd = close == std::string::npos ? html.size() : close;
+    pos = textEnd;
+    if (!href) continue;
+    std::string address = Absolute(Trim(DecodeEntities(*href)), host);
+    if (!IsOpenableLinkAddress(address)) continue;
+    std::string text = PlainText(std::string_view(html).substr(tagEnd + 1, textEnd - tagEnd - 1));
+    links.push_back(ProductLink{text.empty() ? address : text, address});
+  }
+  return links;
+}
+
+bool IsOpenableLinkAddress(const std::string& address) {
+  if (!(StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
+        StartsWithNoCase(address, "mailto:")))
+    return false;
+  for (char c : address)
+    if (static_cast<unsigned char>(c) < 0x20 || c == '"') return false;
+  return true;
+}
+
+}  // namespace tidewell

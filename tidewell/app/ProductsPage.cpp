@@ -1,0 +1,124 @@
+#include "tidewell/app/ProductsPage.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <thread>
+
+#include "shared/net/HttpGet.h"
+#include "shared/win/UiThread.h"
+
+namespace tidewell {
+
+namespace {
+
+void SetColumns(HWND list) {
+  struct {
+    const char* title;
+    int width;
+  } columns[] = {{"Link", 200}, {"Address", 300}};
+  for (int i = 0; i < 2; ++i) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<char*>(columns[i].title);
+    column.cx = columns[i].width;
+    SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+}  // namespace
+
+std::string UnreachableSiteMessage(const std::string& host) {
+  return "The product web site (" + host + ") cannot be reached.";
+}
+
+void CProductsPage::Bind(HWND dialog, HWND list, HWND message) {
+  dialog_ = dialog;
+  list_ = list;
+  message_ = message;
+  ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+  SetColumns(list_);
+}
+
+void CProductsPage::Navigate(const std::string& host, const RECT& area) {
+  int generation = ++*generation_;
+  ShowMessage("Loading the product page from " + host + "...");
+  Place(area);
+  std::weak_ptr<int> current = generation_;
+  HWND dialog = dialog_;
+  std::thread([this, dialog, host, generation, current] {
+    std::string response = HttpGet(host, kProductLinksPath);
+    auto body = HttpResponseBody(response);
+    std::vector<ProductLink> links;
+    if (body) links = ParseProductLinks(*body, host);
+    bool reached = body.has_value();
+    PostToWindow(dialog, [this, host, generation, current, reached, links = std::move(links)]() mutable {
+      auto alive = current.lock();
+      if (!alive || *alive != generation) return;
+      if (!reached)
+        ShowMessage(UnreachableSiteMessage(host));
+      else if (links.empty())
+        ShowMessage("The product page lists no links.");
+      else
+        ShowLinks(std::move(links));
+    });
+  }).detach();
+}
+
+void CProductsPage::Place(const RECT& area) {
+  area_ = area;
+  visible_ = true;
+  int width = area.right - area.left, height = area.bottom - area.top;
+  HWND shown = showingMessage_ ? message_ : list_;
+  HWND other = showingMessage_ ? list_ : message_;
+  SetWindowPos(other, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+  SetWindowPos(shown, HWND_TOP, area.left, area.top, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  if (!showingMessage_) {  // both columns within the page, no sideways scrolling
+    RECT client{};
+    GetClientRect(list_, &client);
+    ListView_SetColumnWidth(list_, 0, client.right * 2 / 5);
+    ListView_SetColumnWidth(list_, 1, LVSCW_AUTOSIZE_USEHEADER);
+  }
+}
+
+void CProductsPage::Hide() {
+  visible_ = false;
+  SetWindowPos(list_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+  SetWindowPos(message_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+}
+
+void CProductsPage::ShowLinks(std::vector<ProductLink> links) {
+  links_ = std::move(links);
+  ListView_DeleteAllItems(list_);
+  for (size_t i = 0; i < links_.size(); ++i) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = const_cast<char*>(links_[i].text.c_str());
+    int row = static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    LVITEMA address{};
+    address.iSubItem = 1;
+    address.pszText = const_cast<char*>(links_[i].address.c_str());
+    SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&address));
+  }
+  showingMessage_ = false;
+  if (visible_) Place(area_);
+}
+
+void CProductsPage::ShowMessage(const std::string& text) {
+  SetWindowTextA(message_, text.c_str());
+  links_.clear();
+  ListView_DeleteAllItems(list_);
+  showingMessage_ = true;
+  if (visible_) Place(area_);
+}
+
+void CProductsPage::OpenSelected() const {
+  int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+  if (row < 0 || static_cast<size_t>(row) >= links_.size()) return;
+  const std::string& address = links_[static_cast<size_t>(row)].address;
+  if (!IsOpenableLinkAddress(address)) return;
+  ShellExecuteA(dialog_, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace tidewell
