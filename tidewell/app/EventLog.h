@@ -16,7 +16,7 @@ int32_t EventTimeNow();
 // One row with the current time. Every part is quoted on the way into the
 // statement, so a text with an apostrophe is stored like any other.
 void LogEvent(CADODatabase& database, const std::string& text);
-// The composite forms: the parts joined without separators.
+// The composite forms: the pieces joined without separators.
 void LogEvent(CADODatabase& database, const std::string& first, const std::string& second,
               const std::string& third);
 void LogEvent(CADODatabase& database, const std::string& prefix, int number, const std::string& suffix);

@@ -13,6 +13,7 @@
 #include "tidewell/app/LogDialog.h"
 #include "tidewell/app/MainWindowRules.h"
 #include "tidewell/app/Messages.h"
+#include "shared/win/ListView.h"
 #include "tidewell/app/Startup.h"
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
@@ -162,17 +163,7 @@ void CMainDialog::SetUpTabsAndList() {
   }
   ListView_SetExtendedListViewStyle(List(), LVS_EX_FULLROWSELECT | LVS_EX_FLATSB | LVS_EX_INFOTIP |
                                                 LVS_EX_HEADERDRAGDROP);
-  struct {
-    const char* title;
-    int width;
-  } columns[] = {{"Bakup name", 320}, {"Bakup size", 90}};
-  for (int i = 0; i < 2; ++i) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(columns[i].title);
-    column.cx = columns[i].width;
-    SendMessageA(List(), LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-  }
+  SetListColumns(List(), {{"Bakup name", 320}, {"Bakup size", 90}});
 }
 
 void CMainDialog::FitPagesIntoTabs() {

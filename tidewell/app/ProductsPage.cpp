@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "shared/net/HttpGet.h"
+#include "shared/win/ListView.h"
 #include "shared/win/UiThread.h"
 
 namespace tidewell {
@@ -13,17 +14,7 @@ namespace tidewell {
 namespace {
 
 void SetColumns(HWND list) {
-  struct {
-    const char* title;
-    int width;
-  } columns[] = {{"Link", 200}, {"Address", 300}};
-  for (int i = 0; i < 2; ++i) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(columns[i].title);
-    column.cx = columns[i].width;
-    SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-  }
+  SetListColumns(list, {{"Link", 200}, {"Address", 300}});
 }
 
 }  // namespace
@@ -90,17 +81,7 @@ void CProductsPage::Hide() {
 void CProductsPage::ShowLinks(std::vector<ProductLink> links) {
   links_ = std::move(links);
   ListView_DeleteAllItems(list_);
-  for (size_t i = 0; i < links_.size(); ++i) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = const_cast<char*>(links_[i].text.c_str());
-    int row = static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    LVITEMA address{};
-    address.iSubItem = 1;
-    address.pszText = const_cast<char*>(links_[i].address.c_str());
-    SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&address));
-  }
+  for (const ProductLink& link : links_) AppendListRow(list_, {link.text, link.address});
   showingMessage_ = false;
   if (visible_) Place(area_);
 }

@@ -29,7 +29,7 @@ struct SkinButtonState {
   bool disabled = false;
 };
 
-// Where the parts of a button go inside its rectangle.
+// Where the bitmap, caption and focus of a button go inside its rectangle.
 struct SkinButtonParts {
   RECT bitmap{};   // where the bitmap is copied (its own size)
   RECT caption{};  // the caption's area

@@ -7,6 +7,7 @@
 
 #include "shared/win/AppFolder.h"
 #include "shared/win/UiThread.h"
+#include "shared/win/ListView.h"
 #include "tidewell/backup/BackupWaitDlg.h"
 #include "tidewell/backup/RestoreManagerDlg.h"
 
@@ -15,16 +16,6 @@ namespace tidewell {
 namespace {
 
 constexpr int kBackupManagerTab = 2;
-
-void InsertColumn(HWND list, int index, const char* title, int width) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.fmt = LVCFMT_LEFT;
-  column.cx = width;
-  column.pszText = const_cast<char*>(title);
-  column.iSubItem = index;
-  ListView_InsertColumn(list, index, &column);
-}
 
 // Runs on the window's thread: directly when already there, else posted.
 void OnWindowThread(HWND window, std::function<void()> task) {
@@ -38,43 +29,21 @@ void OnWindowThread(HWND window, std::function<void()> task) {
 
 void FillBackupList(HWND list, CRegistryBackup& backup, BackupListKind kind) {
   ListView_DeleteAllItems(list);
-  if (kind == BackupListKind::MainWindow) {
-    ListView_DeleteColumn(list, 0);
-    ListView_DeleteColumn(list, 0);
-    InsertColumn(list, 0, "Bakup name", 320);
-    InsertColumn(list, 1, "Bakup size", 90);
-  }
-  int row = 0;
+  bool mainWindow = kind == BackupListKind::MainWindow;
+  if (mainWindow) SetListColumns(list, {{"Bakup name", 320}, {"Bakup size", 90}});
   for (const auto& entry : backup.ListBackups()) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = row;
-    item.iImage = 0;
-    item.pszText = const_cast<char*>(entry.name.c_str());
-    item.lParam = entry.time;
-    int index = ListView_InsertItem(list, &item);
-    if (index < 0) continue;
-    if (kind == BackupListKind::MainWindow)
-      ListView_SetItemText(list, index, 1, const_cast<char*>(entry.sizeText.c_str()));
-    ++row;
+    std::vector<std::string> texts{entry.name};
+    if (mainWindow) texts.push_back(entry.sizeText);
+    AppendListRow(list, texts, 0, entry.time);
   }
 }
 
 SelectedBackup GetSelectedBackup(HWND list) {
   SelectedBackup selected;
-  // The selection mark, as long as that row is still selected: a click on the
-  // empty part of the list clears the selection but not the mark.
-  int row = ListView_GetSelectionMark(list);
-  if (row < 0 || !(ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED))
-    row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+  int row = SelectedListRow(list);
   if (row < 0) return selected;
-  char text[512] = "";
-  ListView_GetItemText(list, row, 0, text, sizeof text);
-  selected.name = text;
-  LVITEMA item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (ListView_GetItem(list, &item)) selected.time = static_cast<int32_t>(item.lParam);
+  selected.name = ListItemText(list, row, 0);
+  if (auto time = ListItemData(list, row)) selected.time = static_cast<int32_t>(*time);
   return selected;
 }
 

@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/TreeView.h"
 #include "shared/win/UiThread.h"
 #include "tidewell/app/Messages.h"
 #include "tidewell/bho/BhoInfoDialog.h"
@@ -51,37 +52,6 @@ void SetScanButtons(HWND window, bool scanning) {
 }
 
 void RedrawTree(HWND tree) { RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
-
-std::string TreeItemText(HWND tree, HTREEITEM item) {
-  char text[MAX_PATH] = {};
-  TVITEMA data{};
-  data.mask = TVIF_TEXT;
-  data.hItem = item;
-  data.pszText = text;
-  data.cchTextMax = sizeof text;
-  TreeView_GetItem(tree, &data);
-  return text;
-}
-
-LPARAM TreeItemData(HWND tree, HTREEITEM item) {
-  TVITEMA data{};
-  data.mask = TVIF_PARAM;
-  data.hItem = item;
-  TreeView_GetItem(tree, &data);
-  return data.lParam;
-}
-
-HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, int image, LPARAM data) {
-  TVINSERTSTRUCTA insert{};
-  insert.hParent = parent;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-  insert.item.pszText = const_cast<char*>(text.c_str());
-  insert.item.iImage = image;
-  insert.item.iSelectedImage = image;
-  insert.item.lParam = data;
-  return TreeView_InsertItem(tree, &insert);
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <thread>
 
+#include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
 
@@ -13,27 +14,6 @@ namespace {
 
 constexpr int kInfoTipLimit = 255;
 
-void InsertColumn(HWND list, int index, const char* title, int width) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.fmt = LVCFMT_LEFT;
-  column.cx = width;
-  column.pszText = const_cast<char*>(title);
-  column.iSubItem = index;
-  ListView_InsertColumn(list, index, &column);
-}
-
-std::string ItemText(HWND list, int row, int column) {
-  std::string text(1024, '\0');
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = text.data();
-  item.cchTextMax = static_cast<int>(text.size());
-  int length = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-  text.resize(std::clamp(length, 0, static_cast<int>(text.size())));
-  return text;
-}
-
 int RowUnderCursor(HWND list) {
   LVHITTESTINFO hit{};
   GetCursorPos(&hit.pt);
@@ -41,47 +21,21 @@ int RowUnderCursor(HWND list) {
   return ListView_HitTest(list, &hit);
 }
 
-int SelectedRow(HWND list) {
-  // The selection mark, as long as that row is still selected.
-  int row = ListView_GetSelectionMark(list);
-  if (row < 0 || !(ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED))
-    row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-  return row;
-}
-
 }  // namespace
 
 void FillStartupList(HWND list) {
   ListView_DeleteAllItems(list);
-  ListView_DeleteColumn(list, 0);
-  ListView_DeleteColumn(list, 0);
-  InsertColumn(list, 0, "Application name", 150);
-  InsertColumn(list, 1, "Application path", 200);
-  int row = 0;
-  for (const auto& entry : ListStartupEntries()) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = row;
-    item.iImage = 1;
-    item.pszText = const_cast<char*>(entry.name.c_str());
-    item.lParam = entry.root;
-    int index = ListView_InsertItem(list, &item);
-    if (index < 0) continue;
-    ListView_SetItemText(list, index, 1, const_cast<char*>(entry.command.c_str()));
-    ++row;
-  }
+  SetListColumns(list, {{"Application name", 150}, {"Application path", 200}});
+  for (const auto& entry : ListStartupEntries()) AppendListRow(list, {entry.name, entry.command}, 1, entry.root);
 }
 
 StartupEntry GetSelectedStartupEntry(HWND list) {
   StartupEntry entry;
-  int row = SelectedRow(list);
+  int row = SelectedListRow(list);
   if (row < 0) return entry;
-  entry.name = ItemText(list, row, 0);
-  entry.command = ItemText(list, row, 1);
-  LVITEMA item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (ListView_GetItem(list, &item)) entry.root = static_cast<int>(item.lParam);
+  entry.name = ListItemText(list, row, 0);
+  entry.command = ListItemText(list, row, 1);
+  if (auto root = ListItemData(list, row)) entry.root = static_cast<int>(*root);
   return entry;
 }
 
@@ -98,7 +52,7 @@ void FillStartupInfoTip(CADODatabase& database, HWND list, NMLVGETINFOTIPA& tip)
   int row = RowUnderCursor(list);
   if (row < 0) row = tip.iItem;
   if (row < 0) return;
-  std::string text = DescribeStartupCommand(database, ItemText(list, row, 1));
+  std::string text = DescribeStartupCommand(database, ListItemText(list, row, 1));
   size_t limit = static_cast<size_t>(std::min(tip.cchTextMax, kInfoTipLimit)) - 1;
   text.resize(std::min(text.size(), limit));
   std::memcpy(tip.pszText, text.c_str(), text.size() + 1);
@@ -109,7 +63,7 @@ bool ShowStartupListMenu(CADODatabase& database, HWND list, HWND window, HMENU p
   if (row < 0) return false;
   ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetSelectionMark(list, row);
-  if (!IsUnknownStartupDescription(DescribeStartupCommand(database, ItemText(list, row, 1)))) return false;
+  if (!IsUnknownStartupDescription(DescribeStartupCommand(database, ListItemText(list, row, 1)))) return false;
   POINT cursor{};
   GetCursorPos(&cursor);
   SetForegroundWindow(window);

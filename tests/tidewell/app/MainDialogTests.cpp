@@ -12,6 +12,7 @@
 #include "shared/win/Profile.h"
 #include "shared/win/Registry.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MessagePump.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
@@ -23,24 +24,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-template <class Done>
-bool PumpUntil(Done done, std::chrono::milliseconds timeout = 10s) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    Sleep(10);
-  }
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+  return test::PumpUntil(done, timeout);
 }
 
-void Pump() {
-  PumpUntil([] { return false; }, 100ms);
-}
+void Pump() { test::PumpFor(100ms); }
 
 RECT ClientRectOf(HWND dialog, HWND control) {
   RECT rect{};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
+#include "shared/win/ListView.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/backup/BackupTestSupport.h"
@@ -39,11 +40,11 @@ TEST_F(BackupListTest, MainWindowListShowsNameAndSizeColumnsNewestFirst) {
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 0), 320);
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 1), 90);
   ASSERT_EQ(ListView_GetItemCount(window.List()), 2);
-  EXPECT_EQ(test::ItemText(window.List(), 0, 0), "Startup entries backup - " + FormatEventTime(4000));
-  EXPECT_EQ(test::ItemText(window.List(), 1, 0), "Registry Backup " + FormatEventTime(3000));
-  EXPECT_EQ(test::ItemText(window.List(), 0, 1), "0.00 bytes");
-  EXPECT_EQ(test::ItemData(window.List(), 0), 4000);
-  EXPECT_EQ(test::ItemData(window.List(), 1), 3000);
+  EXPECT_EQ(ListItemText(window.List(), 0, 0), "Startup entries backup - " + FormatEventTime(4000));
+  EXPECT_EQ(ListItemText(window.List(), 1, 0), "Registry Backup " + FormatEventTime(3000));
+  EXPECT_EQ(ListItemText(window.List(), 0, 1), "0.00 bytes");
+  EXPECT_EQ(*ListItemData(window.List(), 0), 4000);
+  EXPECT_EQ(*ListItemData(window.List(), 1), 3000);
   EXPECT_EQ(test::ItemImage(window.List(), 0), 0);
 }
 
@@ -79,7 +80,7 @@ TEST_F(BackupListTest, BackupTabDeleteRefreshesTheList) {
   test::ScriptedPrompt script{IDYES};
   DeleteFromBackupTab(window);
   ASSERT_EQ(ListView_GetItemCount(window.List()), 1);
-  EXPECT_EQ(test::ItemData(window.List(), 0), 3000);
+  EXPECT_EQ(*ListItemData(window.List(), 0), 3000);
 }
 
 TEST_F(BackupListTest, ExportsRefreshTheListOnlyWhileTheBackupTabShows) {
@@ -93,7 +94,7 @@ TEST_F(BackupListTest, ExportsRefreshTheListOnlyWhileTheBackupTabShows) {
   window.tab = 2;
   main.ExportRegistryKey(kNoKey, "Fourth", 6000, "Shown");
   ASSERT_EQ(ListView_GetItemCount(window.List()), 4);
-  EXPECT_EQ(test::ItemData(window.List(), 0), 6000);
+  EXPECT_EQ(*ListItemData(window.List(), 0), 6000);
 }
 
 TEST_F(BackupListTest, ExportFromAWorkerRefreshesTheListOnTheWindowThread) {
@@ -102,7 +103,7 @@ TEST_F(BackupListTest, ExportFromAWorkerRefreshesTheListOnTheWindowThread) {
   std::thread worker([&] { main.ExportRegistryKey(kNoKey, "Worker", 7000, "From a worker"); });
   EXPECT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(window.List()) == 3; }, 60s));
   worker.join();
-  EXPECT_EQ(test::ItemData(window.List(), 0), 7000);
+  EXPECT_EQ(*ListItemData(window.List(), 0), 7000);
 }
 
 TEST_F(BackupListTest, WaitBoxShowsItsTextWhileOpen) {
@@ -124,7 +125,7 @@ TEST_F(BackupListTest, RestoreManagerListsNamesAndDeletesTheSelectedBackup) {
   ASSERT_TRUE(dialog.Create(GetModuleHandleA(nullptr), IDD_RESTORE_MANAGER, nullptr));
   HWND list = dialog.List();
   ASSERT_EQ(ListView_GetItemCount(list), 2);
-  EXPECT_EQ(test::ItemText(list, 0, 0), "Startup entries backup - " + FormatEventTime(4000));
+  EXPECT_EQ(ListItemText(list, 0, 0), "Startup entries backup - " + FormatEventTime(4000));
   EXPECT_EQ(test::ColumnTitles(list).size(), 0u);
 
   {
@@ -140,7 +141,7 @@ TEST_F(BackupListTest, RestoreManagerListsNamesAndDeletesTheSelectedBackup) {
     EXPECT_EQ(script.Requests()[0].text, "Are you sure you want to delete Registry Backup " + FormatEventTime(3000) + " ?");
   }
   ASSERT_EQ(ListView_GetItemCount(list), 1);
-  EXPECT_EQ(test::ItemData(list, 0), 4000);
+  EXPECT_EQ(*ListItemData(list, 0), 4000);
   EXPECT_EQ(test::RegbkRows(database).size(), 1u);
   dialog.Destroy();
 }

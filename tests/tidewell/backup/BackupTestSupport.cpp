@@ -109,20 +109,6 @@ std::string ReadWholeFile(const std::string& path) {
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(20);
-  }
-  return true;
-}
-
 TestMainWindow::TestMainWindow(CADODatabase& database) : database_(database) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
@@ -146,20 +132,6 @@ std::vector<std::string> ColumnTitles(HWND list) {
     titles.push_back(text);
   }
   return titles;
-}
-
-std::string ItemText(HWND list, int row, int column) {
-  char text[1024] = "";
-  ListView_GetItemText(list, row, column, text, sizeof text);
-  return text;
-}
-
-LPARAM ItemData(HWND list, int row) {
-  LVITEMA item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  ListView_GetItem(list, &item);
-  return item.lParam;
 }
 
 int ItemImage(HWND list, int row) {

@@ -12,6 +12,7 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
+#include "tests/support/MessagePump.h"
 #include "tidewell/app/MainWindow.h"
 
 namespace tidewell::test {
@@ -57,8 +58,6 @@ std::vector<EventRecord> Events(CADODatabase& database);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 
-// Runs the calling thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // A dialog with the shared list (1050) standing in for the main window.
 class TestMainWindow : public Dialog, public IMainWindow {
@@ -82,8 +81,6 @@ class TestMainWindow : public Dialog, public IMainWindow {
 };
 
 std::vector<std::string> ColumnTitles(HWND list);
-std::string ItemText(HWND list, int row, int column);
-LPARAM ItemData(HWND list, int row);
 int ItemImage(HWND list, int row);
 void SelectRow(HWND list, int row);
 

@@ -9,6 +9,7 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
+#include "shared/win/TreeView.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/app/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
@@ -61,24 +62,6 @@ int CountRows(CADODatabase& database, const std::string& statement) {
   return rows.Open(statement) ? static_cast<int>(rows.RecordCount()) : 0;
 }
 
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(10);
-  }
-  return true;
-}
-
-void PumpFor(std::chrono::milliseconds time) {
-  auto end = std::chrono::steady_clock::now() + time;
-  PumpUntil([&] { return std::chrono::steady_clock::now() > end; }, time + std::chrono::seconds(1));
-}
 
 std::string FixtureDll() { return (ProgramFolder() / "test_bho.dll").string(); }
 std::string FixtureHost() { return (ProgramFolder() / "test_bho_host.exe").string(); }
@@ -132,29 +115,17 @@ TestMainWindow::~TestMainWindow() { Destroy(); }
 
 HWND TestMainWindow::Tree() const { return Item(IDC_BHO_TREE); }
 
-namespace {
-std::string ItemText(HWND tree, HTREEITEM item) {
-  char text[MAX_PATH] = {};
-  TVITEMA data{};
-  data.mask = TVIF_TEXT;
-  data.hItem = item;
-  data.pszText = text;
-  data.cchTextMax = sizeof text;
-  TreeView_GetItem(tree, &data);
-  return text;
-}
-}  // namespace
 
 std::vector<std::string> TestMainWindow::TopLevelTexts() const {
   std::vector<std::string> texts;
   for (HTREEITEM item = TreeView_GetRoot(Tree()); item; item = TreeView_GetNextSibling(Tree(), item))
-    texts.push_back(ItemText(Tree(), item));
+    texts.push_back(TreeItemText(Tree(), item));
   return texts;
 }
 
 HTREEITEM TestMainWindow::FindTopLevel(const std::string& text) const {
   for (HTREEITEM item = TreeView_GetRoot(Tree()); item; item = TreeView_GetNextSibling(Tree(), item))
-    if (ItemText(Tree(), item) == text) return item;
+    if (TreeItemText(Tree(), item) == text) return item;
   return nullptr;
 }
 
@@ -163,7 +134,7 @@ std::vector<std::string> TestMainWindow::ChildTexts(const std::string& parentTex
   HTREEITEM parent = FindTopLevel(parentText);
   if (!parent) return texts;
   for (HTREEITEM item = TreeView_GetChild(Tree(), parent); item; item = TreeView_GetNextSibling(Tree(), item))
-    texts.push_back(ItemText(Tree(), item));
+    texts.push_back(TreeItemText(Tree(), item));
   return texts;
 }
 

@@ -14,6 +14,7 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
+#include "tests/support/MessagePump.h"
 
 namespace tidewell::test {
 
@@ -43,10 +44,6 @@ void InsertBhoRow(CADODatabase& database, const std::string& clsid, const std::s
                   const std::string& comments = "", int modified = 0);
 int CountRows(CADODatabase& database, const std::string& statement);
 
-// Runs the calling thread's messages until the condition holds or the time
-// is up; returns the condition.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-void PumpFor(std::chrono::milliseconds time);
 
 // The test BHO DLL and the process that loads it, from the build folder.
 std::string FixtureDll();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shared/db/AdoRecordset.h"
+#include "shared/win/ListView.h"
 #include "shared/win/Registry.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ScriptedPrompt.h"
@@ -19,7 +20,7 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 
 int RowOf(HWND list, const std::string& name, LPARAM root) {
   for (int row = 0; row < ListView_GetItemCount(list); ++row)
-    if (test::ItemText(list, row, 0) == name && test::ItemData(list, row) == root) return row;
+    if (ListItemText(list, row, 0) == name && *ListItemData(list, row) == root) return row;
   return -1;
 }
 
@@ -53,7 +54,7 @@ TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
   ASSERT_GE(user, 0);
   ASSERT_GE(machine, 0);
   EXPECT_LT(user, machine);
-  EXPECT_EQ(test::ItemText(window.List(), user, 1), "C:\\nowhere\\unknown-c.exe -x");
+  EXPECT_EQ(ListItemText(window.List(), user, 1), "C:\\nowhere\\unknown-c.exe -x");
   EXPECT_EQ(test::ItemImage(window.List(), machine), 1);
 }
 
