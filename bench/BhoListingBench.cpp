@@ -50,7 +50,8 @@ int main() {
   std::vector<PROCESS_INFORMATION> hosts;
   for (int i = 0; i < 40; ++i) {
     std::string command = "\"" + (bin / "test_bho_host.exe").string() + "\" \"" + files[i % 10] + "\"";
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                        &info))

@@ -214,9 +214,12 @@ TEST_F(MainDialogTest, TabChangeShowsAndHidesTheControlsOfTheTable) {
     dialog.SelectTab(tab);
     for (int id : watched) EXPECT_EQ(HasVisibleStyle(Control(id)), shown.at(tab).count(id) == 1) << id;
     for (int id : LegendControls()) EXPECT_EQ(HasVisibleStyle(Control(id)), tab == 0) << id;
-    if (tab == 0 || tab == 1)
+    if (tab == 0 || tab == 1) {
       EXPECT_EQ((GetWindowLongPtrA(dialog.Tree(), GWL_STYLE) & TVS_CHECKBOXES) != 0, tab == 1);
-    if (tab != 4) EXPECT_FALSE(BrowserShown());
+    }
+    if (tab != 4) {
+      EXPECT_FALSE(BrowserShown());
+    }
   }
 
   // Products: the site's links in the browser's place, exactly over the list's area.

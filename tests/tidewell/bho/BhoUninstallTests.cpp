@@ -141,7 +141,8 @@ class UninstallFlowTest : public BhoUninstallTest {
     // Registered by the DLL itself, as its installer would.
     HMODULE module = LoadLibraryA(dll.c_str());
     ASSERT_NE(module, nullptr);
-    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllRegisterServer"));
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
     ASSERT_NE(registerServer, nullptr);
     ASSERT_EQ(registerServer(), S_OK);
     FreeLibrary(module);

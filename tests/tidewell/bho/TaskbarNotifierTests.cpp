@@ -17,7 +17,12 @@ using namespace std::chrono_literals;
 // optional transparent square at the top left.
 HBITMAP MakeSkin(int width, int height, COLORREF fill, int transparentSquare = 0) {
   BITMAPINFO format{};
-  format.bmiHeader = {sizeof format.bmiHeader, width, -height, 1, 24, BI_RGB};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;  // top-down rows
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 24;
+  format.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
   int stride = (width * 3 + 3) & ~3;

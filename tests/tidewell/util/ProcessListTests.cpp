@@ -58,8 +58,9 @@ TEST(ProcessList, MatchesModulePathsWithoutRegardToCase) {
   EXPECT_FALSE(list.HasModule(0xFFFFFFF0, path)) << "no such process";
   // Another spelling of the same file is another text.
   char shortPath[MAX_PATH] = {};
-  if (GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0)
+  if (GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0) {
     EXPECT_FALSE(list.HasModule(self, shortPath));
+  }
 }
 
 TEST(ProcessList, RefreshWithModulesHoldsEveryProcessesModulesInProcessOrder) {
