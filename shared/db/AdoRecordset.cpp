@@ -190,10 +190,7 @@ bool CADORecordset::Execute(const std::string& sql) {
 bool CADORecordset::IsOpen() const { return open_ && database_->IsOpen(); }
 
 void CADORecordset::Close() {
-  if (open_) {
-    open_ = false;
-    editState_ = 0;
-  }
+  open_ = false;
   columns_.clear();
   rows_.clear();
   position_ = 0;

@@ -65,7 +65,6 @@ class CADORecordset {
   std::string query_;
   bool open_ = false;
   bool wasQuery_ = false;
-  int editState_ = 0;
   std::vector<Column> columns_;
   std::vector<std::vector<Value>> rows_;
   size_t position_ = 0;

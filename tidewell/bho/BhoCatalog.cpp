@@ -13,14 +13,14 @@ UniqueKey OpenBhoRegistrationKey(REGSAM access) {
   return key;
 }
 
-std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid) {
+std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid, const char* statement) {
   if (!database.IsOpen()) database.Open();
   CADORecordset rows(database);
-  if (!rows.Open(FormatSql("select * from bhos where clsid='%s'", clsid)) || rows.RecordCount() == 0) return std::nullopt;
+  if (!rows.Open(FormatSql(statement, clsid)) || rows.RecordCount() == 0) return std::nullopt;
   rows.MoveFirst();
   BhoRow row;
   rows.GetField("name", row.name);
-  rows.GetField("RISk", row.risk);
+  rows.GetField("risk", row.risk);
   rows.GetField("files", row.files);
   rows.GetField("comments", row.comments);
   rows.GetFieldInt("modified", row.modified);

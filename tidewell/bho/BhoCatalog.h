@@ -32,8 +32,13 @@ struct BhoRow {
   int modified = 0;
 };
 
-// The BHOS row of the class ID, if any (the database is reopened if closed).
-std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid);
+inline constexpr const char* kSelectBhoForListing = "select * from bhos where clsid='%s'";
+inline constexpr const char* kSelectBhoForInformation = "select * from BHOS where CLSID='%s'";
+
+// The BHOS row of the class ID, if any, found by the given statement (one
+// "%s" for the class ID); the database is reopened if closed.
+std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid,
+                                 const char* statement = kSelectBhoForListing);
 
 // The row's name (possibly empty), or "Unknown BHO" without a row.
 std::string BhoName(CADODatabase& database, const std::string& clsid);

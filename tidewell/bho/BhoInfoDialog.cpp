@@ -15,7 +15,7 @@ namespace tidewell {
 
 BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source) {
   BhoInfoFields fields;
-  if (std::optional<BhoRow> row = FindBhoRow(database, clsid)) {
+  if (std::optional<BhoRow> row = FindBhoRow(database, clsid, kSelectBhoForInformation)) {
     fields.comments = row->comments;
     fields.name = row->name;
     fields.risk = row->risk;
