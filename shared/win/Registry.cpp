@@ -2,17 +2,70 @@
 
 namespace tidewell {
 
-UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access) {
+namespace {
+
+constexpr int kCleanPassLimit = 8;
+
+// True for a 64-bit Windows, whichever build asks.
+bool HasTwoViews() {
+#ifdef _WIN64
+  return true;
+#else
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+}  // namespace
+
+std::vector<RegistryView> RegistryViews() {
+  if (!HasTwoViews()) return {RegistryView::Native};
+  return {RegistryView::Bits64, RegistryView::Bits32};
+}
+
+REGSAM ViewAccess(RegistryView view) {
+  switch (view) {
+    case RegistryView::Bits32: return KEY_WOW64_32KEY;
+    case RegistryView::Bits64: return KEY_WOW64_64KEY;
+    default: return 0;
+  }
+}
+
+std::string ViewLabel(RegistryView view) {
+  switch (view) {
+    case RegistryView::Bits32: return "32-bit";
+    case RegistryView::Bits64: return "64-bit";
+    default: return "";
+  }
+}
+
+UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access, RegistryView view) {
   UniqueKey key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, access, key.Put()) != ERROR_SUCCESS) key.Release();
+  if (RegOpenKeyExA(root, path.c_str(), 0, access | ViewAccess(view), key.Put()) != ERROR_SUCCESS) key.Release();
   return key;
 }
 
-UniqueKey CreateKey(HKEY root, const std::string& path, REGSAM access) {
+UniqueKey CreateKey(HKEY root, const std::string& path, REGSAM access, RegistryView view) {
   UniqueKey key;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, access | ViewAccess(view), nullptr, key.Put(), nullptr) !=
+      ERROR_SUCCESS)
     key.Release();
   return key;
+}
+
+bool DeleteKeyTree(HKEY root, const std::string& path, RegistryView view) {
+  if (path.empty() || path.find_first_not_of('\\') == std::string::npos) return false;  // never the root itself
+  std::vector<std::string> children;
+  // Names first: deleting while enumerating by index would skip every other subkey.
+  if (UniqueKey key = OpenKey(root, path, KEY_READ, view)) children = SubkeyNames(key.Get());
+  for (const std::string& child : children) DeleteKeyTree(root, path + "\\" + child, view);
+  return RegDeleteKeyExA(root, path.c_str(), ViewAccess(view), 0) == ERROR_SUCCESS;
+}
+
+void CleanKey(HKEY root, const std::string& path, RegistryView view) {
+  for (int pass = 0; pass < kCleanPassLimit && OpenKey(root, path, KEY_READ, view); ++pass) {
+    if (!DeleteKeyTree(root, path, view)) break;  // no rights: it would stay for ever
+  }
 }
 
 std::optional<std::string> ReadString(HKEY key, const std::string& name) {

@@ -4,7 +4,7 @@
 
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 

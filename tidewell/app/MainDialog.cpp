@@ -12,7 +12,7 @@
 #include "shared/win/Prompt.h"
 #include "tidewell/app/LogDialog.h"
 #include "tidewell/app/MainWindowRules.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 #include "shared/win/ListView.h"
 #include "tidewell/app/Startup.h"
 #include "tidewell/backup/BackupList.h"

@@ -17,11 +17,11 @@
 #include "shared/win/Handles.h"
 #include "shared/win/TrayIcon.h"
 #include "tidewell/app/ClutterGauge.h"
-#include "tidewell/app/LayoutAnchors.h"
-#include "tidewell/app/MainWindow.h"
+#include "tidewell/shell/LayoutAnchors.h"
+#include "tidewell/shell/MainWindow.h"
 #include "tidewell/app/ProductsPage.h"
-#include "tidewell/app/SkinButton.h"
-#include "tidewell/app/TaskbarNotifier.h"
+#include "tidewell/shell/SkinButton.h"
+#include "tidewell/shell/TaskbarNotifier.h"
 #include "tidewell/bho/BhoManager.h"
 
 namespace tidewell {
@@ -34,6 +34,7 @@ class CMainDialog : public Dialog, public IMainWindow {
 
   // IMainWindow
   CADODatabase& Database() override { return database_; }
+  WorkerGroup& Workers() override { return workers_; }
   HWND Window() const override { return Handle(); }
   HWND Tree() const override;
   HWND List() const override;
@@ -131,6 +132,7 @@ class CMainDialog : public Dialog, public IMainWindow {
 
   std::string programPath_;
   CADODatabase database_;
+  WorkerGroup workers_;  // declared after the database: destroyed (stopped) first
   std::string connection_;
   bool visible_ = false;
   bool started_ = false;

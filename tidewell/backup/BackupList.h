@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tidewell/app/MainWindow.h"
+#include "tidewell/shell/MainWindow.h"
 #include "tidewell/backup/RegistryBackup.h"
 
 namespace tidewell {

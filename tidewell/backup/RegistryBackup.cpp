@@ -12,7 +12,7 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupText.h"
 
 namespace tidewell {

@@ -7,7 +7,7 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Prompt.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
 

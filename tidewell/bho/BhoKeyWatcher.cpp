@@ -3,7 +3,7 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoText.h"

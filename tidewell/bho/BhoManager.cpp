@@ -8,7 +8,7 @@
 #include "shared/win/Prompt.h"
 #include "shared/win/TreeView.h"
 #include "shared/win/UiThread.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoInfoDialog.h"
 #include "tidewell/bho/BhoKeyWatcher.h"
 #include "tidewell/bho/BhoText.h"

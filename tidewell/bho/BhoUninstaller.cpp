@@ -5,41 +5,10 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 
 namespace tidewell {
-
-namespace {
-
-constexpr int kCleanPassLimit = 8;
-
-bool KeyOpens(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path, KEY_READ)); }
-
-}  // namespace
-
-bool DeleteKeyTree(HKEY root, const std::string& path) {
-  if (path.empty()) return false;  // never the root itself
-  std::vector<std::string> children;
-  if (UniqueKey key = OpenKey(root, path, KEY_READ)) {
-    // Names first: deleting while enumerating by index would skip every
-    // other subkey.
-    for (DWORD index = 0;; ++index) {
-      char name[200] = {};
-      DWORD length = sizeof name;
-      if (RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      children.emplace_back(name, length);
-    }
-  }
-  for (const std::string& child : children) DeleteKeyTree(root, path + "\\" + child);
-  return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
-}
-
-void CleanKey(HKEY root, const std::string& path) {
-  for (int pass = 0; pass < kCleanPassLimit && KeyOpens(root, path); ++pass) {
-    if (!DeleteKeyTree(root, path)) break;  // no rights: it would stay for ever
-  }
-}
 
 bool RemoveBhoRegistryTraces(const std::string& clsid) {
   if (clsid.empty()) return false;

@@ -12,13 +12,6 @@
 
 namespace tidewell {
 
-// Deletes root\path with all its subkeys, depth first. True when it is gone.
-bool DeleteKeyTree(HKEY root, const std::string& path);
-
-// Deletes root\path while it still opens (a merged HKCR view can show the
-// same key again from another hive). Ends when a pass leaves it in place.
-void CleanKey(HKEY root, const std::string& path);
-
 // False (and nothing removed) for an empty class ID.
 bool RemoveBhoRegistryTraces(const std::string& clsid);
 

@@ -5,7 +5,7 @@
 
 #include "resources/resource.h"
 #include "shared/win/Prompt.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
 
 namespace tidewell {

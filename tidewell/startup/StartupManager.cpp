@@ -7,7 +7,7 @@
 #include "shared/net/HttpGet.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/backup/ValueBackup.h"
 #include "tidewell/startup/StartupText.h"

@@ -17,7 +17,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/app/MainWindowRules.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 
 namespace tidewell {
 namespace {

@@ -12,7 +12,7 @@
 #include "shared/win/Registry.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestFolder.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 
 namespace tidewell {
 namespace {

@@ -8,7 +8,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/backup/BackupTestSupport.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupWaitDlg.h"
 #include "tidewell/backup/RestoreManagerDlg.h"
 

@@ -13,7 +13,7 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
 #include "tests/support/MessagePump.h"
-#include "tidewell/app/MainWindow.h"
+#include "tidewell/shell/MainWindow.h"
 
 namespace tidewell::test {
 
@@ -66,6 +66,7 @@ class TestMainWindow : public Dialog, public IMainWindow {
   ~TestMainWindow() override;
 
   CADODatabase& Database() override { return database_; }
+  WorkerGroup& Workers() override { return workers_; }
   HWND Window() const override { return Handle(); }
   HWND Tree() const override { return nullptr; }
   HWND List() const override;
@@ -78,6 +79,7 @@ class TestMainWindow : public Dialog, public IMainWindow {
 
  private:
   CADODatabase& database_;
+  WorkerGroup workers_;
 };
 
 std::vector<std::string> ColumnTitles(HWND list);

@@ -11,7 +11,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/backup/BackupTestSupport.h"
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupText.h"
 
 namespace tidewell {

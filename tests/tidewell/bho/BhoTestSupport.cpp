@@ -11,7 +11,7 @@
 #include "shared/win/Registry.h"
 #include "shared/win/TreeView.h"
 #include "tests/support/TestFolder.h"
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoUninstaller.h"
 

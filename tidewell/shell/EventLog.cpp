@@ -1,4 +1,4 @@
-#include "tidewell/app/EventLog.h"
+#include "tidewell/shell/EventLog.h"
 
 #include <cstdio>
 

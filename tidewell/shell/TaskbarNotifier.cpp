@@ -1,8 +1,8 @@
-#include "tidewell/app/TaskbarNotifier.h"
+#include "tidewell/shell/TaskbarNotifier.h"
 
 #include <vector>
 
-#include "tidewell/app/Messages.h"
+#include "tidewell/shell/Messages.h"
 
 namespace tidewell {
 

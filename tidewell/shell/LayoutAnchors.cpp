@@ -1,4 +1,4 @@
-#include "tidewell/app/LayoutAnchors.h"
+#include "tidewell/shell/LayoutAnchors.h"
 
 namespace tidewell {
 

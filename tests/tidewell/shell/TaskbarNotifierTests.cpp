@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
-#include "tests/tidewell/bho/BhoTestSupport.h"
-#include "tidewell/app/TaskbarNotifier.h"
+#include "tests/support/MessagePump.h"
+#include "tidewell/shell/TaskbarNotifier.h"
 
 namespace tidewell {
 namespace {

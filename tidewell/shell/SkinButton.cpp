@@ -1,4 +1,4 @@
-#include "tidewell/app/SkinButton.h"
+#include "tidewell/shell/SkinButton.h"
 
 #include <algorithm>
 #include <vector>

@@ -8,12 +8,15 @@
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Workers.h"
 
 namespace tidewell {
 
 class IMainWindow {
  public:
   virtual CADODatabase& Database() = 0;
+  // The window's workers: stopped and waited for before the database closes.
+  virtual WorkerGroup& Workers() = 0;
   virtual HWND Window() const = 0;
   virtual HWND Tree() const = 0;        // 1003: BHO list on tab 0, scan locations on tab 1
   virtual HWND List() const = 0;        // 1050: backups on tab 2, startup entries on tab 3
