@@ -321,7 +321,7 @@ void CMainDialog::OnTimer(UINT_PTR id) {
   if (id == TIMER_TRAY_ICON) {
     tray_.AddAgain();
   } else if (id == TIMER_AUTO_REFRESH) {
-    if (Button_GetCheck(Item(IDC_AUTO_REFRESH)) & 3) {
+    if ((Button_GetCheck(Item(IDC_AUTO_REFRESH)) & 3) && !bhos_.Scanning()) {
       TreeView_DeleteAllItems(Tree());
       PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0);
     }
@@ -343,6 +343,9 @@ void CMainDialog::OnDestroy() {
   KillTimer(Handle(), TIMER_TRAY_ICON);
   KillTimer(Handle(), TIMER_AUTO_REFRESH);
   tray_.Remove();
+  // A worker that did not stop in time still uses the database: end the
+  // program here rather than close it under that worker.
+  if (!workers_.StopAndWait()) ExitProcess(0);
   TreeView_SetImageList(Tree(), nullptr, TVSIL_NORMAL);
   TabCtrl_SetImageList(Item(IDC_MAIN_TABS), nullptr);
   ListView_SetImageList(List(), nullptr, LVSIL_SMALL);
@@ -525,7 +528,7 @@ void CMainDialog::FillBackupTab() { tidewell::FillBackupTab(*this); }
 void CMainDialog::FillStartupTab() { FillStartupList(List()); }
 void CMainDialog::OnStartupDisable() { DisableSelectedStartupEntry(database_, GetAppFolder(), List(), Handle()); }
 void CMainDialog::OnStartupDelete() { DeleteSelectedStartupEntry(List(), Handle()); }
-void CMainDialog::OnSubmitInformation() { SubmitStartupInfo(List(), Handle(), ProductSiteHost()); }
+void CMainDialog::OnSubmitInformation() { SubmitStartupInfo(List(), Handle(), ProductSiteHost(), workers_); }
 INT_PTR CMainDialog::OnListNotify(const NMHDR& header) {
   if (SelectedTab() != kTabStartupManager) return 0;
   return OnStartupListNotify(database_, List(), Handle(), GetSubMenu(listMenu_.Get(), 0), header);

@@ -149,7 +149,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   ClutterReading clutter_;
   CProductsPage products_;
   CTaskbarNotifier notifier_;
-  BhoManager bhos_{database_};
+  BhoManager bhos_{database_, workers_};
 };
 
 }  // namespace tidewell

@@ -23,7 +23,7 @@ int64_t FileTimeValue(const FILETIME& time) {
 
 }  // namespace
 
-DWORD WatchBhoKey(const KeyWatchTarget& target) {
+DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
   UniqueKey key = OpenBhoRegistrationKey(KEY_NOTIFY);
   if (!key) return Fail("Cannot open registry key");
   UniqueHandle changed(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -32,8 +32,10 @@ DWORD WatchBhoKey(const KeyWatchTarget& target) {
       REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY;
   if (RegNotifyChangeKeyValue(key.Get(), TRUE, filter, changed.Get(), TRUE) != ERROR_SUCCESS)
     return Fail("Error in RegNotifyChangeKeyValue.\n");
-  if (WaitForSingleObject(changed.Get(), INFINITE) == WAIT_FAILED) return Fail("Error in WaitForSingleObject.\n");
-  Sleep(1000);
+  HANDLE waits[] = {changed.Get(), stop.Event()};
+  DWORD woken = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, INFINITE);
+  if (woken == WAIT_FAILED) return Fail("Error in WaitForSingleObject.\n");
+  if (woken == WAIT_OBJECT_0 + 1 || stop.WaitFor(1000)) return 2;
   PostMessageA(target.mainWindow, WM_REFRESH_BHOS, 0, 0);
   CheckForNewBho(target);
   // Released by hand: a failed close is reported and stops the chain.

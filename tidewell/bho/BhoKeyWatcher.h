@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Workers.h"
 
 namespace tidewell {
 
@@ -23,8 +24,9 @@ struct KeyWatchTarget {
 };
 
 // The thread's whole work: 0 after a handled change, 1 after an error (the
-// user has been told, and no further watcher is started).
-DWORD WatchBhoKey(const KeyWatchTarget& target);
+// user has been told, and no further watcher is started), 2 when `stop`
+// ended the wait (nothing is posted then).
+DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop = {});
 
 // Announces every BHO key written within the last few seconds.
 void CheckForNewBho(const KeyWatchTarget& target);

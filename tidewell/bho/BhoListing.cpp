@@ -62,11 +62,12 @@ std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path) {
   return linked;
 }
 
-std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules) {
+std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules,
+                                                          const StopToken& stop) {
   UniqueKey key = OpenBhoRegistrationKey(KEY_ENUMERATE_SUB_KEYS);
   if (!key) return std::nullopt;
   std::vector<BhoItem> items;
-  for (DWORD index = 0; index < kMaxBhoSubkeys; ++index) {
+  for (DWORD index = 0; index < kMaxBhoSubkeys && !stop.StopRequested(); ++index) {
     char name[200] = {};
     DWORD length = sizeof name;
     LONG result = RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -83,7 +84,7 @@ std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database
   return items;
 }
 
-bool DeepScanBhos(CADODatabase& database, const std::atomic<bool>& running, const DeepScanSink& sink) {
+bool DeepScanBhos(CADODatabase& database, const StopToken& stop, const DeepScanSink& sink) {
   UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, "CLSID", KEY_ENUMERATE_SUB_KEYS);
   if (!key) return true;
   for (DWORD index = 0;; ++index) {
@@ -104,7 +105,7 @@ bool DeepScanBhos(CADODatabase& database, const std::atomic<bool>& running, cons
     } else if (result != ERROR_MORE_DATA) {
       break;  // anything else would repeat for ever
     }
-    if (!running.load()) return false;
+    if (stop.StopRequested()) return false;
   }
   return true;
 }

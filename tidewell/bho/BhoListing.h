@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Workers.h"
 
 namespace tidewell {
 
@@ -48,8 +49,10 @@ inline constexpr size_t kMaxBhoSubkeys = 1000;
 
 // Every registered BHO (non-empty subkey names of the BHO key, at most the
 // first kMaxBhoSubkeys), named and rated, with its linked processes.
-// Nothing when the BHO key cannot be opened.
-std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules);
+// Nothing when the BHO key cannot be opened; what was found so far when
+// `stop` is set.
+std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules,
+                                                          const StopToken& stop = {});
 
 struct DeepScanSink {
   std::function<void(const std::string& classKey)> classStarted;  // "CLSID\{...}"
@@ -57,7 +60,7 @@ struct DeepScanSink {
 };
 
 // Walks every class under HKCR\CLSID and reports those the BHOS table knows.
-// Checks `running` after each class; false when it stopped early.
-bool DeepScanBhos(CADODatabase& database, const std::atomic<bool>& running, const DeepScanSink& sink);
+// Checks `stop` after each class; false when it stopped early.
+bool DeepScanBhos(CADODatabase& database, const StopToken& stop, const DeepScanSink& sink);
 
 }  // namespace tidewell

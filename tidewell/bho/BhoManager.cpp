@@ -22,7 +22,10 @@ struct BhoManager::State {
   ClassIdTable classIds;
   std::atomic<bool> listingGuard{false};
   std::atomic<int> workers{0};
-  std::shared_ptr<std::atomic<bool>> scanRunning;  // the current deep scan's run flag; UI thread only
+  // UI thread only. The tree belongs to the latest listing or deep scan:
+  // results of an older one are dropped, so no BHO shows twice.
+  int treeOwner = 0;
+  std::optional<StopSource> scan;  // the running deep scan's stop
   std::mutex mutex;                                // guards the texts below
   std::string notifiedClsid;
   std::string scanStatus;
@@ -30,6 +33,8 @@ struct BhoManager::State {
   std::function<void(const std::string&)> showNotifier;
 
   HWND Tree() const { return GetDlgItem(mainWindow, IDC_BHO_TREE); }
+  // The tree shows BHOs only on the first tab; a window without tabs has just that one.
+  bool TreeShowsBhos() const { return TabCtrl_GetCurSel(GetDlgItem(mainWindow, IDC_MAIN_TABS)) <= 0; }
 };
 
 namespace {
@@ -68,12 +73,13 @@ void AddLinkedProcesses(HWND tree, HTREEITEM item, const std::vector<LinkedProce
     InsertTreeItem(tree, item, process.exeName, kImageLinkedProcess, static_cast<LPARAM>(process.processId));
 }
 
-BhoManager::BhoManager(CADODatabase& database) : database_(database), state_(std::make_shared<State>()) {
+BhoManager::BhoManager(CADODatabase& database, WorkerGroup& workers)
+    : database_(database), workers_(workers), state_(std::make_shared<State>()) {
   state_->database = &database;
 }
 
 BhoManager::~BhoManager() {
-  if (state_->scanRunning) state_->scanRunning->store(false);
+  if (state_->scan) state_->scan->RequestStop();
 }
 
 void BhoManager::Attach(HWND mainWindow, std::function<void()> selectBhoTab,
@@ -88,19 +94,25 @@ void BhoManager::Attach(HWND mainWindow, std::function<void()> selectBhoTab,
 void BhoManager::RequestRefresh() const { PostMessageA(mainWindow_, WM_REFRESH_BHOS, 0, 0); }
 
 void BhoManager::StartListing() {
+  if (Scanning()) return;  // the deep scan fills the tree until it ends
   std::shared_ptr<State> state = state_;
+  const int owner = ++state->treeOwner;
   ++state->workers;
-  std::thread([state] {
+  bool started = workers_.Start([state, owner](const StopToken& stop) {
     WorkerScope scope(state->workers);
     // Requests that arrive during a listing wait their turn; exchange makes
     // the test and the set one step.
-    while (state->listingGuard.exchange(true)) Sleep(500);
+    while (state->listingGuard.exchange(true))
+      if (stop.WaitFor(100)) return;
     ModuleIndex modules;
     modules.Build();
-    std::optional<std::vector<BhoItem>> items = CollectRegisteredBhos(*state->database, modules);
+    std::optional<std::vector<BhoItem>> items = CollectRegisteredBhos(*state->database, modules, stop);
+    state->listingGuard.store(false);
+    if (stop.StopRequested()) return;
     if (!items) Prompt(nullptr, "Unable to open registry key", "Tidewell", MB_OK);
-    // Applied in the order posted, so the last listing's tree is what stays.
-    PostToWindow(state->mainWindow, [state, items = items.value_or(std::vector<BhoItem>{})] {
+    PostToWindow(state->mainWindow, [state, owner, items = items.value_or(std::vector<BhoItem>{})] {
+      // A newer listing or a deep scan has taken the tree meanwhile.
+      if (state->treeOwner != owner || !state->TreeShowsBhos()) return;
       HWND tree = state->Tree();
       TreeView_DeleteAllItems(tree);
       state->classIds.Restart();
@@ -108,8 +120,8 @@ void BhoManager::StartListing() {
         if (!InsertBhoItem(tree, state->classIds, bho)) break;
       RedrawTree(tree);
     });
-    state->listingGuard.store(false);
-  }).detach();
+  });
+  if (!started) --state->workers;
 }
 
 void BhoManager::StartDeepScan() {
@@ -117,12 +129,14 @@ void BhoManager::StartDeepScan() {
   SetScanButtons(mainWindow_, true);
   state_->classIds.Restart();
   TreeView_DeleteAllItems(state_->Tree());
-  auto running = std::make_shared<std::atomic<bool>>(true);
-  state_->scanRunning = running;
+  if (state_->scan) state_->scan->RequestStop();
+  StopSource scan;
+  state_->scan = scan;
+  const int owner = ++state_->treeOwner;
 
   std::shared_ptr<State> state = state_;
   ++state->workers;
-  std::thread([state, running] {
+  bool started = workers_.Start(scan, [state, owner](const StopToken& stop) {
     WorkerScope scope(state->workers);
     DeepScanSink sink;
     sink.classStarted = [state](const std::string& classKey) {
@@ -138,28 +152,30 @@ void BhoManager::StartDeepScan() {
         SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, state->scanStatus.c_str());
       });
     };
-    sink.found = [state, running](BhoItem item) {
-      PostToWindow(state->mainWindow, [state, running, item = std::move(item)] {
-        if (running->load()) InsertBhoItem(state->Tree(), state->classIds, item);
+    sink.found = [state, owner, stop](BhoItem item) {
+      PostToWindow(state->mainWindow, [state, owner, stop, item = std::move(item)] {
+        if (state->treeOwner != owner || stop.StopRequested()) return;
+        InsertBhoItem(state->Tree(), state->classIds, item);
         RedrawTree(state->Tree());
       });
     };
-    bool completed = DeepScanBhos(*state->database, *running, sink);
+    bool completed = DeepScanBhos(*state->database, stop, sink);
     if (!completed) return;  // "Stop scan" has already restored the buttons
-    PostToWindow(state->mainWindow, [state, running] {
-      if (state->scanRunning != running || !running->load()) return;
-      state->scanRunning.reset();
+    PostToWindow(state->mainWindow, [state, owner, stop] {
+      if (state->treeOwner != owner || stop.StopRequested()) return;
+      state->scan.reset();
       SetScanButtons(state->mainWindow, false);
       SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, "");
     });
-  }).detach();
+  });
+  if (!started) --state->workers;
 }
 
 void BhoManager::StopDeepScan() {
   SetScanButtons(mainWindow_, false);
   SetDlgItemTextA(mainWindow_, IDC_STATUS_LINE, "");
-  if (state_->scanRunning) state_->scanRunning->store(false);
-  state_->scanRunning.reset();
+  if (state_->scan) state_->scan->RequestStop();
+  state_->scan.reset();
 }
 
 void BhoManager::StartKeyWatch() {
@@ -176,7 +192,7 @@ void BhoManager::StartKeyWatch() {
     }
     if (show) PostToWindow(state->mainWindow, [show, name] { show(name); });
   };
-  std::thread([target] { WatchBhoKey(target); }).detach();
+  workers_.Start([target](const StopToken& stop) { WatchBhoKey(target, stop); });
 }
 
 std::optional<SelectedBho> BhoManager::Selected() const {
@@ -216,5 +232,7 @@ std::string BhoManager::NotifiedClsid() const {
 const ClassIdTable& BhoManager::ClassIds() const { return state_->classIds; }
 
 bool BhoManager::Busy() const { return state_->workers.load() > 0; }
+
+bool BhoManager::Scanning() const { return state_->scan.has_value(); }
 
 }  // namespace tidewell

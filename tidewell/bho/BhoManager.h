@@ -15,6 +15,7 @@
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Workers.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/UninstallProgressDlg.h"
@@ -29,7 +30,9 @@ void AddLinkedProcesses(HWND tree, HTREEITEM item, const std::vector<LinkedProce
 
 class BhoManager {
  public:
-  explicit BhoManager(CADODatabase& database);
+  // Workers run in `workers`, which the owner stops and waits for before
+  // the database closes.
+  BhoManager(CADODatabase& database, WorkerGroup& workers);
   ~BhoManager();
   BhoManager(const BhoManager&) = delete;
   BhoManager& operator=(const BhoManager&) = delete;
@@ -54,6 +57,8 @@ class BhoManager {
   const ClassIdTable& ClassIds() const;
   // Whether a listing or deep scan worker is still at work.
   bool Busy() const;
+  // Whether a deep scan owns the tree (from its start to its end or stop).
+  bool Scanning() const;
   void SetUninstallTiming(const UninstallTiming& timing) { uninstallTiming_ = timing; }
 
  private:
@@ -61,6 +66,7 @@ class BhoManager {
   void RequestRefresh() const;
 
   CADODatabase& database_;
+  WorkerGroup& workers_;
   HWND mainWindow_ = nullptr;
   std::shared_ptr<State> state_;
   std::function<void()> selectBhoTab_;

@@ -93,13 +93,13 @@ INT_PTR OnStartupListNotify(CADODatabase& database, HWND list, HWND window, HMEN
   return 0;
 }
 
-void SubmitStartupInfo(HWND list, HWND window, const std::string& host) {
+void SubmitStartupInfo(HWND list, HWND window, const std::string& host, WorkerGroup& workers) {
   // The texts are read here, on the UI thread; the worker gets copies.
   StartupEntry entry = GetSelectedStartupEntry(list);
-  std::thread([window, host, name = entry.name, path = entry.command] {
+  workers.Start([window, host, name = entry.name, path = entry.command](const StopToken&) {
     std::string message = SendStartupInfo(host, name, path);
     PostToWindow(window, [window, message] { Prompt(window, message, "Tidewell", MB_OK); });
-  }).detach();
+  });
 }
 
 }  // namespace tidewell

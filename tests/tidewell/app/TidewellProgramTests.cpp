@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "shared/db/AdoDatabase.h"
+#include "shared/db/AdoRecordset.h"
 #include "shared/db/ConnectionString.h"
 #include "resource.h"
 #include "shared/win/Profile.h"
@@ -116,6 +118,64 @@ TEST_F(StartedTidewell, ClosingHidesAndQuitEnds) {
   EXPECT_FALSE(tidewell->WaitForExit(500ms));
   PostMessageA(window, WM_COMMAND, ID_TRAY_QUIT, 0);
   EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
+}
+
+// Class IDs the BHO table knows, registered as BHOs, for the life of the object.
+class ManyKnownBhos {
+ public:
+  ManyKnownBhos(const std::string& connection, int count) {
+    CADODatabase database;
+    EXPECT_TRUE(database.Open(connection));
+    CADORecordset insert(database);
+    for (int i = 0; i < count; ++i) {
+      char clsid[64];
+      wsprintfA(clsid, "{7E1D0000-0000-4000-8000-%012d}", i);
+      clsids_.push_back(clsid);
+      CreateKey(HKEY_LOCAL_MACHINE, std::string(kBhoKey) + "\\" + clsid);
+      CreateKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + clsid);
+      insert.Open(std::string("insert into BHOS(clsid,name,risk) values('") + clsid + "','Quit test helper','none')");
+    }
+  }
+  ~ManyKnownBhos() {
+    for (const std::string& clsid : clsids_) {
+      DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKey) + "\\" + clsid);
+      DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
+    }
+  }
+
+ private:
+  static constexpr const char* kBhoKey =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+  std::vector<std::string> clsids_;
+};
+
+TEST_F(StartedTidewell, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartWorks) {
+  ManyKnownBhos bhos(folder.ConnectionString(), 300);
+  const struct {
+    const char* name;
+    bool deepScan;
+    WPARAM quit;
+  } cases[] = {{"tray Quit during a deep scan", true, ID_TRAY_QUIT},
+               {"Escape during a deep scan", true, IDCANCEL},
+               {"tray Quit during a listing", false, ID_TRAY_QUIT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!window) {  // the next start
+      tidewell = std::make_unique<test::RunningProgram>(folder.File("Tidewell.exe"), folder.Text());
+      window = WaitForHiddenMainWindow(*tidewell, 20s);
+      ASSERT_NE(window, nullptr);
+    }
+    if (c.deepScan) {
+      PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDB_SCAN_BHOS, BN_CLICKED), 0);
+      EXPECT_TRUE(WaitUntil([&] { return test::WindowText(GetDlgItem(window, IDC_STATUS_LINE)).rfind("CLSID\\", 0) == 0; }));
+    } else {
+      PostMessageA(window, WM_REFRESH_BHOS, 0, 0);
+      Sleep(100);
+    }
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(c.quit, BN_CLICKED), 0);
+    EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
+    window = nullptr;
+  }
 }
 
 }  // namespace

@@ -33,13 +33,14 @@ class BhoManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(database.Open(folder.ConnectionString()));
-    manager = std::make_unique<BhoManager>(database);
+    manager = std::make_unique<BhoManager>(database, workers);
     manager->Attach(window.Handle(), [this] { ++tabSelections; }, [this](const std::string& text) { popups.push_back(text); });
     window.onRefresh = [this] { manager->StartListing(); };
   }
   void TearDown() override {
     EXPECT_TRUE(test::PumpUntil([&] { return !manager->Busy(); }, 120s));
     test::PumpFor(50ms);
+    EXPECT_TRUE(workers.StopAndWait());
   }
 
   bool WaitIdle() { return test::PumpUntil([&] { return !manager->Busy(); }, 60s); }
@@ -57,6 +58,7 @@ class BhoManagerTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   test::TestMainWindow window;
+  WorkerGroup workers;
   std::unique_ptr<BhoManager> manager;
   int tabSelections = 0;
   std::vector<std::string> popups;
@@ -142,6 +144,22 @@ TEST_F(BhoManagerTest, DeepScanFindsKnownClassesAndStopKeepsWhatItFound) {
   test::PumpFor(200ms);
   EXPECT_GE(window.TopLevelTexts().size(), before) << "found items stay";
   test::RemoveBhoKeys(clsid);
+}
+
+TEST_F(BhoManagerTest, ADeepScanStartedDuringAListingOwnsTheTreeAlone) {
+  // Enough BHOs that the listing is still at work when the scan starts; the
+  // scan finds only the three the table knows.
+  std::vector<std::unique_ptr<test::RegisteredBho>> bhos;
+  for (int i = 0; i < 300; ++i)
+    bhos.push_back(std::make_unique<test::RegisteredBho>("C:\\nowhere\\owned-" + std::to_string(i) + ".dll"));
+  for (int i = 0; i < 3; ++i)
+    test::InsertBhoRow(database, bhos[i * 100]->Clsid(), "Owned test helper " + std::to_string(i), "none");
+  manager->StartListing();
+  manager->StartDeepScan();
+  ASSERT_TRUE(WaitIdle());
+  test::PumpFor(300ms);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Count("Owned test helper " + std::to_string(i)), 1) << i;
+  EXPECT_EQ(Count("Unknown BHO"), 0) << "the listing's result came after the scan began";
 }
 
 TEST_F(BhoManagerTest, InformationOfAnUnknownBhoSavesANewRowAndTheEvent) {

@@ -112,7 +112,7 @@ TEST_F(StartupListTest, SubmissionRunsOnAWorkerAndShowsTheAnswerOnTheWindowThrea
   FillStartupList(window.List());
   test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
   test::ScriptedPrompt script{IDOK};
-  SubmitStartupInfo(window.List(), window.Window(), server.Host());
+  SubmitStartupInfo(window.List(), window.Window(), server.Host(), window.Workers());
   ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
   EXPECT_EQ(script.Requests()[0].text, "Information submited");
   EXPECT_EQ(script.Requests()[0].owner, window.Window());
@@ -126,7 +126,7 @@ TEST_F(StartupListTest, SubmissionWithoutServerSaysSo) {
   FillStartupList(window.List());
   test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
   test::ScriptedPrompt script{IDOK};
-  SubmitStartupInfo(window.List(), window.Window(), test::LoopbackHttpServer::UnusedHost());
+  SubmitStartupInfo(window.List(), window.Window(), test::LoopbackHttpServer::UnusedHost(), window.Workers());
   ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
   EXPECT_EQ(script.Requests()[0].text, "Unable to connect to server");
 }
