@@ -7,6 +7,7 @@
 #include "shared/win/Registry.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/util/ProcessList.h"
 
 namespace tidewell {
 
@@ -43,11 +44,24 @@ bool RemoveBhoRegistryTraces(const std::string& clsid) {
   return true;
 }
 
-bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, HWND owner) {
+bool IsStillLinked(const LinkedProcess& listed, const std::string& file) {
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, listed.processId));
+  if (!process) return false;
+  char image[MAX_PATH] = {};
+  DWORD length = sizeof image;
+  if (!QueryFullProcessImageNameA(process.Get(), 0, image, &length)) return false;
+  std::string path(image, length);
+  std::string base = path.substr(path.find_last_of("\\/") + 1);
+  if (lstrcmpiA(base.c_str(), listed.exeName.c_str()) != 0) return false;
+  return file.empty() || CProcessList().HasModule(listed.processId, file);
+}
+
+bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const std::string& file, HWND owner) {
   bool allEnded = true;
   for (const LinkedProcess& linked : processes) {
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, linked.processId));
-    if (!process) continue;  // gone since the listing
+    if (linked.processId == GetCurrentProcessId() || !IsStillLinked(linked, file)) continue;
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, linked.processId));
+    if (!process) continue;  // gone since the check
     if (!TerminateProcess(process.Get(), 0)) {
       Prompt(owner, "Unable to terminate process (" + linked.exeName + ")", "Tidewell", MB_OK);
       allEnded = false;
@@ -57,6 +71,29 @@ bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, HWND 
     WaitForSingleObject(process.Get(), 5000);
   }
   return allEnded;
+}
+
+void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owner, const UninstallTiming& timing,
+                       const std::function<void(UninstallStep)>& done) {
+  // Resolved once: the unregistration removes the class key that names the file.
+  std::string file = BhoFile(bho.clsid);
+  std::string name = BhoName(database, bho.clsid);
+
+  if (!TerminateLinkedProcesses(bho.processes, file, owner))
+    Prompt(owner, "BHO might not uninstall properly", "Tidewell", MB_OK);
+  done(UninstallStep::Terminated);
+  Sleep(timing.stepPause);
+
+  UnregisterBho(database, file, name, owner, timing.unregister);
+  done(UninstallStep::Unregistered);
+  Sleep(timing.stepPause);
+
+  if (!file.empty()) DeleteFileA(file.c_str());
+  done(UninstallStep::Deleted);
+  Sleep(timing.stepPause);
+
+  RemoveBhoRegistryTraces(bho.clsid);
+  done(UninstallStep::Cleaned);
 }
 
 bool UnregisterBho(CADODatabase& database, const std::string& file, const std::string& name, HWND owner,

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,15 @@ namespace tidewell {
 // False (and nothing removed) for an empty class ID.
 bool RemoveBhoRegistryTraces(const std::string& clsid);
 
-// Ends every listed process that can be opened; false when one of them could
-// be opened but not ended (after "Unable to terminate process (name)").
-bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, HWND owner);
+// Whether the process with the listed ID is still the program that was
+// listed: the same image name and, when `file` is given, the file still
+// loaded. An ID can be reused between the listing and the uninstall.
+bool IsStillLinked(const LinkedProcess& listed, const std::string& file);
+
+// Ends every listed process that can be opened and is still linked (never
+// this program itself); false when one of them could be opened but not ended
+// (after "Unable to terminate process (name)").
+bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const std::string& file, HWND owner);
 
 struct UnregisterTiming {
   DWORD toolWaitLimit = 10000;  // how long regsvr32 may keep the file loaded
@@ -29,5 +36,25 @@ struct UnregisterTiming {
 // tool and no event; an empty path skips the tool but still logs.
 bool UnregisterBho(CADODatabase& database, const std::string& file, const std::string& name, HWND owner,
                    const UnregisterTiming& timing = {});
+
+// The BHO item chosen in the tree: its class ID and the processes listed
+// under it.
+struct SelectedBho {
+  std::string clsid;
+  std::vector<LinkedProcess> processes;
+};
+
+struct UninstallTiming {
+  DWORD stepPause = 1000;
+  DWORD finalPause = 500;
+  UnregisterTiming unregister;
+};
+
+enum class UninstallStep { Terminated, Unregistered, Deleted, Cleaned };
+
+// The four steps in order: ends the linked processes, unregisters the BHO,
+// deletes its file and cleans its registry traces, calling `done` after each.
+void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owner, const UninstallTiming& timing,
+                       const std::function<void(UninstallStep)>& done);
 
 }  // namespace tidewell

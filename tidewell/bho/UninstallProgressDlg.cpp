@@ -6,7 +6,6 @@
 #include "resources/resource.h"
 #include "shared/win/Prompt.h"
 #include "tidewell/shell/Messages.h"
-#include "tidewell/bho/BhoCatalog.h"
 
 namespace tidewell {
 
@@ -42,34 +41,15 @@ int UninstallBho(HWND mainWindow, CADODatabase& database, const SelectedBho& bho
   if (Prompt(mainWindow, "Tidewell will terminate all linked processes (including IE). Do you want to proceed?",
              "Warning", MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return 0;
-  // Resolved once: the unregistration removes the class key that names the file.
-  std::string file = BhoFile(bho.clsid);
-  std::string name = BhoName(database, bho.clsid);
-
   CUninstallProgressDlg progress(timing.finalPause);
   HWND window = progress.Create(GetModuleHandleA(nullptr), IDD_UNINSTALL_PROGRESS, mainWindow);
   if (window) ShowWindow(window, SW_SHOW);
-  auto step = [&](UINT message) {
-    if (window) SendMessageA(window, message, 0, 0);
-  };
-
-  if (!TerminateLinkedProcesses(bho.processes, mainWindow))
-    Prompt(mainWindow, "BHO might not uninstall properly", "Tidewell", MB_OK);
-  step(WM_UNINSTALL_TERMINATED);
-  Sleep(timing.stepPause);
-
-  UnregisterBho(database, file, name, mainWindow, timing.unregister);
-  step(WM_UNINSTALL_UNREGISTERED);
-  Sleep(timing.stepPause);
-
-  if (!file.empty()) DeleteFileA(file.c_str());
-  step(WM_UNINSTALL_DELETED);
-  Sleep(timing.stepPause);
-
-  RemoveBhoRegistryTraces(bho.clsid);
-  step(WM_UNINSTALL_CLEANED);
-  step(WM_UNINSTALL_CLOSE);
-
+  RunUninstallSteps(database, bho, mainWindow, timing, [window](UninstallStep step) {
+    static constexpr UINT kMessages[] = {WM_UNINSTALL_TERMINATED, WM_UNINSTALL_UNREGISTERED, WM_UNINSTALL_DELETED,
+                                         WM_UNINSTALL_CLEANED};
+    if (window) SendMessageA(window, kMessages[static_cast<int>(step)], 0, 0);
+  });
+  if (window) SendMessageA(window, WM_UNINSTALL_CLOSE, 0, 0);
   PostMessageA(mainWindow, WM_REFRESH_BHOS, 0, 0);
   return 1;
 }

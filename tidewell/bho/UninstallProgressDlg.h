@@ -1,6 +1,6 @@
 #pragma once
 // The small window that ticks off the four uninstall steps. It is driven by
-// messages sent to it while the UI thread does the work, so it repaints
+// messages sent to it while the UI thread runs the steps, so it repaints
 // itself on each one.
 
 #include <windows.h>
@@ -34,19 +34,6 @@ class CUninstallProgressDlg : public Dialog {
   DWORD finalPause_;
 };
 
-
-// The BHO item chosen in the tree: its class ID and the processes listed
-// under it.
-struct SelectedBho {
-  std::string clsid;
-  std::vector<LinkedProcess> processes;
-};
-
-struct UninstallTiming {
-  DWORD stepPause = 1000;
-  DWORD finalPause = 500;
-  UnregisterTiming unregister;
-};
 
 // Asks first; then ends the linked processes, unregisters the BHO, deletes
 // its file and cleans its registry traces, ticking them off in the progress

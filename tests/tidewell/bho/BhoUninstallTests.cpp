@@ -126,8 +126,25 @@ TEST_F(BhoUninstallTest, TerminatesLinkedProcessesAndSkipsOnesAlreadyGone) {
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
   test::ScriptedPrompt prompt;
   // A process id that no longer runs cannot be opened and is skipped silently.
-  EXPECT_TRUE(TerminateLinkedProcesses({{0xFFFFFFF0, "gone.exe"}, {host.Id(), "test_bho_host.exe"}}, nullptr));
+  EXPECT_TRUE(TerminateLinkedProcesses({{0xFFFFFFF0, "gone.exe"}, {host.Id(), "test_bho_host.exe"}}, dll, nullptr));
   EXPECT_FALSE(host.Running());
+  EXPECT_TRUE(prompt.Requests().empty());
+}
+
+TEST_F(BhoUninstallTest, LeavesAProcessWhoseIdNowBelongsToAnotherProgram) {
+  test::TempFolder bin;
+  std::string dll = bin.File("bho.dll"), other = bin.File("other.dll");
+  fs::copy_file(test::FixtureDll(), dll);
+  fs::copy_file(test::FixtureDll(), other);
+  // The listed ID now runs a program without the BHO loaded, or under another name.
+  test::HostProcess host(other);
+  ASSERT_TRUE(host.WaitUntilLoaded(other, 10s));
+  test::ScriptedPrompt prompt;
+  const std::vector<LinkedProcess> cases[] = {{{host.Id(), "test_bho_host.exe"}}, {{host.Id(), "iexplore.exe"}}};
+  EXPECT_TRUE(TerminateLinkedProcesses(cases[0], dll, nullptr));
+  EXPECT_TRUE(TerminateLinkedProcesses(cases[1], other, nullptr));
+  EXPECT_TRUE(TerminateLinkedProcesses({{GetCurrentProcessId(), "bho_tests.exe"}}, "", nullptr));
+  EXPECT_TRUE(host.Running());
   EXPECT_TRUE(prompt.Requests().empty());
 }
 
