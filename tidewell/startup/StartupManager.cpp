@@ -104,6 +104,9 @@ std::string DescribeStartupCommand(CADODatabase& database, const std::string& co
   std::string path = StartupProgramPath(command);
   std::string program = ProgramFileName(path);
   std::string description;
+  // No program name (an empty command, a bare rundll32.exe, a folder): unknown,
+  // never the first row that happens to match an empty name.
+  if (program.empty()) return StartupDescriptionText("");
   if (!database.IsOpen()) database.Open("", "", "");
   CADORecordset recordset(database);
   if (recordset.Open(FormatSql("select * from processes where pname='%s' or paltname='%s'", program, program)) &&

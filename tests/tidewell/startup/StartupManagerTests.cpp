@@ -264,6 +264,17 @@ TEST_F(StartupManagerTest, UnknownProgramsOfferTheSubmission) {
   EXPECT_EQ(DescribeStartupCommand(database, "C:\\blank.exe"), kUnknown);
 }
 
+TEST_F(StartupManagerTest, CommandsWithoutAProgramNameNeverBorrowAnotherProgramsText) {
+  // The delivered table has many rows without an alternative name; none may answer for an empty name.
+  for (const char* command : {"", "rundll32.exe", "RUNDLL32.EXE ", "C:\\Program Files\\Vendor\\"}) {
+    SCOPED_TRACE(command);
+    EXPECT_TRUE(IsUnknownStartupDescription(DescribeStartupCommand(database, command)));
+  }
+  CADORecordset empty(database);
+  ASSERT_TRUE(empty.Open("select * from processes where paltname=''"));
+  EXPECT_EQ(empty.RecordCount(), 0) << "the delivered table stores empty fields as NULL";
+}
+
 TEST_F(StartupManagerTest, VersionCommentsDescribeProgramsTheTableDoesNotKnow) {
   std::string self = (test::ProgramFolder() / "startup_tests.exe").string();
   EXPECT_EQ(VersionComments(self), "Startup manager test program");
