@@ -61,7 +61,7 @@ bool CDetectedSpywareDlg::OnInit() {
   ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   SetListColumns(list, {{"Spyware name", 150}, {"Signature type", 100}, {"Detected signature", 450}});
   images_ = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 4, 1);
-  if (HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_DETECTED_SPYWARE), IMAGE_ICON, 32,
+  if (HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_RISK_HIGH), IMAGE_ICON, 32,
                                                  32, 0))) {
     ImageList_AddIcon(images_, icon);
     DestroyIcon(icon);

@@ -153,14 +153,5 @@ TEST(SpywareRemoval, NeverTouchesSystemFoldersDrivesOrTidewell) {
   EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, "Software"));
 }
 
-TEST(SpywareRemoval, KnowsTheSessionsCriticalProcesses) {
-  for (const char* name : {"csrss.exe", "WINLOGON.EXE", "services.exe", "lsass.exe", "smss.exe", "wininit.exe",
-                           "explorer.exe", "svchost.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe",
-                           "C:\\windows\\system32\\services.exe"})
-    EXPECT_TRUE(IsCriticalProcessName(name)) << name;
-  for (const char* name : {"spyagent.exe", "notepad.exe", "test_bho_host.exe", "explorer2.exe"})
-    EXPECT_FALSE(IsCriticalProcessName(name)) << name;
-}
-
 }  // namespace
 }  // namespace tidewell
