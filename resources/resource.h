@@ -131,3 +131,10 @@
 #define IDC_RESTORE_LIST 1251
 #define IDB_RESTORE_SELECTED 1252
 #define IDB_DELETE_BACKUP 1253
+
+// ---- Spyware scanner: detected spyware (dialog 167) and its button bitmaps
+#define IDD_DETECTED_SPYWARE 167
+#define IDBMP_REMOVE_SELECTED 184
+#define IDBMP_CLOSE_RESULTS 185
+#define IDC_SELECT_ALL 1012
+#define IDC_DETECTED_LIST 1014

@@ -17,6 +17,7 @@
 #include "tidewell/app/Startup.h"
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
+#include "tidewell/spyware/SpywareScanner.h"
 #include "tidewell/startup/StartupList.h"
 
 namespace tidewell {
@@ -533,9 +534,9 @@ INT_PTR CMainDialog::OnListNotify(const NMHDR& header) {
   if (SelectedTab() != kTabStartupManager) return 0;
   return OnStartupListNotify(database_, List(), Handle(), GetSubMenu(listMenu_.Get(), 0), header);
 }
-void CMainDialog::FillScanLocations() {}    // worker that fills the scan-location tree
-INT_PTR CMainDialog::OnScanTreeNotify(const NMHDR&) { return 0; }  // expanding folders, check clicks into spwscan
-void CMainDialog::OnSpywareScan() {}        // spyware scan worker and the results dialog
+void CMainDialog::FillScanLocations() { tidewell::FillScanLocations(*this); }
+INT_PTR CMainDialog::OnScanTreeNotify(const NMHDR& header) { return tidewell::OnScanTreeNotify(*this, header); }
+void CMainDialog::OnSpywareScan() { StartSpywareScan(*this); }
 void CMainDialog::OnClutterMeter() {}       // Clutter-Meter dialog, modal, then the gauge again
 void CMainDialog::OnNetWatch() {}           // show the traffic watcher window
 void CMainDialog::SetUpTrafficWatch() {}    // hidden graphs 1089-1091 and the watcher window (dialog 182)

@@ -1,0 +1,212 @@
+// The scan engine against fake spyware planted in the test prefix: every
+// signature type is found where it is, only in the chosen scope, and a clean
+// prefix with the delivered definitions yields nothing.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+#include "tests/support/TestFolder.h"
+#include "tests/tidewell/spyware/SpywareFixtures.h"
+#include "tidewell/spyware/ScanLocations.h"
+#include "tidewell/spyware/SpywareScan.h"
+
+namespace tidewell {
+namespace {
+
+using test::Environment;
+using test::SpyName;
+
+std::string Doubled(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
+std::string Upper(std::string text) {
+  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// Everything the tests plant, with the definitions that name it.
+struct PlantedSpyware {
+  std::string vendor = SpyName("vendor");
+  test::PlantedFolder vendorFolder{Environment("ProgramFiles") + "\\" + vendor};
+  std::string agent = vendorFolder.File("agent.exe");
+  std::string dll = vendorFolder.File("spy.dll");
+  std::string systemFile = Environment("windir") + "\\System32\\" + SpyName("sys") + ".dll";
+  test::PlantedFolder loose{Environment("TEMP") + "\\" + SpyName("loose")};
+  std::string looseFile = loose.File("looseagent.exe");
+  std::string userKey = SpyName("userkey"), machineKey = SpyName("machinekey"), onlyKey = SpyName("only32");
+  test::PlantedKey user{HKEY_CURRENT_USER, "Software\\" + userKey + "\\a\\b"};
+  test::PlantedKey machine64{HKEY_LOCAL_MACHINE, "Software\\" + machineKey + "\\Settings", RegistryView::Bits64};
+  test::PlantedKey machine32{HKEY_LOCAL_MACHINE, "Software\\" + machineKey + "\\Settings", RegistryView::Bits32};
+  test::PlantedKey only32{HKEY_LOCAL_MACHINE, "Software\\" + onlyKey + "\\Only32", RegistryView::Bits32};
+  std::string cookieFolder = Environment("USERPROFILE") + "\\Cookies";
+  bool madeCookieFolder = CreateDirectoryA(cookieFolder.c_str(), nullptr) != 0;
+  std::string cookie = cookieFolder + "\\" + SpyName("cookie") + ".txt";
+  std::string cookieText = SpyName("tracker");
+
+  PlantedSpyware() {
+    test::WriteTextFile(agent, "agent");
+    std::filesystem::copy_file(test::ProgramFolder() / "test_bho.dll", dll);
+    test::WriteTextFile(systemFile, "system");
+    test::WriteTextFile(looseFile, "loose");
+    machine64.SetValue("small", 10);
+    machine64.SetValue("big", 300);
+    machine32.SetValue("small", 10);
+    machine32.SetValue("big", 300);
+    test::WriteTextFile(cookie, std::string("id\n1\n") + cookieText + ".example/\nsecond-" + cookieText + "\n");
+  }
+  ~PlantedSpyware() {
+    test::RemoveTree(systemFile);
+    test::RemoveTree(cookie);
+    if (madeCookieFolder) RemoveDirectoryA(cookieFolder.c_str());
+  }
+
+  std::string Xml() const {
+    std::string systemName = systemFile.substr(systemFile.find_last_of('\\') + 1);
+    return "<SPYWARE><ENTRY NAME=\"Planted Adware\"><DESCRIPTION>Planted by a test.</DESCRIPTION><REGISTRY><KEYS>"
+           "<K1 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + userKey + "\\\\a\" VALUE=\"b\"/>"
+           "<K2 MAIN=\"HKEY_LOCAL_MACHINE\" SUB=\"Software\\\\" + onlyKey + "\" VALUE=\"Only32\"/>"
+           "</KEYS><VALUES>"
+           "<V1 MAIN=\"HKEY_LOCAL_MACHINE\" SUB=\"Software\\\\" + machineKey + "\\\\Settings\" VALUE=\"small\"/>"
+           "<V2 MAIN=\"HKEY_LOCAL_MACHINE\" SUB=\"Software\\\\" + machineKey + "\\\\Settings\" VALUE=\"big\"/>"
+           "</VALUES></REGISTRY><FILES>"
+           "<F1 NAME=\"agent.exe\" PATH=\"PFDir\\\\" + vendor + "\"/>"
+           "<F2 NAME=\"spy.dll\" PATH=\"PFDir\\\\" + vendor + "\"/>"
+           "<F3 NAME=\"" + systemName + "\" PATH=\"Sys32Dir\"/>"
+           "<F4 NAME=\"looseagent.exe\" PATH=\"\"/>"
+           "</FILES><DIRECTORIES><D1 NAME=\"" + vendor + "\" PATH=\"PFDir\"/></DIRECTORIES>"
+           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/><C2 NAME=\"second-" + cookieText + "\"/></COOKIES>"
+           "</ENTRY></SPYWARE>";
+  }
+
+  std::multiset<std::pair<std::string, std::string>> Expected() const {
+    std::string settings = "HKEY_LOCAL_MACHINE\\Software\\" + machineKey + "\\Settings\\";
+    return {{kTypeMemory, Upper(dll)},
+            {kTypeCookie, cookie},
+            {kTypeCookie, cookie},
+            {kTypeRegKey, "HKEY_CURRENT_USER\\Software\\" + userKey + "\\a\\b"},
+            {kTypeRegKey, "HKEY_LOCAL_MACHINE\\Software\\" + onlyKey + "\\Only32"},
+            {kTypeRegValue, settings + "small"},
+            {kTypeRegValue, settings + "big"},
+            {kTypeDir, vendorFolder.Path()},
+            {kTypeFile, agent},
+            {kTypeFile, dll},
+            {kTypeFile, systemFile},
+            {kTypeFile, looseFile}};
+  }
+
+  ScanScope Everything() const {
+    ScanScope scope;
+    scope.memory = scope.registry = scope.cookies = scope.myComputer = true;
+    scope.includedFolders = {loose.Path()};
+    return scope;
+  }
+};
+
+SpywareDefinitions Parse(const std::string& xml) {
+  CXmlNode root;
+  EXPECT_TRUE(ParseDefinitions(xml, root));
+  SpywareDefinitions definitions = ReadDefinitions(root);
+  EXPECT_TRUE(definitions.skipped.empty());
+  return definitions;
+}
+
+std::multiset<std::pair<std::string, std::string>> Found(const std::vector<Detection>& detections) {
+  std::multiset<std::pair<std::string, std::string>> found;
+  for (const Detection& detection : detections) found.emplace(detection.type, detection.entry);
+  return found;
+}
+
+TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
+  PlantedSpyware planted;
+  test::HostProcess host(planted.dll);
+  ASSERT_TRUE(host.Running());
+  SpywareDefinitions definitions = Parse(planted.Xml());
+  char before[MAX_PATH] = {}, after[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, before);
+  std::vector<std::string> statuses;
+  ScanHooks hooks;
+  hooks.status = [&](const std::string& text) { statuses.push_back(text); };
+
+  std::vector<Detection> detections = ScanForSpyware(definitions, planted.Everything(), hooks);
+
+  EXPECT_EQ(Found(detections), planted.Expected());
+  for (const Detection& detection : detections) EXPECT_EQ(detection.name, "Planted Adware");
+  auto only32 = std::find_if(detections.begin(), detections.end(),
+                             [](const Detection& d) { return d.entry.find("\\Only32") != std::string::npos; });
+  ASSERT_NE(only32, detections.end());
+  EXPECT_EQ(only32->views, std::vector<RegistryView>{RegistryView::Bits32});
+  auto big = std::find_if(detections.begin(), detections.end(), [](const Detection& d) { return d.valueName == "big"; });
+  ASSERT_NE(big, detections.end());
+  EXPECT_EQ(big->views.size(), 2u) << "found in both views";
+  GetCurrentDirectoryA(MAX_PATH, after);
+  EXPECT_STREQ(before, after) << "the cookie scan leaves the current folder alone";
+  EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(),
+                          [](const std::string& s) { return s.rfind("Scanning cookies:", 0) == 0; }));
+}
+
+TEST(SpywareScan, LooksOnlyWhereTheScopeSays) {
+  PlantedSpyware planted;
+  test::HostProcess host(planted.dll);
+  SpywareDefinitions definitions = Parse(planted.Xml());
+  struct Case {
+    const char* what;
+    ScanScope scope;
+    std::set<std::string> types;
+  };
+  ScanScope memory, registry, cookies, files, none;
+  memory.memory = true;
+  registry.registry = true;
+  cookies.cookies = true;
+  files.myComputer = true;
+  const Case cases[] = {
+      {"memory", memory, {kTypeMemory}},
+      {"registry", registry, {kTypeRegKey, kTypeRegValue}},
+      {"cookies", cookies, {kTypeCookie}},
+      {"my computer without folders", files, {kTypeDir, kTypeFile}},
+      {"nothing", none, {}},
+  };
+  for (const Case& item : cases) {
+    std::set<std::string> types;
+    for (const Detection& detection : ScanForSpyware(definitions, item.scope, {})) types.insert(detection.type);
+    EXPECT_EQ(types, item.types) << item.what;
+  }
+  // Without the included folder the file with no PATH is not looked for there.
+  std::vector<Detection> found = ScanForSpyware(definitions, files, {});
+  EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](const Detection& d) { return d.entry == planted.looseFile; }),
+            0);
+}
+
+TEST(SpywareScan, ACleanPrefixWithTheDeliveredDefinitionsFindsNothing) {
+  std::ifstream file(test::ProgramFolder() / "extra.neo", std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::optional<SpywareDefinitions> definitions = LoadDefinitions(bytes);
+  ASSERT_TRUE(definitions);
+  ScanScope everything;
+  everything.memory = everything.registry = everything.cookies = everything.myComputer = true;
+  everything.includedFolders = ListScanDrives();
+  ASSERT_FALSE(everything.includedFolders.empty());
+  for (const Detection& detection : ScanForSpyware(*definitions, everything, {}))
+    ADD_FAILURE() << detection.name << " " << detection.type << " " << detection.entry;
+}
+
+TEST(SpywareScan, AStopEndsTheScanWithoutResults) {
+  PlantedSpyware planted;
+  SpywareDefinitions definitions = Parse(planted.Xml());
+  StopSource stop;
+  stop.RequestStop();
+  ScanHooks hooks;
+  hooks.stop = stop.Token();
+  EXPECT_TRUE(ScanForSpyware(definitions, planted.Everything(), hooks).empty());
+}
+
+}  // namespace
+}  // namespace tidewell

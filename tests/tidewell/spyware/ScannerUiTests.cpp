@@ -1,0 +1,252 @@
+// The scanner tab as a user meets it: the location tree and its rows, a scan
+// started with "Scan", its messages and event, and the results dialog.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "resources/resource.h"
+#include "shared/db/AdoRecordset.h"
+#include "shared/win/Dialog.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScriptedPrompt.h"
+#include "tests/support/TestFolder.h"
+#include "tests/tidewell/spyware/SpywareFixtures.h"
+#include "tidewell/shell/EventLog.h"
+#include "tidewell/shell/MainWindow.h"
+#include "tidewell/spyware/DefinitionsFile.h"
+#include "tidewell/spyware/ScanLocations.h"
+#include "tidewell/spyware/SpywareScanner.h"
+
+namespace tidewell {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TestMainWindow : public Dialog, public IMainWindow {
+ public:
+  explicit TestMainWindow(CADODatabase& database) : database_(database) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (!Create(GetModuleHandleA(nullptr), 910, nullptr)) ADD_FAILURE() << "no test main window";
+  }
+  ~TestMainWindow() override {
+    workers_.StopAndWait();
+    Destroy();
+  }
+  CADODatabase& Database() override { return database_; }
+  WorkerGroup& Workers() override { return workers_; }
+  HWND Window() const override { return Handle(); }
+  HWND Tree() const override { return Item(1003); }
+  HWND List() const override { return nullptr; }
+  HWND StatusLine() const override { return Item(1019); }
+  HWND Button(int id) const override { return Item(id); }
+  int SelectedTab() const override { return tab; }
+  void SetStatus(const std::string& text) override { SetDlgItemTextA(Handle(), 1019, text.c_str()); }
+
+  int tab = 1;
+
+ protected:
+  INT_PTR OnNotify(const NMHDR& header) override { return OnScanTreeNotify(*this, header); }
+
+ private:
+  CADODatabase& database_;
+  WorkerGroup workers_;
+};
+
+struct Fixture {
+  test::TestAppFolder app;
+  CADODatabase database;
+  Fixture() { EXPECT_TRUE(database.Open(app.ConnectionString())); }
+};
+
+std::map<std::string, std::string> LocationRows(CADODatabase& database) {
+  std::map<std::string, std::string> rows;
+  CADORecordset recordset(database);
+  if (!recordset.Open("select * from spwscan") || recordset.RecordCount() == 0) return rows;
+  for (recordset.MoveFirst(); !recordset.IsEOF(); recordset.MoveNext()) {
+    std::string location, action;
+    recordset.GetField("Location", location);
+    recordset.GetField("Action", action);
+    rows[location] = action;
+  }
+  return rows;
+}
+
+HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
+  for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child)) {
+    char buffer[MAX_PATH] = {};
+    TVITEMA item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = child;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    TreeView_GetItem(tree, &item);
+    if (text == buffer) return child;
+  }
+  return nullptr;
+}
+
+TEST(ScanLocationTree, ChecksAreSavedForTheItemAndItsLoadedChildrenByMouseAndKeyboard) {
+  Fixture fixture;
+  TestMainWindow window(fixture.database);
+  HWND tree = window.Tree();
+  BuildLocationTree(tree, {"C:\\"}, fixture.database);
+  HTREEITEM root = TreeView_GetRoot(tree);
+  ToggleLocation(fixture.database, tree, root);
+  std::map<std::string, std::string> expected = {
+      {"Scan my PC", "include"},           {"Scan my PC\\My computer", "include"},
+      {"Scan my PC\\My computer\\C:\\", "include"}, {"Scan my PC\\Registry", "include"},
+      {"Scan my PC\\Memory", "include"},   {"Scan my PC\\Cookies", "include"}};
+  EXPECT_EQ(LocationRows(fixture.database), expected) << "placeholders get no row";
+
+  // The space bar toggles the selected item as a click on its box would.
+  HTREEITEM drive = ChildNamed(tree, ChildNamed(tree, root, "My computer"), "C:\\");
+  ASSERT_TRUE(drive);
+  TreeView_SetCheckState(tree, drive, TRUE);
+  TreeView_SelectItem(tree, drive);
+  NMTVKEYDOWN key{};
+  key.hdr.hwndFrom = tree;
+  key.hdr.idFrom = 1003;
+  key.hdr.code = TVN_KEYDOWN;
+  key.wVKey = VK_SPACE;
+  SendMessageA(window.Handle(), WM_NOTIFY, 1003, reinterpret_cast<LPARAM>(&key));
+  EXPECT_EQ(LocationRows(fixture.database)["Scan my PC\\My computer\\C:\\"], "exclude");
+
+  ScanScope scope = ReadScanScope(fixture.database);
+  EXPECT_TRUE(scope.memory && scope.registry && scope.cookies && scope.myComputer);
+  EXPECT_TRUE(scope.includedFolders.empty()) << "the excluded drive is not searched";
+  SaveLocationChoice(fixture.database, "Scan my PC\\My computer\\C:\\", true);
+  EXPECT_EQ(ReadScanScope(fixture.database).includedFolders, std::vector<std::string>{"C:\\"});
+  // A folder name with an apostrophe is saved like any other.
+  SaveLocationChoice(fixture.database, "Scan my PC\\My computer\\C:\\Bob's", true);
+  EXPECT_EQ(LocationRows(fixture.database)["Scan my PC\\My computer\\C:\\Bob's"], "include");
+}
+
+TEST(ScanLocationTree, IsFilledOnlyWhileTheScannerTabIsSelected) {
+  Fixture fixture;
+  TestMainWindow window(fixture.database);
+  window.tab = 0;
+  FillScanLocations(window);
+  test::PumpFor(1000ms);
+  EXPECT_EQ(TreeView_GetCount(window.Tree()), 0u) << "another tab owns the tree now";
+
+  SaveLocationChoice(fixture.database, "Scan my PC\\Memory", true);
+  window.tab = 1;
+  FillScanLocations(window);
+  FillScanLocations(window);
+  ASSERT_TRUE(test::PumpUntil([&] { return TreeView_GetCount(window.Tree()) > 0; }, 10s));
+  test::PumpFor(300ms);
+  EXPECT_EQ(TreeView_GetCount(window.Tree()), 5u + ListScanDrives().size() * 2) << "built once: items and placeholders";
+  EXPECT_TRUE(LocationRows(fixture.database).empty()) << "a new showing starts with no choices";
+}
+
+struct ScanRun {
+  Fixture fixture;
+  TestMainWindow window{fixture.database};
+  std::string definitions = fixture.app.File("extra.neo");
+  ScanRun() { SetDefinitionsPathForTests(definitions); }
+  ~ScanRun() { SetDefinitionsPathForTests(""); }
+  bool WaitUntilIdle() { return test::PumpUntil([] { return !SpywareScanRunning(); }, 20s); }
+  std::vector<std::string> EventTexts() {
+    std::vector<std::string> texts;
+    for (const EventRow& row : ReadEvents(fixture.database)) texts.push_back(row.text);
+    return texts;
+  }
+};
+
+TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
+  ScanRun run;
+  std::string name = test::SpyName("ui");
+  test::PlantedKey first(HKEY_CURRENT_USER, "Software\\" + name + "\\first");
+  test::PlantedKey second(HKEY_CURRENT_USER, "Software\\" + name + "\\second");
+  ASSERT_TRUE(test::WriteDefinitions(
+      run.definitions, "<S><E NAME=\"Planted O'Toolbar\"><DESCRIPTION>Planted by a test.</DESCRIPTION><REGISTRY><KEYS>"
+                       "<K1 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"first\"/>"
+                       "<K2 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"second\"/>"
+                       "</KEYS></REGISTRY></E></S>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
+  test::ScriptedPrompt prompts({IDYES});
+
+  StartSpywareScan(run.window);
+  ASSERT_TRUE(test::PumpUntil([] { return SpywareResultsWindow() != nullptr; }, 20s));
+  HWND results = SpywareResultsWindow();
+  HWND list = GetDlgItem(results, IDC_DETECTED_LIST);
+  ASSERT_EQ(ListView_GetItemCount(list), 2);
+  EXPECT_FALSE(IsWindowEnabled(run.window.Button(IDB_SPYWARE_SCAN))) << "one scan at a time";
+  char text[300] = {};
+  ListView_GetItemText(list, 0, 2, text, sizeof text);
+  EXPECT_EQ(std::string(text), "HKEY_CURRENT_USER\\Software\\" + name + "\\second") << "newest first";
+  EXPECT_TRUE(ListView_GetCheckState(list, 0) && ListView_GetCheckState(list, 1));
+  EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 2 infected locations");
+
+  NMLVGETINFOTIPA tip{};
+  char tipText[256] = {};
+  tip.hdr.hwndFrom = list;
+  tip.hdr.idFrom = IDC_DETECTED_LIST;
+  tip.hdr.code = LVN_GETINFOTIPA;
+  tip.pszText = tipText;
+  tip.cchTextMax = sizeof tipText;
+  tip.iItem = 1;
+  SendMessageA(results, WM_NOTIFY, IDC_DETECTED_LIST, reinterpret_cast<LPARAM>(&tip));
+  EXPECT_STREQ(tipText, "Description: Planted by a test.");
+
+  ListView_SetCheckState(list, 0, FALSE);  // keep "second"
+  SendMessageA(results, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(list) == 1; }, 20s));
+  EXPECT_FALSE(OpenKey(HKEY_CURRENT_USER, "Software\\" + name + "\\first"));
+  EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, "Software\\" + name + "\\second"));
+  ASSERT_FALSE(prompts.Requests().empty());
+  EXPECT_EQ(prompts.Requests()[0].text, "Are you sure you want to remove selected entries?");
+  EXPECT_EQ(prompts.Requests()[0].caption, "Tidewell");
+
+  SendMessageA(results, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(run.WaitUntilIdle());
+  EXPECT_TRUE(IsWindowEnabled(run.window.Button(IDB_SPYWARE_SCAN)));
+  CADORecordset repair(run.fixture.database);
+  EXPECT_FALSE(repair.Open("select * from spw_repair")) << "the table goes with the dialog";
+}
+
+TEST(SpywareScanner, DamagedOrMissingDefinitionsEndTheScanWithTheirMessages) {
+  ScanRun run;
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\Memory", true);
+  std::mt19937 random(3);
+  std::string noise(100, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  for (const std::string& bytes : {std::string(), noise, std::string("short")}) {
+    test::WriteTextFile(run.definitions, bytes);
+    test::ScriptedPrompt prompts({IDOK, IDOK});
+    StartSpywareScan(run.window);
+    ASSERT_TRUE(run.WaitUntilIdle());
+    ASSERT_EQ(prompts.Requests().size(), 2u);
+    EXPECT_EQ(prompts.Requests()[0].text, run.definitions);
+    EXPECT_EQ(prompts.Requests()[1].text, "Scanning complete! No spyware found");
+    EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 0 infected locations");
+  }
+  DeleteFileA(run.definitions.c_str());
+  test::ScriptedPrompt prompts({IDOK});
+  StartSpywareScan(run.window);
+  ASSERT_TRUE(run.WaitUntilIdle());
+  ASSERT_EQ(prompts.Requests().size(), 1u);
+  EXPECT_EQ(prompts.Requests()[0].text, MissingDefinitionsMessage());
+}
+
+TEST(SpywareScanner, DoesNothingWithoutAChosenLocation) {
+  ScanRun run;
+  test::ScriptedPrompt prompts;
+  StartSpywareScan(run.window);
+  EXPECT_FALSE(SpywareScanRunning());
+  test::PumpFor(300ms);
+  EXPECT_TRUE(prompts.Requests().empty());
+}
+
+TEST(DefinitionsFile, SitsBesideTheDatabase) {
+  EXPECT_EQ(DefinitionsPathFor("C:\\Tools\\\\bhodb.mdb"), "C:\\TOOLS\\extra.neo");
+}
+
+}  // namespace
+}  // namespace tidewell

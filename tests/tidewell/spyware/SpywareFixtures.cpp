@@ -1,0 +1,166 @@
+#include "tests/tidewell/spyware/SpywareFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+#include "shared/crypto/BlowfishCipher.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/TestFolder.h"
+#include "tidewell/spyware/Definitions.h"
+
+namespace tidewell::test {
+
+namespace {
+
+// Wine's own export: the Unix path of a Windows path, on the process heap.
+std::string UnixPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  auto toUnix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return {};
+  std::wstring wide(path.size() + 1, L'\0');
+  int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  if (length <= 0) return {};
+  char* converted = toUnix(wide.c_str());
+  if (!converted) return {};
+  std::string out = converted;
+  HeapFree(GetProcessHeap(), 0, converted);
+  return out;
+}
+
+bool RunUnix(const std::string& line) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string command = line;
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  UniqueHandle held(process.hProcess), thread(process.hThread);
+  // A Unix program's handle is not always signalled; callers check the result instead.
+  WaitForSingleObject(held.Get(), 2000);
+  return true;
+}
+
+}  // namespace
+
+std::string SpyName(const std::string& what) {
+  static std::atomic<int> counter{0};
+  return "spwtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+         std::to_string(counter++) + "-" + what;
+}
+
+std::string Environment(const char* name) {
+  char value[1024] = {};
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+
+void RemoveTree(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle find(FindFirstFileA((path + "\\*").c_str(), &found));
+    if (find) {
+      do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+      } while (FindNextFileA(find.Get(), &found));
+    }
+  }
+  if (!RemoveDirectoryA(path.c_str()) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // Wine 8 removes a directory link only from the Unix side.
+    std::string unixPath = UnixPath(path);
+    if (!unixPath.empty()) RunUnix("Z:\\bin\\rm -f \"" + unixPath + "\"");
+  }
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  return file.good();
+}
+
+PlantedFolder::PlantedFolder(std::string path) : path_(std::move(path)) {
+  RemoveTree(path_);
+  if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot plant " << path_;
+}
+
+PlantedFolder::~PlantedFolder() { RemoveTree(path_); }
+
+PlantedKey::PlantedKey(HKEY root, std::string path, RegistryView view)
+    : root_(root), path_(std::move(path)), view_(view) {
+  // The key's first level below "Software" is what the test made; it goes whole.
+  size_t software = path_.find('\\');
+  size_t next = software == std::string::npos ? std::string::npos : path_.find('\\', software + 1);
+  top_ = path_.substr(0, next);
+  key_ = CreateKey(root_, path_, KEY_ALL_ACCESS, view_);
+  if (!key_) ADD_FAILURE() << "cannot plant key " << path_;
+}
+
+PlantedKey::~PlantedKey() {
+  key_.Reset();
+  DeleteKeyTree(root_, top_, view_);
+}
+
+bool PlantedKey::SetValue(const std::string& name, size_t bytes) {
+  std::string data(bytes, 'x');
+  return RegSetValueExA(key_.Get(), name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+HostProcess::HostProcess(const std::string& dll) {
+  std::string line = "\"" + (ProgramFolder() / "test_bho_host.exe").string() + "\" \"" + dll + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start the host process";
+    return;
+  }
+  process_.Reset(process.hProcess);
+  CloseHandle(process.hThread);
+  id_ = process.dwProcessId;
+  // Until the DLL is loaded (the host ends at once when it cannot load it).
+  PumpFor(std::chrono::milliseconds(1500));
+}
+
+HostProcess::~HostProcess() {
+  if (Running()) {
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), 5000);
+  }
+}
+
+bool HostProcess::Running() const {
+  return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool WriteDefinitions(const std::string& path, const std::string& xml) {
+  CBlowfishCipher cipher(kDefinitionsKey);
+  std::string text = std::string(kDefinitionsDeclaration) + xml;
+  std::vector<unsigned char> bytes = cipher.EncryptBytes(text.data(), text.size());
+  return WriteTextFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+bool MakeUnixSymlink(const std::string& link, const std::string& target) {
+  // The link does not exist yet, so its folder is what Wine can name.
+  size_t cut = link.find_last_of('\\');
+  std::string unixTarget = UnixPath(target), unixFolder = UnixPath(link.substr(0, cut));
+  if (unixTarget.empty() || unixFolder.empty()) return false;
+  std::string unixLink = unixFolder + "/" + link.substr(cut + 1);
+  if (!RunUnix("Z:\\bin\\ln -s \"" + unixTarget + "\" \"" + unixLink + "\"")) return false;
+  for (int i = 0; i < 50 && !Exists(link); ++i) Sleep(100);
+  return Exists(link);
+}
+
+}  // namespace tidewell::test

@@ -1,0 +1,77 @@
+#pragma once
+// Fake spyware planted in the test Wine prefix under unique names, and
+// removed again whatever the test's outcome. Nothing is planted under a
+// folder whose name holds the product's name: such paths are protected.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "shared/win/Handles.h"
+#include "shared/win/Registry.h"
+
+namespace tidewell::test {
+
+// "spwtest-<process>-<tick>-<n>-<what>": no other run uses it.
+std::string SpyName(const std::string& what);
+std::string Environment(const char* name);
+
+// A folder created for the test and removed with everything below it
+// (read-only entries included; links are removed, never followed).
+class PlantedFolder {
+ public:
+  explicit PlantedFolder(std::string path);
+  ~PlantedFolder();
+  PlantedFolder(const PlantedFolder&) = delete;
+  PlantedFolder& operator=(const PlantedFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+void RemoveTree(const std::string& path);
+bool WriteTextFile(const std::string& path, const std::string& text);
+bool Exists(const std::string& path);
+
+// A registry key created for the test in one view, removed with its tree.
+class PlantedKey {
+ public:
+  PlantedKey(HKEY root, std::string path, RegistryView view = RegistryView::Native);
+  ~PlantedKey();
+  PlantedKey(const PlantedKey&) = delete;
+  PlantedKey& operator=(const PlantedKey&) = delete;
+  HKEY Key() const { return key_.Get(); }
+  bool SetValue(const std::string& name, size_t bytes);
+
+ private:
+  HKEY root_;
+  std::string path_, top_;
+  RegistryView view_;
+  UniqueKey key_;
+};
+
+// test_bho_host.exe with a DLL loaded; ended on destruction if still running.
+class HostProcess {
+ public:
+  explicit HostProcess(const std::string& dll);
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+  bool Running() const;
+  DWORD Id() const { return id_; }
+
+ private:
+  UniqueHandle process_;
+  DWORD id_ = 0;
+};
+
+// The definitions XML enciphered as extra.neo holds it, written to path.
+bool WriteDefinitions(const std::string& path, const std::string& xml);
+
+// A Unix symbolic link at link pointing to target (both Windows paths).
+bool MakeUnixSymlink(const std::string& link, const std::string& target);
+
+}  // namespace tidewell::test

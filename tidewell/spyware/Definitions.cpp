@@ -1,0 +1,366 @@
+#include "tidewell/spyware/Definitions.h"
+
+#include <algorithm>
+#include <array>
+
+#include "shared/crypto/BlowfishCipher.h"
+
+namespace tidewell {
+
+namespace {
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return Upper(x) == Upper(y);
+         });
+}
+
+std::vector<std::string_view> SplitPath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find_first_of("\\/", start);
+    parts.push_back(path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// Keys every Windows has, and the keys through which one reaches them: a key
+// signature equal to one of these, or above one, would delete part of Windows.
+constexpr std::array kWellKnownKeys = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+    "Software\\Microsoft\\Internet Explorer\\Main",
+    "Software\\Microsoft\\Internet Explorer\\Toolbar\\WebBrowser",
+    "Software\\Microsoft\\Internet Explorer\\Extensions",
+    "Software\\Microsoft\\Internet Explorer\\SearchScopes",
+    "Software\\Microsoft\\Internet Explorer\\Search",
+    "Software\\Microsoft\\Internet Explorer\\MenuExt",
+    "Software\\Microsoft\\Internet Explorer\\Explorer Bars",
+    "Software\\Microsoft\\Active Setup\\Installed Components",
+    "Software\\Microsoft\\Code Store Database\\Distribution Units",
+    "Software\\Classes\\CLSID",
+    "Software\\Classes\\Interface",
+    "Software\\Classes\\TypeLib",
+    "Software\\Classes\\AppID",
+    "Software\\Classes\\Protocols\\Filter",
+    "Software\\Classes\\Protocols\\Handler",
+    "Software\\Classes\\exefile\\shell\\open\\command",
+    "Software\\Classes\\htmlfile\\shell\\open\\command",
+    "Software\\Classes\\http\\shell\\open\\command",
+    "Software\\Policies\\Microsoft",
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Wow6432Node\\Classes\\CLSID",
+    "System\\CurrentControlSet\\Services",
+    "System\\CurrentControlSet\\Control\\Session Manager",
+    "System\\ControlSet001\\Services",
+    "Protocols\\Filter",
+    "Protocols\\Handler",
+    "exefile\\shell\\open\\command",
+    "htmlfile\\shell\\open\\command",
+    "http\\shell\\open\\command",
+    "Directory\\shell",
+    "Folder\\shell",
+    "*\\shellex\\ContextMenuHandlers",
+};
+
+// Value names every machine has in some key: deleting one by name breaks Windows or the browser.
+constexpr std::array kGenericValueNames = {
+    "Run",        "RunOnce",           "Winlogon",          "Shell",      "Userinit",   "AppInit_DLLs",
+    "Start Page", "Search Page",       "Search Bar",        "Local Page", "Default_Page_URL",
+    "Default_Search_URL", "SearchAssistant", "CustomizeSearch", "System", "Load", "Default", "(Default)",
+    "Path",       "ProxyServer",       "AutoConfigURL",     "Userinit.exe",
+};
+
+// Folder and file names of Windows itself; a signature naming one is a mistake.
+constexpr std::array kSystemFolderNames = {
+    "Windows", "WinNT", "System", "System32", "SysWOW64", "Program Files", "Program Files (x86)",
+    "Common Files", "Documents and Settings", "Users", "Desktop", "Favorites", "Cookies", "Temp",
+    "Temporary Internet Files", "Application Data", "AppData", "Local Settings", "Start Menu",
+    "Programs", "Startup", "My Documents", "Documents", "Fonts", "drivers", "config", "inf",
+    "Internet Explorer", "Microsoft", "WinSxS", "Downloaded Program Files", "History", "Recent",
+    "SendTo", "Templates", "NetHood", "PrintHood", "spool", "wbem", "dllcache", "Prefetch",
+    "Tasks", "Web", "Help", "Media", "Cursors", "Resources", "repair", "Installer", "Profiles",
+    "All Users", "Default User", "Public", "ProgramData", "Boot", "Recovery", "Tidewell"};
+
+constexpr std::array kSystemFileNames = {
+    "kernel32.dll", "ntdll.dll",  "user32.dll",  "gdi32.dll",    "advapi32.dll", "shell32.dll",
+    "ole32.dll",    "oleaut32.dll", "comctl32.dll", "msvcrt.dll", "wininet.dll", "urlmon.dll",
+    "mshtml.dll",   "shdocvw.dll", "ieframe.dll", "rpcrt4.dll",   "ws2_32.dll",   "explorer.exe",
+    "iexplore.exe", "svchost.exe", "services.exe", "lsass.exe",   "csrss.exe",    "winlogon.exe",
+    "smss.exe",     "rundll32.exe", "regsvr32.exe", "userinit.exe", "wininit.exe", "notepad.exe",
+    "hal.dll",      "ntoskrnl.exe", "win.ini",     "system.ini",   "boot.ini",     "hosts",
+    "Tidewell.exe", "Skylark.exe", "bhodb.mdb",   "extra.neo"};
+
+template <size_t N>
+bool IsOneOf(std::string_view text, const std::array<const char*, N>& list) {
+  return std::any_of(list.begin(), list.end(), [&](const char* item) { return SameText(text, item); });
+}
+
+// Empty components come from doubled, leading or trailing separators; "." and
+// ".." climb or stay where they are.
+std::string BadComponents(std::string_view path) {
+  for (std::string_view part : SplitPath(path)) {
+    if (part.empty()) return "an empty path component";
+    if (part == "." || part == "..") return "a relative path component";
+  }
+  return {};
+}
+
+bool IsAncestorOrSame(std::string_view key, std::string_view wellKnown) {
+  std::vector<std::string_view> keyParts = SplitPath(key), knownParts = SplitPath(wellKnown);
+  if (keyParts.size() > knownParts.size()) return false;
+  for (size_t i = 0; i < keyParts.size(); ++i)
+    if (!SameText(keyParts[i], knownParts[i])) return false;
+  return true;
+}
+
+bool IsFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:*?\"<>|") == std::string_view::npos &&
+         name.find_first_not_of(" .") != std::string_view::npos;
+}
+
+std::string Attribute(const CXmlNode& node, std::string_view name) {
+  const CXmlAttribute* attribute = node.FindAttribute(name);
+  return attribute ? attribute->value : std::string();
+}
+
+const CXmlNode* Child(const CXmlNode* node, std::string_view name) { return node ? node->FindChild(name) : nullptr; }
+
+template <class Visit>
+void ForEachChild(const CXmlNode* node, Visit&& visit) {
+  if (!node) return;
+  for (int i = 0; i < node->GetChildCount(); ++i) visit(*node->GetChild(i));
+}
+
+}  // namespace
+
+Hive HiveFromName(std::string_view name) {
+  if (SameText(name, "HKEY_CLASSES_ROOT")) return Hive::ClassesRoot;
+  if (SameText(name, "HKEY_CURRENT_USER")) return Hive::CurrentUser;
+  if (SameText(name, "HKEY_USERS")) return Hive::Users;
+  if (SameText(name, "HKEY_CURRENT_CONFIG")) return Hive::CurrentConfig;
+  return Hive::LocalMachine;
+}
+
+const SpywareEntry* SpywareDefinitions::Find(std::string_view name) const {
+  for (const SpywareEntry& entry : entries)
+    if (entry.name == name) return &entry;
+  return nullptr;
+}
+
+std::optional<std::string> DecipherDefinitions(std::string_view fileBytes) {
+  if (fileBytes.empty()) return std::nullopt;
+  try {
+    CBlowfishCipher cipher(kDefinitionsKey);
+    return cipher.DecryptBytes(fileBytes.data(), fileBytes.size());
+  } catch (const CBlowfishException&) {
+    return std::nullopt;
+  }
+}
+
+std::string StripDeclaration(std::string text) {
+  for (size_t at = text.find(kDefinitionsDeclaration); at != std::string::npos;
+       at = text.find(kDefinitionsDeclaration, at))
+    text.erase(at, kDefinitionsDeclaration.size());
+  return text;
+}
+
+bool ParseDefinitions(const std::string& text, CXmlNode& root) {
+  root.Clear();
+  root.name.clear();
+  root.value.clear();
+  std::string body = StripDeclaration(text);
+  CXmlParseInfo info;
+  info.trimValues = true;
+  info.decodeEntities = true;
+  info.entities = kXmlStandardEntities;
+  info.escapeChar = '\\';
+  return root.Load(body.c_str(), info) != nullptr && !info.error;
+}
+
+std::string UnsafeKeySignature(const RegistrySignature& signature) {
+  if (signature.sub.empty() || signature.value.empty()) return "a key with an empty part";
+  std::string key = signature.sub + "\\" + signature.value;
+  if (std::string bad = BadComponents(key); !bad.empty()) return bad;
+  if (SplitPath(key).size() < 2) return "a key less than two levels below its hive";
+  for (const char* known : kWellKnownKeys)
+    if (IsAncestorOrSame(key, known)) return "a well-known system key";
+  return {};
+}
+
+std::string UnsafeValueSignature(const RegistrySignature& signature) {
+  if (signature.sub.empty() || signature.value.empty()) return "a value with an empty part";
+  if (std::string bad = BadComponents(signature.sub); !bad.empty()) return bad;
+  if (SplitPath(signature.sub).size() < 2) return "a value of a key less than two levels below its hive";
+  if (IsOneOf(signature.value, kGenericValueNames)) return "a generic value name";
+  return {};
+}
+
+std::string UnsafeFileSignature(const PathSignature& signature) {
+  if (!IsFileName(signature.name)) return "a file without a plain name";
+  if (!signature.path.empty())
+    if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
+  if (IsOneOf(signature.name, kSystemFileNames) || IsOneOf(signature.name, kSystemFolderNames))
+    return "a file of Windows itself";
+  return {};
+}
+
+std::string UnsafeFolderSignature(const PathSignature& signature) {
+  if (!IsFileName(signature.name)) return "a folder without a plain name";
+  if (!signature.path.empty())
+    if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
+  if (IsOneOf(signature.name, kSystemFolderNames)) return "a folder of Windows itself";
+  return {};
+}
+
+std::string UnsafeCookieSignature(std::string_view text) {
+  // A very short text is found in nearly every cookie.
+  if (text.size() < 3) return "a cookie text shorter than three characters";
+  return {};
+}
+
+SpywareDefinitions ReadDefinitions(const CXmlNode& root) {
+  SpywareDefinitions definitions;
+  auto skip = [&](const std::string& entry, const std::string& why, std::string_view what) {
+    definitions.skipped.push_back(entry + ": " + why + " (" + std::string(what) + ")");
+  };
+  ForEachChild(&root, [&](const CXmlNode& node) {
+    SpywareEntry entry;
+    entry.name = Attribute(node, "NAME");
+    if (entry.name.empty()) {
+      skip(node.name, "an entry without a name", node.name);
+      return;
+    }
+    if (const CXmlNode* description = node.FindChild("DESCRIPTION")) entry.description = description->value;
+    const CXmlNode* registry = node.FindChild("REGISTRY");
+    auto readRegistry = [&](const char* container, std::vector<RegistrySignature>& into, bool keys) {
+      ForEachChild(Child(registry, container), [&](const CXmlNode& item) {
+        RegistrySignature signature{Attribute(item, "MAIN"), Attribute(item, "SUB"), Attribute(item, "VALUE")};
+        signature.hive = HiveFromName(signature.main);
+        std::string why = keys ? UnsafeKeySignature(signature) : UnsafeValueSignature(signature);
+        if (why.empty())
+          into.push_back(std::move(signature));
+        else
+          skip(entry.name, why, signature.sub + "\\" + signature.value);
+      });
+    };
+    readRegistry("KEYS", entry.keys, true);
+    readRegistry("VALUES", entry.values, false);
+    auto readPaths = [&](const char* container, std::vector<PathSignature>& into, bool folders) {
+      ForEachChild(node.FindChild(container), [&](const CXmlNode& item) {
+        PathSignature signature{Attribute(item, "NAME"), Attribute(item, "PATH")};
+        std::string why = folders ? UnsafeFolderSignature(signature) : UnsafeFileSignature(signature);
+        if (why.empty())
+          into.push_back(std::move(signature));
+        else
+          skip(entry.name, why, signature.path + "\\" + signature.name);
+      });
+    };
+    readPaths("FILES", entry.files, false);
+    readPaths("DIRECTORIES", entry.folders, true);
+    ForEachChild(node.FindChild("COOKIES"), [&](const CXmlNode& item) {
+      std::string text = Attribute(item, "NAME");
+      std::string why = UnsafeCookieSignature(text);
+      if (why.empty())
+        entry.cookies.push_back(std::move(text));
+      else
+        skip(entry.name, why, text);
+    });
+    definitions.entries.push_back(std::move(entry));
+  });
+  return definitions;
+}
+
+std::optional<SpywareDefinitions> LoadDefinitions(std::string_view fileBytes) {
+  std::optional<std::string> text = DecipherDefinitions(fileBytes);
+  if (!text) return std::nullopt;
+  CXmlNode root;
+  if (!ParseDefinitions(*text, root)) return std::nullopt;
+  return ReadDefinitions(root);
+}
+
+// ---- Paths
+
+const EnvironmentFolder kEnvironmentFolders[7] = {
+    {"ProfilePath", "%USERPROFILE%"},
+    {"desktopdir", "%USERPROFILE%\\Desktop"},
+    {"PFDir", "%ProgramFiles%"},
+    {"SysDir", "%windir%\\System"},
+    {"Sys32Dir", "%windir%\\System32"},
+    {"WinDir", "%windir%"},
+    {"favorites", "%USERPROFILE%\\Favorites"},
+};
+
+std::string ExpandEnvironment(std::string_view text, const EnvironmentLookup& lookup) {
+  std::string out;
+  out.reserve(text.size() + 32);
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t open = text.find('%', at);
+    size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
+    if (close == std::string_view::npos) {
+      out.append(text.substr(at));
+      break;
+    }
+    out.append(text.substr(at, open - at));
+    std::string name(text.substr(open + 1, close - open - 1));
+    if (name.empty()) {
+      out.push_back('%');  // "%%" is no reference; the second "%" may open one
+      at = open + 1;
+      continue;
+    }
+    if (std::optional<std::string> value = lookup ? lookup(name) : std::nullopt) out += *value;
+    at = close + 1;
+  }
+  return out;
+}
+
+std::string ExpandFolderKeys(std::string_view path, const EnvironmentLookup& lookup) {
+  for (const EnvironmentFolder& folder : kEnvironmentFolders) {
+    std::string_view key = folder.key;
+    if (path.find(key) == std::string_view::npos) continue;
+    std::string replaced;
+    for (size_t at = 0;;) {
+      size_t found = path.find(key, at);
+      if (found == std::string_view::npos) {
+        replaced.append(path.substr(at));
+        break;
+      }
+      replaced.append(path.substr(at, found - at)).append(folder.folderTemplate);
+      at = found + key.size();
+    }
+    return ExpandEnvironment(replaced, lookup);
+  }
+  return std::string(path);
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string out(folder);
+  if (!out.empty() && out.back() != '\\' && out.back() != '/') out.push_back('\\');
+  out.append(name);
+  return out;
+}
+
+std::string ExpandDefinitionPath(std::string_view path, std::string_view name, const EnvironmentLookup& lookup) {
+  return JoinPath(ExpandFolderKeys(path, lookup), name);
+}
+
+}  // namespace tidewell

@@ -1,0 +1,217 @@
+#include "tidewell/spyware/SpywareRemoval.h"
+
+#include <algorithm>
+#include <array>
+
+#include "shared/win/Handles.h"
+#include "shared/win/Registry.h"
+#include "tidewell/util/ForceDelete.h"
+#include "tidewell/util/ProcessList.h"
+
+namespace tidewell {
+
+namespace {
+
+std::string UpperCase(std::string text) {
+  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// Full, upper case, without a trailing backslash (a drive keeps its "C:\").
+std::string NormalPath(const std::string& path) {
+  char full[MAX_PATH * 4];
+  DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string out = (length > 0 && length < sizeof full) ? std::string(full, length) : path;
+  while (out.size() > 3 && (out.back() == '\\' || out.back() == '/')) out.pop_back();
+  return UpperCase(out);
+}
+
+bool IsSameOrAbove(const std::string& candidate, const std::string& protectedPath) {
+  if (candidate == protectedPath) return true;
+  std::string prefix = candidate.back() == '\\' ? candidate : candidate + "\\";
+  return protectedPath.rfind(prefix, 0) == 0;
+}
+
+bool IsAbsent(const std::string& path) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+size_t KeyDepth(const std::string& path) {
+  size_t depth = 0;
+  bool inName = false;
+  for (char c : path) {
+    if (c == '\\') {
+      inName = false;
+    } else if (!inName) {
+      inName = true;
+      ++depth;
+    }
+  }
+  return depth;
+}
+
+constexpr std::array kCriticalProcesses = {
+    "csrss.exe",   "winlogon.exe", "services.exe", "lsass.exe",   "smss.exe",    "wininit.exe",
+    "explorer.exe", "svchost.exe", "lsm.exe",      "dwm.exe",     "taskhost.exe", "taskhostw.exe",
+    "conhost.exe", "sihost.exe",   "fontdrvhost.exe", "System",   "Registry",    "Secure System",
+    // Wine's own session services.
+    "winedevice.exe", "plugplay.exe", "rpcss.exe", "wineboot.exe", "start.exe", "tabtip.exe",
+};
+
+constexpr std::array kProtectedVariables = {
+    "SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432",
+    "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432", "USERPROFILE", "APPDATA",
+    "LOCALAPPDATA", "ALLUSERSPROFILE", "ProgramData", "PUBLIC", "TEMP", "TMP",
+};
+
+}  // namespace
+
+bool IsProtectedPath(const std::string& path) { return UpperCase(path).find(kProductMarker) != std::string::npos; }
+
+bool IsCriticalProcessName(const std::string& exeName) {
+  std::string name = exeName.substr(exeName.find_last_of("\\/") + 1);
+  return std::any_of(kCriticalProcesses.begin(), kCriticalProcesses.end(),
+                     [&](const char* critical) { return lstrcmpiA(name.c_str(), critical) == 0; });
+}
+
+std::string FolderRefusal(const std::string& folder, const RemovalSettings& settings) {
+  if (IsProtectedPath(folder)) return "it belongs to Tidewell";
+  std::string candidate = NormalPath(folder);
+  if (candidate.size() <= 3 || candidate.find('\\') == std::string::npos) return "it is a drive";
+  EnvironmentLookup environment = settings.environment ? settings.environment : ProcessEnvironment();
+  std::vector<std::string> guarded;
+  for (const EnvironmentFolder& table : kEnvironmentFolders)
+    guarded.push_back(ExpandFolderKeys(table.key, environment));
+  for (const char* variable : kProtectedVariables)
+    if (std::optional<std::string> value = environment(variable)) guarded.push_back(*value);
+  if (!settings.appFolder.empty()) guarded.push_back(settings.appFolder);
+  for (const std::string& path : guarded) {
+    if (path.empty() || path.find('%') != std::string::npos) continue;
+    if (IsSameOrAbove(candidate, NormalPath(path))) return "it is a system folder or holds one";
+  }
+  return {};
+}
+
+SpywareRemover::SpywareRemover(RemovalSettings settings) : settings_(std::move(settings)) {
+  if (!settings_.environment) settings_.environment = ProcessEnvironment();
+  if (!settings_.forceDeleteTree) settings_.forceDeleteTree = [](const std::string& folder) {
+    return ForceDeleteTree(folder);
+  };
+}
+
+RemovalOutcome SpywareRemover::Remove(const Detection& detection) {
+  if (detection.type == kTypeDir) return RemoveFolder(detection.entry);
+  if (detection.type == kTypeFile || detection.type == kTypeMemory) return RemoveFile(detection.entry, true);
+  if (detection.type == kTypeCookie) return RemoveFile(detection.entry, false);
+  if (detection.type == kTypeRegKey) return RemoveKey(detection);
+  if (detection.type == kTypeRegValue) return RemoveValue(detection);
+  return {false, "unknown type"};
+}
+
+void SpywareRemover::TakeSnapshot() {
+  // One module snapshot for the whole removal rather than one per file.
+  snapshot_ = true;
+  CProcessList list;
+  list.RefreshWithModules();
+  for (size_t i = 0; i < list.ProcessCount(); ++i)
+    processes_[list.Process(i).entry.th32ProcessID].exeName = list.Process(i).entry.szExeFile;
+  for (size_t i = 0; i < list.ModuleCount(); ++i)
+    users_[UpperCase(list.Module(i).szExePath)].insert(list.Module(i).th32ProcessID);
+}
+
+bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
+  if (!snapshot_) TakeSnapshot();
+  auto found = users_.find(UpperCase(path));
+  if (found == users_.end()) return true;
+  std::vector<DWORD> toEnd;
+  for (DWORD id : found->second) {
+    ProcessInfo& process = processes_[id];
+    if (process.ended) continue;
+    if (id == GetCurrentProcessId()) {
+      reason = "Tidewell itself uses it";
+      return false;
+    }
+    if (IsCriticalProcessName(process.exeName)) {
+      reason = "the system process " + process.exeName + " uses it";
+      return false;
+    }
+    toEnd.push_back(id);
+  }
+  for (DWORD id : toEnd) {
+    UniqueHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!handle) {
+      if (GetLastError() == ERROR_INVALID_PARAMETER) {  // ended meanwhile
+        processes_[id].ended = true;
+        continue;
+      }
+      reason = "the process " + processes_[id].exeName + " cannot be ended";
+      return false;
+    }
+    if (!TerminateProcess(handle.Get(), 0) ||
+        WaitForSingleObject(handle.Get(), settings_.processWaitMs) != WAIT_OBJECT_0) {
+      reason = "the process " + processes_[id].exeName + " did not end";
+      return false;
+    }
+    processes_[id].ended = true;
+  }
+  return true;
+}
+
+RemovalOutcome SpywareRemover::RemoveFile(const std::string& path, bool endUsers) {
+  if (IsAbsent(path)) return {true, ""};
+  if (endUsers) {
+    if (IsProtectedPath(path)) return {false, "it belongs to Tidewell"};
+    std::string reason;
+    if (!EndUsers(path, reason)) return {false, reason};
+  }
+  if (!DeleteFileA(path.c_str())) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+      DeleteFileA(path.c_str());
+    }
+  }
+  if (IsAbsent(path)) return {true, ""};
+  return {false, "it is in use or access is denied"};
+}
+
+RemovalOutcome SpywareRemover::RemoveFolder(const std::string& path) {
+  if (IsAbsent(path)) return {true, ""};
+  if (std::string refusal = FolderRefusal(path, settings_); !refusal.empty()) return {false, refusal};
+  settings_.forceDeleteTree(path);
+  if (IsAbsent(path)) return {true, ""};
+  return {false, "part of it could not be deleted"};
+}
+
+RemovalOutcome SpywareRemover::RemoveKey(const Detection& detection) {
+  if (KeyDepth(detection.keyPath) < 2) return {false, "the key is too close to its hive"};
+  HKEY hive = HiveKey(detection.hive);
+  bool gone = true;
+  for (RegistryView view : detection.views) {
+    DeleteKeyTree(hive, detection.keyPath, view);
+    if (OpenKey(hive, detection.keyPath, KEY_READ, view)) gone = false;
+  }
+  return {gone, gone ? "" : "access is denied"};
+}
+
+RemovalOutcome SpywareRemover::RemoveValue(const Detection& detection) {
+  if (KeyDepth(detection.keyPath) < 2 || detection.valueName.empty()) return {false, "the value is not specific"};
+  HKEY hive = HiveKey(detection.hive);
+  bool gone = true;
+  for (RegistryView view : detection.views) {
+    UniqueKey key = OpenKey(hive, detection.keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
+    if (!key) {
+      if (OpenKey(hive, detection.keyPath, KEY_QUERY_VALUE, view)) gone = false;  // there, but not ours to change
+      continue;
+    }
+    RegDeleteValueA(key.Get(), detection.valueName.c_str());
+    if (RegQueryValueExA(key.Get(), detection.valueName.c_str(), nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_FILE_NOT_FOUND)
+      gone = false;
+  }
+  return {gone, gone ? "" : "access is denied"};
+}
+
+}  // namespace tidewell

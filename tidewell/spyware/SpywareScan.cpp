@@ -1,0 +1,300 @@
+#include "tidewell/spyware/SpywareScan.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/Handles.h"
+#include "tidewell/util/ProcessList.h"
+
+namespace tidewell {
+
+namespace {
+
+std::string UpperCase(std::string text) {
+  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+void EnsureOpen(CADODatabase& database) {
+  if (!database.IsOpen()) database.Open("", "", "");
+}
+
+bool Execute(CADODatabase& database, const std::string& statement) {
+  EnsureOpen(database);
+  CADORecordset recordset(database);
+  recordset.Open(statement);
+  return recordset.GetLastError() == 0;
+}
+
+// Existence checks of candidate paths, answered from one listing per distinct
+// folder instead of one system call per candidate.
+class FolderIndex {
+ public:
+  // The attributes of the path's entry, or nothing when it does not exist.
+  std::optional<DWORD> Find(const std::string& path) {
+    size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos || cut + 1 == path.size()) return std::nullopt;
+    std::string folder = path.substr(0, cut + 1);
+    const Listing& listing = ListingOf(UpperCase(folder));
+    auto found = listing.find(UpperCase(path.substr(cut + 1)));
+    if (found == listing.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  using Listing = std::unordered_map<std::string, DWORD>;
+
+  const Listing& ListingOf(const std::string& folder) {
+    auto known = listings_.find(folder);
+    if (known != listings_.end()) return known->second;
+    Listing& listing = listings_[folder];
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
+    if (find) {
+      do {
+        listing.emplace(UpperCase(found.cFileName), found.dwFileAttributes);
+      } while (FindNextFileA(find.Get(), &found));
+    }
+    return listing;
+  }
+
+  std::unordered_map<std::string, Listing> listings_;
+};
+
+class Scanner {
+ public:
+  Scanner(const SpywareDefinitions& definitions, const ScanScope& scope, const ScanHooks& hooks)
+      : definitions_(definitions), scope_(scope), hooks_(hooks) {
+    if (!hooks_.environment) hooks_.environment = ProcessEnvironment();
+  }
+
+  std::vector<Detection> Run() {
+    if (scope_.memory) ScanMemory();
+    if (Stopped()) return {};
+    if (scope_.cookies) ScanCookies();
+    if (scope_.registry || scope_.myComputer) {
+      for (const SpywareEntry& entry : definitions_.entries) {
+        if (Stopped()) return {};
+        if (scope_.registry) ScanRegistry(entry);
+        if (scope_.myComputer) {
+          ScanFolders(entry);
+          ScanFiles(entry);
+        }
+      }
+    }
+    if (Stopped()) return {};
+    return std::move(found_);
+  }
+
+ private:
+  bool Stopped() const { return hooks_.stop.StopRequested(); }
+  void Status(const std::string& text) const {
+    if (hooks_.status) hooks_.status(text);
+  }
+  void Record(const SpywareEntry& entry, const char* type, std::string text) {
+    Detection detection;
+    detection.name = entry.name;
+    detection.type = type;
+    detection.entry = std::move(text);
+    found_.push_back(std::move(detection));
+  }
+  std::string Expand(const std::string& path, const std::string& name) const {
+    return ExpandDefinitionPath(path, name, hooks_.environment);
+  }
+
+  void ScanMemory() {
+    CProcessList processes;
+    processes.RefreshWithModules();
+    std::unordered_set<std::string> loaded;
+    for (size_t i = 0; i < processes.ModuleCount(); ++i) {
+      std::string path = UpperCase(processes.Module(i).szExePath);
+      if (loaded.insert(path).second) Status("Scanning memory:" + path);
+    }
+    for (const SpywareEntry& entry : definitions_.entries) {
+      Status("Scanning memory");
+      for (const PathSignature& file : entry.files) {
+        // Without a folder the signature names no one file, so it never matches here.
+        if (file.path.empty()) continue;
+        std::string path = UpperCase(Expand(file.path, file.name));
+        if (loaded.count(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+          Record(entry, kTypeMemory, path);
+      }
+    }
+  }
+
+  void ScanCookies() {
+    // Full paths throughout: the process's current folder is never changed.
+    std::string folder = ExpandFolderKeys("ProfilePath\\Cookies", hooks_.environment);
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle find(FindFirstFileA(JoinPath(folder, "*").c_str(), &found));
+    if (!find) return;
+    do {
+      if (Stopped()) return;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      std::string path = JoinPath(folder, found.cFileName);
+      Status("Scanning cookies:" + path);
+      std::optional<std::string> text = ReadText(path);
+      if (!text) continue;
+      for (const SpywareEntry& entry : definitions_.entries)
+        for (const std::string& cookie : entry.cookies)
+          if (text->find(cookie) != std::string::npos) Record(entry, kTypeCookie, path);
+    } while (FindNextFileA(find.Get(), &found));
+  }
+
+  static std::optional<std::string> ReadText(const std::string& path) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return std::nullopt;
+    std::string text;
+    char buffer[16384];
+    DWORD read = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
+    return text;
+  }
+
+  void ScanRegistry(const SpywareEntry& entry) {
+    int index = 0;
+    for (const RegistrySignature& key : entry.keys) {
+      std::string shown = key.main + "\\" + key.sub + "\\" + key.value;
+      if (index++ % 5 == 0) Status("Scanning registry:" + shown);
+      std::string path = key.sub + "\\" + key.value;
+      std::vector<RegistryView> views;
+      for (RegistryView view : ViewsOf(key.hive))
+        if (OpenKey(HiveKey(key.hive), path, KEY_READ, view)) views.push_back(view);
+      if (!views.empty()) RecordRegistry(entry, kTypeRegKey, key, path, "", std::move(views));
+    }
+    index = 0;
+    for (const RegistrySignature& value : entry.values) {
+      if (index++ % 5 == 0) Status("Scanning registry:" + value.sub + "\\" + value.value);
+      std::vector<RegistryView> views;
+      for (RegistryView view : ViewsOf(value.hive)) {
+        UniqueKey key = OpenKey(HiveKey(value.hive), value.sub, KEY_QUERY_VALUE, view);
+        DWORD size = 0;
+        // A size query: data of any length counts.
+        if (key && RegQueryValueExA(key.Get(), value.value.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS)
+          views.push_back(view);
+      }
+      if (!views.empty()) RecordRegistry(entry, kTypeRegValue, value, value.sub, value.value, std::move(views));
+    }
+  }
+
+  void RecordRegistry(const SpywareEntry& entry, const char* type, const RegistrySignature& signature,
+                      const std::string& keyPath, const std::string& valueName, std::vector<RegistryView> views) {
+    Record(entry, type, signature.main + "\\" + signature.sub + "\\" + signature.value);
+    Detection& detection = found_.back();
+    detection.hive = signature.hive;
+    detection.keyPath = keyPath;
+    detection.valueName = valueName;
+    detection.views = std::move(views);
+  }
+
+  std::vector<std::string> Candidates(const PathSignature& signature, bool withIncludedFolders) const {
+    std::vector<std::string> candidates;
+    if (!signature.path.empty()) {
+      candidates.push_back(Expand(signature.path, signature.name));
+      return candidates;
+    }
+    for (const EnvironmentFolder& folder : kEnvironmentFolders) candidates.push_back(Expand(folder.key, signature.name));
+    // The user's own folders are taken as they are: a folder named like a key stays that folder.
+    if (withIncludedFolders)
+      for (const std::string& folder : scope_.includedFolders) candidates.push_back(JoinPath(folder, signature.name));
+    return candidates;
+  }
+
+  void ScanFolders(const SpywareEntry& entry) {
+    int index = 0;
+    for (const PathSignature& folder : entry.folders) {
+      bool show = index++ % 5 == 0;
+      for (const std::string& candidate : Candidates(folder, false)) {
+        if (show) Status("Scanning for folders:" + candidate);
+        std::optional<DWORD> attributes = index_.Find(candidate);
+        if (attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY)) Record(entry, kTypeDir, candidate);
+      }
+    }
+  }
+
+  void ScanFiles(const SpywareEntry& entry) {
+    int index = 0;
+    for (const PathSignature& file : entry.files) {
+      bool show = index++ % 5 == 0;
+      for (const std::string& candidate : Candidates(file, true)) {
+        if (show) Status("Scanning for files:" + candidate);
+        std::optional<DWORD> attributes = index_.Find(candidate);
+        // A folder of that name is not the file, and could not be deleted as one.
+        if (attributes && !(*attributes & FILE_ATTRIBUTE_DIRECTORY)) Record(entry, kTypeFile, candidate);
+      }
+    }
+  }
+
+  const SpywareDefinitions& definitions_;
+  const ScanScope& scope_;
+  ScanHooks hooks_;
+  FolderIndex index_;
+  std::vector<Detection> found_;
+};
+
+}  // namespace
+
+EnvironmentLookup ProcessEnvironment() {
+  return [](const std::string& name) -> std::optional<std::string> {
+    DWORD length = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (length == 0) return std::nullopt;
+    std::string value(length, '\0');
+    length = GetEnvironmentVariableA(name.c_str(), value.data(), length);
+    value.resize(length);
+    return value;
+  };
+}
+
+HKEY HiveKey(Hive hive) {
+  switch (hive) {
+    case Hive::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case Hive::CurrentUser: return HKEY_CURRENT_USER;
+    case Hive::Users: return HKEY_USERS;
+    case Hive::CurrentConfig: return HKEY_CURRENT_CONFIG;
+    case Hive::LocalMachine: break;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
+
+std::vector<RegistryView> ViewsOf(Hive hive) {
+  if (hive == Hive::LocalMachine || hive == Hive::ClassesRoot) return RegistryViews();
+  return {RegistryView::Native};
+}
+
+std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, const ScanScope& scope,
+                                      const ScanHooks& hooks) {
+  Scanner scanner(definitions, scope, hooks);
+  return scanner.Run();
+}
+
+bool CreateRepairTable(CADODatabase& database) {
+  Execute(database, "drop table spw_repair");  // left by a run that never ended
+  return Execute(database, "create table spw_repair (SPW_NAME TEXT(100),TYPE TEXT(100),ENTRY TEXT(255))");
+}
+
+bool RecordDetections(CADODatabase& database, const std::vector<Detection>& detections) {
+  if (detections.empty()) return true;
+  bool transaction = Execute(database, "begin transaction");
+  bool ok = true;
+  for (const Detection& detection : detections)
+    ok &= Execute(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')",
+                                      detection.name, detection.type, detection.entry));
+  if (transaction) Execute(database, "commit");
+  return ok;
+}
+
+int CountRepairRows(CADODatabase& database) {
+  EnsureOpen(database);
+  CADORecordset recordset(database);
+  if (!recordset.Open("select * from spw_repair")) return 0;
+  return static_cast<int>(recordset.RecordCount());
+}
+
+void DropRepairTable(CADODatabase& database) { Execute(database, "drop table spw_repair"); }
+
+}  // namespace tidewell

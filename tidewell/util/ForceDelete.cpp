@@ -1,0 +1,188 @@
+#include "tidewell/util/ForceDelete.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "shared/win/Prompt.h"
+
+namespace tidewell {
+
+namespace {
+
+// Only a refusal by permissions is worth taking the entry over; a file in use stays in use.
+bool IsAccessDenied(DWORD error) { return error == ERROR_ACCESS_DENIED; }
+
+void ClearReadOnly(const std::string& path, DWORD attributes) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// Everyone, S-1-1-0: looked up by its number, never by a name that differs per language.
+struct EveryoneSid {
+  EveryoneSid() {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid)) sid = nullptr;
+  }
+  ~EveryoneSid() {
+    if (sid) FreeSid(sid);
+  }
+  EveryoneSid(const EveryoneSid&) = delete;
+  EveryoneSid& operator=(const EveryoneSid&) = delete;
+  PSID sid = nullptr;
+};
+
+}  // namespace
+
+bool SetPrivilege(SecurityApi& api, HANDLE token, const char* privilege, bool disableAll) {
+  if (disableAll) {
+    api.AdjustTokenPrivileges(token, TRUE, nullptr, 0, nullptr, nullptr);
+    return GetLastError() == ERROR_SUCCESS;
+  }
+  TOKEN_PRIVILEGES state{};
+  state.PrivilegeCount = 1;
+  state.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueA(nullptr, privilege, &state.Privileges[0].Luid)) return false;
+  api.AdjustTokenPrivileges(token, FALSE, &state, sizeof state, nullptr, nullptr);
+  return GetLastError() == ERROR_SUCCESS;
+}
+
+CForcedDelete::CForcedDelete(SecurityApi& api) : api_(api) {}
+CForcedDelete::CForcedDelete() : api_(own_) {}
+
+void CForcedDelete::Report(const char* format, DWORD error) {
+  if (!reported_.insert(format).second) return;
+  char text[160];
+  std::snprintf(text, sizeof text, format, static_cast<int>(error));
+  Prompt(nullptr, text, "", MB_OK);
+}
+
+bool CForcedDelete::TakeOwnership(const std::string& path) {
+  UniqueHandle token;
+  if (!api_.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, token.Put())) {
+    Report("Error in OpenProcessToken No : %d", GetLastError());
+    return false;
+  }
+  // Enable the privilege, remembering its state so that only what changed is put back.
+  TOKEN_PRIVILEGES state{}, previous{};
+  DWORD previousLength = 0;
+  state.PrivilegeCount = 1;
+  state.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  bool adjusted = false;
+  if (LookupPrivilegeValueA(nullptr, SE_TAKE_OWNERSHIP_NAME, &state.Privileges[0].Luid)) {
+    SetLastError(ERROR_SUCCESS);
+    adjusted = api_.AdjustTokenPrivileges(token.Get(), FALSE, &state, sizeof state, &previous, &previousLength) &&
+               GetLastError() == ERROR_SUCCESS;
+  }
+  // Without the privilege the user can still become the owner of what it may
+  // already change; only a failure of the change itself is worth a message.
+  auto restore = [&] {
+    if (adjusted && previous.PrivilegeCount > 0)
+      api_.AdjustTokenPrivileges(token.Get(), FALSE, &previous, 0, nullptr, nullptr);
+  };
+
+  BYTE userBuffer[1024];
+  DWORD length = 0;
+  if (!api_.GetTokenInformation(token.Get(), TokenUser, userBuffer, sizeof userBuffer, &length)) {
+    Report("Error in GetTokenInformation Error No : %d", GetLastError());
+    restore();
+    return false;
+  }
+  SECURITY_DESCRIPTOR descriptor{};
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  if (!api_.SetSecurityDescriptorOwner(&descriptor, reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid)) {
+    Report("Error in SetSecurityDescriptorOwner Error No : %d", GetLastError());
+    restore();
+    return false;
+  }
+  if (!api_.ApplyFileSecurity(path, OWNER_SECURITY_INFORMATION, &descriptor)) {
+    Report("Error in SetFileSecurity Error No : %d", GetLastError());
+    restore();
+    return false;
+  }
+  restore();
+  return true;
+}
+
+bool CForcedDelete::GrantAccess(const std::string& path, DWORD mask) {
+  EveryoneSid everyone;
+  if (!everyone.sid) {
+    Report("Error in LookupAccountName No : %d", GetLastError());
+    return false;
+  }
+  DWORD aclLength = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(everyone.sid);
+  std::vector<BYTE> aclBuffer(aclLength);
+  auto* acl = reinterpret_cast<PACL>(aclBuffer.data());
+  if (!InitializeAcl(acl, aclLength, ACL_REVISION) || !api_.AddAccessAllowedAce(acl, mask, everyone.sid)) {
+    Report("Error in AddAccessAllowedAce Error No : %d", GetLastError());
+    return false;
+  }
+  SECURITY_DESCRIPTOR descriptor{};
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  if (!api_.SetSecurityDescriptorDacl(&descriptor, acl)) {
+    Report("Error in SetSecurityDescriptorDacl Error No : %d", GetLastError());
+    return false;
+  }
+  if (!api_.ApplyFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor)) {
+    Report("Error in SetFileSecurity Error No : %d", GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool CForcedDelete::TakeOver(const std::string& path) {
+  bool owned = TakeOwnership(path);
+  bool granted = GrantAccess(path);
+  return owned || granted;
+}
+
+bool CForcedDelete::DeleteEntry(const std::string& path, bool folder) {
+  auto remove = [&] { return folder ? api_.RemoveFolder(path) : api_.DeleteFileAt(path); };
+  if (remove()) return true;
+  if (!IsAccessDenied(GetLastError())) return false;
+  if (!TakeOver(path)) return false;
+  ClearReadOnly(path, GetFileAttributesA(path.c_str()));
+  return remove();
+}
+
+bool CForcedDelete::DeleteTree(const std::string& folder) {
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return api_.RemoveFolder(folder) != 0;  // the link only
+
+  std::string pattern = folder + "\\*.*";
+  WIN32_FIND_DATAA found{};
+  UniqueFindHandle find(FindFirstFileA(pattern.c_str(), &found));
+  if (!find && IsAccessDenied(GetLastError()) && TakeOver(folder))
+    find.Reset(FindFirstFileA(pattern.c_str(), &found));
+  if (!find) return false;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    ClearReadOnly(path, found.dwFileAttributes);
+    bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      DeleteEntry(path, isFolder);  // never followed: what it points to is not ours
+    else if (isFolder)
+      DeleteTree(path);
+    else
+      DeleteEntry(path, false);
+  } while (FindNextFileA(find.Get(), &found));
+  find.Reset();
+
+  ClearReadOnly(folder, GetFileAttributesA(folder.c_str()));
+  if (DeleteEntry(folder, true)) {
+    std::printf("success\n");
+    return true;
+  }
+  std::printf("error %d\n", static_cast<int>(GetLastError()));
+  return false;
+}
+
+bool ForceDeleteTree(const std::string& folder) {
+  CForcedDelete forced;
+  return forced.DeleteTree(folder);
+}
+
+}  // namespace tidewell
