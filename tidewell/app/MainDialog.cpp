@@ -322,7 +322,8 @@ void CMainDialog::OnTimer(UINT_PTR id) {
   if (id == TIMER_TRAY_ICON) {
     tray_.AddAgain();
   } else if (id == TIMER_AUTO_REFRESH) {
-    if ((Button_GetCheck(Item(IDC_AUTO_REFRESH)) & 3) && !bhos_.Scanning()) {
+    // The tree holds BHOs only on the first tab; a deep scan fills it itself.
+    if ((Button_GetCheck(Item(IDC_AUTO_REFRESH)) & 3) && SelectedTab() == kTabBhoManager && !bhos_.Scanning()) {
       TreeView_DeleteAllItems(Tree());
       PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0);
     }
