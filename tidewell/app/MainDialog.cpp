@@ -17,6 +17,7 @@
 #include "tidewell/app/Startup.h"
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
+#include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
 
 namespace tidewell {
@@ -518,7 +519,7 @@ void CMainDialog::SetUpNotifier() {
 }
 void CMainDialog::OnRegistryBackup() { RunRegistryBackup(*this); }
 void CMainDialog::OnRegistryRestore() { ShowRestoreManager(*this); }
-void CMainDialog::OnRegistryCleanup() {}    // "Registry tools" dialog
+void CMainDialog::OnRegistryCleanup() { ShowRegistryTools(*this); }
 void CMainDialog::OnBackupRestore() { RestoreFromBackupTab(*this); }
 void CMainDialog::OnBackupDelete() { DeleteFromBackupTab(*this); }
 void CMainDialog::FillBackupTab() { tidewell::FillBackupTab(*this); }
