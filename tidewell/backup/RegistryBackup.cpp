@@ -1,6 +1,7 @@
 #include "tidewell/backup/RegistryBackup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -95,7 +96,18 @@ bool NonEmptyFile(const std::string& path) {
 
 }  // namespace
 
-int32_t NewBackupTime() { return static_cast<int32_t>(std::time(nullptr)); }
+int32_t NewBackupTime() {
+  // One time per operation, also within one second: the time names the folder
+  // and keys restore and delete, which would otherwise act on both backups.
+  static std::atomic<int32_t> last{0};
+  int32_t now = static_cast<int32_t>(std::time(nullptr));
+  int32_t previous = last.load();
+  int32_t next = 0;
+  do {
+    next = std::max(now, previous + 1);
+  } while (!last.compare_exchange_weak(previous, next));
+  return next;
+}
 
 std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view) {
   if (view != RegistryView::Bits32 || RegistryViews().size() < 2) return path;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -234,6 +236,12 @@ TEST_F(RegistryBackupTest, RepairExportNamesTheFileAfterTheSubkeyWithARandomNumb
   EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(file\d{1,3}\{1234\}\.reg)"))) << fileName;
   EXPECT_TRUE(test::FileExists(rows[0].file));
   EXPECT_EQ(rows[0].comment, "Backup before repairing registered custom controls entries");
+}
+
+TEST(BackupTime, OperationsInOneSecondGetTimesOfTheirOwn) {
+  int32_t first = NewBackupTime(), second = NewBackupTime();
+  EXPECT_GT(second, first);
+  EXPECT_LE(second - static_cast<int32_t>(std::time(nullptr)), 2);
 }
 
 TEST_F(RegistryBackupTest, RepairExportsOfOneNameInOneRunKeepTheirOwnFiles) {
