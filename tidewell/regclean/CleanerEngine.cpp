@@ -23,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr size_t kBatchRows = 200;
+constexpr ULONGLONG kBatchMs = 250;  // so Details, opened during a scan, lists what was found so far
 constexpr int kDeletePasses = 8;  // a merged HKCR key can show again from the other hive
 
 // One scan or repair per category at a time, whichever dialog started it.
@@ -59,9 +60,10 @@ class FindingWriter {
   ~FindingWriter() { Flush(); }
   void Add(Finding finding) {
     pending_.push_back(std::move(finding));
-    if (pending_.size() >= kBatchRows) Flush();
+    if (pending_.size() >= kBatchRows || GetTickCount64() - flushed_ >= kBatchMs) Flush();
   }
   void Flush() {
+    flushed_ = GetTickCount64();
     if (pending_.empty()) return;
     if (!database_.IsOpen()) database_.Open("", "", "");
     CADOBatch batch(database_);  // without it (another writer holds the file) each row commits alone
@@ -75,6 +77,7 @@ class FindingWriter {
  private:
   CADODatabase& database_;
   std::vector<Finding> pending_;
+  ULONGLONG flushed_ = GetTickCount64();
 };
 
 HKEY RootHandle(RootText root) { return root == RootText::Hkcr ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE; }
