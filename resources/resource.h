@@ -138,3 +138,24 @@
 #define IDBMP_CLOSE_RESULTS 185
 #define IDC_SELECT_ALL 1012
 #define IDC_DETECTED_LIST 1014
+// ---- Registry cleaner: "Registry tools" (dialog 195) and "Details" (dialog 196).
+// Each row's controls are numbered from its kind's first identifier plus the
+// row: 0-5 the six categories, 6 "Windows fonts:", 7 "Invalid file paths:" (hidden).
+#define IDI_REGCLEAN_BACKUP 139
+#define IDD_REGISTRY_TOOLS 195
+#define IDB_REGCLEAN_BACKUP_FIRST 1300
+#define IDC_REGCLEAN_COUNT_FIRST 1310
+#define IDB_REGCLEAN_SCAN_FIRST 1320
+#define IDB_REGCLEAN_STOP_FIRST 1330
+#define IDB_REGCLEAN_REPAIR_FIRST 1340
+#define IDB_REGCLEAN_DETAILS_FIRST 1350
+#define IDC_REGCLEAN_LABEL_FIRST 1360
+#define IDC_REGCLEAN_STATUS 1370
+#define IDB_REGCLEAN_SCAN_ALL 1371
+#define IDB_REGCLEAN_REPAIR_ALL 1372
+#define IDB_REGCLEAN_DETAILS_ALL 1373
+#define IDB_REGCLEAN_STOP_ALL 1374
+#define IDD_PROBLEM_DETAILS 196
+#define IDC_DETAILS_LIST 1380
+#define IDC_DETAILS_SELECT_ALL 1381
+#define IDB_DETAILS_REPAIR_SELECTED 1382

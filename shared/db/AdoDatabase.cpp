@@ -101,6 +101,46 @@ void CADODatabase::Close() {
   }
 }
 
+bool CADODatabase::BeginTransaction() {
+  mutex_.lock();  // held until Commit or Rollback
+  if (!handle_ || inTransaction_) {
+    bool nested = inTransaction_;
+    mutex_.unlock();
+    return Fail(nested ? kErrorInCommand : kErrorObjectClosed,
+                nested ? "A transaction is already open." : "Operation is not allowed when the object is closed.");
+  }
+  // IMMEDIATE takes the file's write lock now, so the commit cannot fail for
+  // a writer in the other program that came in between.
+  if (sqlite3_exec(handle_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    std::string description = sqlite3_errmsg(handle_);
+    mutex_.unlock();
+    return Fail(kErrorUnspecified, description);
+  }
+  inTransaction_ = true;
+  return true;
+}
+
+bool CADODatabase::CommitTransaction() {
+  if (!inTransaction_) return false;
+  bool committed = handle_ && sqlite3_exec(handle_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!committed) {
+    if (handle_) {
+      Fail(kErrorUnspecified, sqlite3_errmsg(handle_));
+      sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+  }
+  inTransaction_ = false;
+  mutex_.unlock();
+  return committed;
+}
+
+void CADODatabase::RollbackTransaction() {
+  if (!inTransaction_) return;
+  if (handle_) sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
+  inTransaction_ = false;
+  mutex_.unlock();
+}
+
 std::string CADODatabase::GetLastErrorString() const {
   std::lock_guard lock(mutex_);
   return lastError_.text;

@@ -29,6 +29,14 @@ class CADODatabase {
   bool IsOpen() const;
   void Close();
 
+  // A batch: the statements between Begin and Commit are one transaction,
+  // written to the file once, and the connection is held by the calling
+  // thread for the whole batch (other threads' statements wait). Commit and
+  // Rollback must come from the thread that began; CADOBatch does that.
+  bool BeginTransaction();
+  bool CommitTransaction();
+  void RollbackTransaction();
+
   const std::string& GetConnectionString() const { return connectionString_; }
   void SetConnectionTimeout(long seconds) { connectionTimeout_ = seconds; }
 
@@ -45,6 +53,30 @@ class CADODatabase {
   std::string connectionString_;
   AdoErrorRecord lastError_;
   long connectionTimeout_ = 0;
+  bool inTransaction_ = false;
+};
+
+// One batch, rolled back unless committed.
+class CADOBatch {
+ public:
+  explicit CADOBatch(CADODatabase& database) : database_(database), open_(database.BeginTransaction()) {}
+  ~CADOBatch() {
+    if (open_) database_.RollbackTransaction();
+  }
+  CADOBatch(const CADOBatch&) = delete;
+  CADOBatch& operator=(const CADOBatch&) = delete;
+
+  bool IsOpen() const { return open_; }
+  // False when nothing was written: the batch never began or the commit failed.
+  bool Commit() {
+    if (!open_) return false;
+    open_ = false;
+    return database_.CommitTransaction();
+  }
+
+ private:
+  CADODatabase& database_;
+  bool open_;
 };
 
 }  // namespace tidewell

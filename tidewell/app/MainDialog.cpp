@@ -18,6 +18,7 @@
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
 #include "tidewell/spyware/SpywareScanner.h"
+#include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
 
 namespace tidewell {
@@ -523,7 +524,7 @@ void CMainDialog::SetUpNotifier() {
 }
 void CMainDialog::OnRegistryBackup() { RunRegistryBackup(*this); }
 void CMainDialog::OnRegistryRestore() { ShowRestoreManager(*this); }
-void CMainDialog::OnRegistryCleanup() {}    // "Registry tools" dialog
+void CMainDialog::OnRegistryCleanup() { ShowRegistryTools(*this); }
 void CMainDialog::OnBackupRestore() { RestoreFromBackupTab(*this); }
 void CMainDialog::OnBackupDelete() { DeleteFromBackupTab(*this); }
 void CMainDialog::FillBackupTab() { tidewell::FillBackupTab(*this); }

@@ -44,8 +44,13 @@ std::string RegDwordValueLine(std::string_view name, uint32_t value) {
 
 std::string RegHexValueLine(std::string_view name, uint32_t type, const std::vector<uint8_t>& bytes) {
   std::string line = NamePart(name);
-  line.append("hex(").append(std::to_string(type)).append("):");
-  char byte[4];
+  char byte[16];
+  if (type == kRegBinaryType) {
+    line.append("hex:");
+  } else {
+    std::snprintf(byte, sizeof byte, "hex(%x):", static_cast<unsigned>(type));  // the type number is hexadecimal
+    line.append(byte);
+  }
   for (size_t i = 0; i < bytes.size(); ++i) {
     std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned>(bytes[i]));
     if (i > 0) line += ',';

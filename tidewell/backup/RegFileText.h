@@ -19,7 +19,10 @@ std::string EscapeRegText(std::string_view text);
 std::string RegStringValueLine(std::string_view name, std::string_view data);
 // "name" = dword:000000ff
 std::string RegDwordValueLine(std::string_view name, uint32_t value);
-// "name" = hex(1):61,00,00,00 - raw bytes of a value of the given type.
+inline constexpr uint32_t kRegBinaryType = 3;  // REG_BINARY, written as plain "hex:"
+
+// "name" = hex(1):61,00,00,00 - raw bytes of a value of the given type, the
+// type number in hexadecimal (hex(b): for a QWORD); "name" = hex:... for binary.
 std::string RegHexValueLine(std::string_view name, uint32_t type, const std::vector<uint8_t>& bytes);
 
 // A string value that a quoted value line cannot carry: a line break would end

@@ -1,9 +1,11 @@
 #include "tidewell/backup/RegistryBackup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include <shellapi.h>
 
@@ -67,8 +69,9 @@ void Execute(CADODatabase& database, const std::string& statement) {
   recordset.Open(statement);  // a failed statement is skipped, as everywhere
 }
 
-// Runs a console tool without a window and waits for it to end.
-bool RunHiddenAndWait(const std::string& commandLine, const std::string& directory) {
+// Runs a console tool without a window and waits for it to end; its exit
+// code, or nothing when it could not be started.
+std::optional<DWORD> RunHiddenAndWait(const std::string& commandLine, const std::string& directory) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -77,15 +80,44 @@ bool RunHiddenAndWait(const std::string& commandLine, const std::string& directo
   std::string mutableLine = commandLine;
   if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       directory.empty() ? nullptr : directory.c_str(), &startup, &process))
-    return false;
+    return std::nullopt;
   UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
   WaitForSingleObject(processHandle.Get(), INFINITE);
-  return true;
+  DWORD code = 1;
+  if (!GetExitCodeProcess(processHandle.Get(), &code)) return std::nullopt;
+  return code;
+}
+
+bool NonEmptyFile(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (data.nFileSizeLow > 0 || data.nFileSizeHigh > 0);
 }
 
 }  // namespace
 
-int32_t NewBackupTime() { return static_cast<int32_t>(std::time(nullptr)); }
+int32_t NewBackupTime() {
+  // One time per operation, also within one second: the time names the folder
+  // and keys restore and delete, which would otherwise act on both backups.
+  static std::atomic<int32_t> last{0};
+  int32_t now = static_cast<int32_t>(std::time(nullptr));
+  int32_t previous = last.load();
+  int32_t next = 0;
+  do {
+    next = std::max(now, previous + 1);
+  } while (!last.compare_exchange_weak(previous, next));
+  return next;
+}
+
+std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view) {
+  if (view != RegistryView::Bits32 || RegistryViews().size() < 2) return path;
+  if (root == HKEY_CLASSES_ROOT) return "Wow6432Node\\" + path;
+  constexpr std::string_view software = "SOFTWARE\\";
+  if (root == HKEY_LOCAL_MACHINE && path.size() > software.size() &&
+      _strnicmp(path.c_str(), software.data(), software.size()) == 0)
+    return path.substr(0, software.size()) + "Wow6432Node\\" + path.substr(software.size());
+  return path;
+}
 
 CRegistryBackup::CRegistryBackup(CADODatabase& database, std::string appFolder, HWND owner, BackupObserver observer)
     : database_(database), appFolder_(std::move(appFolder)), owner_(owner), observer_(std::move(observer)) {
@@ -102,18 +134,20 @@ std::string CRegistryBackup::BackupFolder(int32_t time, bool create) const {
   return folder;
 }
 
-void CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
+bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
                                         const std::string& comment) {
   std::string file = BackupFolder(time, true) + "\\" + fileBase + ".reg";
   // /y: reg.exe would otherwise ask in its hidden console whether to replace
   // a file of the same name (two backups in one second) and never end.
   std::string commandLine = "reg.exe export \"" + keyPath + "\" \"" + file + "\" /y";
   Notify(observer_.exportStarted);
-  RunHiddenAndWait(commandLine, appFolder_);
+  std::optional<DWORD> exitCode = RunHiddenAndWait(commandLine, appFolder_);
   Notify(observer_.exportFinished);
+  bool exported = exitCode == 0u && NonEmptyFile(file);
   // The row goes in before the list is refreshed, so the refresh shows it.
   Execute(database_, FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time, file, comment));
   Notify(observer_.listChanged);
+  return exported;
 }
 
 bool CRegistryBackup::RunGeneralBackup() {
@@ -138,19 +172,21 @@ bool CRegistryBackup::BackupCategory(BackupCategoryKind category) {
   return true;
 }
 
-void CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
-                                         const std::string& subkey, int32_t time, const std::string& comment) {
-  DWORD subkeys = 100;
-  if (UniqueKey key = OpenKey(root, subkey)) {
-    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      subkeys = 0;
-  }
+bool CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
+                                         const std::string& subkey, int32_t time, const std::string& comment,
+                                         RegistryView view) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   int random = std::rand() % 1000;
-  ExportRegistryKey(rootName + "\\" + subkey, RepairFileBaseName(subkey, replacedPart, random), time, comment);
-  // Gives the registry time to settle before the caller deletes the key.
-  Sleep(100 + 10 * subkeys);
+  // One run draws the same number for every key of a second: keep each file apart.
+  std::string base = RepairFileBaseName(subkey, replacedPart, random);
+  std::string folder = BackupFolder(time, true) + "\\";
+  std::string unique = base;
+  for (int number = 2; number < 1000 && GetFileAttributesA((folder + unique + ".reg").c_str()) != INVALID_FILE_ATTRIBUTES;
+       ++number)
+    unique = base + " (" + std::to_string(number) + ")";
+  // No pause after the export: reg.exe has ended and its file is checked, so
+  // the key may go at once.
+  return ExportRegistryKey(rootName + "\\" + ViewKeyPath(root, subkey, view), unique, time, comment);
 }
 
 uint64_t CRegistryBackup::FolderSize(int32_t time) const {

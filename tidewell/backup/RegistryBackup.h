@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -43,6 +44,11 @@ struct BackupObserver {
 // The current time as a backup time: names the folder and keys the rows.
 int32_t NewBackupTime();
 
+// The path of root\path in a view as a .reg file names it, so that a plain
+// reg.exe import puts it back into that view: the 32-bit view's keys under
+// Wow6432Node where Windows has two views; other paths unchanged.
+std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view);
+
 class CRegistryBackup {
  public:
   // appFolder: the application folder with its trailing backslash.
@@ -56,8 +62,9 @@ class CRegistryBackup {
   std::string BackupFolder(int32_t time, bool create = false) const;
 
   // Exports keyPath ("HKCR\CLSID") with reg.exe into <backup folder>\<fileBase>.reg,
-  // waits for it and files the row. reg.exe's outcome is not examined.
-  void ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
+  // waits for it and files the row. True only when reg.exe succeeded and the
+  // file it wrote is not empty: only then may the key be deleted.
+  bool ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
                          const std::string& comment);
 
   // "Registry backup": the seven keys under one time, after the question.
@@ -65,9 +72,12 @@ class CRegistryBackup {
   bool RunGeneralBackup();
   // A "Backup" button of the registry cleaner.
   bool BackupCategory(BackupCategoryKind category);
-  // A problem key, exported before the registry cleaner deletes it.
-  void ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
-                          const std::string& subkey, int32_t time, const std::string& comment);
+  // A problem key, exported before the registry cleaner deletes it, into a
+  // file of its own (never one an earlier export of the run wrote). True as
+  // for ExportRegistryKey.
+  bool ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,
+                          const std::string& subkey, int32_t time, const std::string& comment,
+                          RegistryView view = RegistryView::Native);
 
   // Newest first.
   std::vector<BackupEntry> ListBackups();

@@ -1,7 +1,6 @@
 #include "tidewell/backup/ValueBackup.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,45 +9,21 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
-#include "shared/win/Registry.h"
+#include "shared/win/Handles.h"
 #include "tidewell/backup/BackupText.h"
 #include "tidewell/backup/RegFileText.h"
+#include "tidewell/backup/RegistryBackup.h"
 
 namespace tidewell {
 
 namespace {
 
+constexpr int kFileNameAttempts = 1000;
+
 struct RawValue {
   DWORD type = REG_NONE;
-  std::vector<BYTE> data;
+  std::vector<BYTE> data;  // as stored; strings in UTF-16
 };
-
-// The value as stored, whatever its length: a long command line must not
-// lose its backup.
-std::optional<RawValue> ReadRawValue(HKEY root, const std::string& keyPath, const std::string& name) {
-  UniqueKey key = OpenKey(root, keyPath);
-  if (!key) return std::nullopt;
-  RawValue value;
-  DWORD length = 0;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    LONG result = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type,
-                                   value.data.empty() ? nullptr : value.data.data(), &length);
-    if (result == ERROR_SUCCESS && !value.data.empty()) {
-      value.data.resize(length);
-      return value;
-    }
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return std::nullopt;
-    value.data.resize(length + 2);
-    length = static_cast<DWORD>(value.data.size());
-  }
-  return std::nullopt;
-}
-
-std::string StringData(const std::vector<BYTE>& data) {
-  std::string text(data.begin(), data.end());
-  if (size_t end = text.find('\0'); end != std::string::npos) text.resize(end);
-  return text;
-}
 
 // UTF-16 (little endian), from the ANSI code page.
 std::wstring Wide(const std::string& text) {
@@ -58,8 +33,20 @@ std::wstring Wide(const std::string& text) {
   return wide;
 }
 
+// The ANSI text of UTF-16 text, or nothing when a character has no ANSI form.
+std::optional<std::string> Narrow(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  BOOL lossy = FALSE;
+  int count = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
+  if (count <= 0 || lossy) return std::nullopt;
+  std::string text(static_cast<size_t>(count), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), count, nullptr, &lossy);
+  return lossy ? std::nullopt : std::optional(text);
+}
+
 std::vector<uint8_t> LittleEndianBytes(const std::wstring& wide) {
   std::vector<uint8_t> bytes;
+  bytes.reserve(wide.size() * 2);
   for (wchar_t c : wide) {
     bytes.push_back(static_cast<uint8_t>(c & 0xFF));
     bytes.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
@@ -67,41 +54,113 @@ std::vector<uint8_t> LittleEndianBytes(const std::wstring& wide) {
   return bytes;
 }
 
-struct ValueLineText {
-  std::string line;
-  bool unicodeFile = false;  // hex(1) data is UTF-16 only in a UTF-16 file, for every reg.exe
-};
-
-std::optional<ValueLineText> ValueLine(const ValueBackupRequest& request) {
-  auto value = ReadRawValue(request.root, request.keyPath, request.valueName);
-  if (!value) return std::nullopt;
-  if (value->type == REG_SZ) {
-    std::string data = StringData(value->data);
-    // A line break would end the quoted line early and restore only its first part.
-    if (NeedsHexForm(data))
-      return ValueLineText{RegHexValueLine(request.valueName, REG_SZ, LittleEndianBytes(Wide(data) + L'\0')), true};
-    return ValueLineText{RegStringValueLine(request.valueName, data)};
-  }
-  if (value->type == REG_DWORD && value->data.size() >= sizeof(DWORD)) {
-    DWORD number = 0;
-    std::memcpy(&number, value->data.data(), sizeof number);
-    return ValueLineText{RegDwordValueLine(request.valueName, number)};
+// Read through the wide API, so string data comes as the registry holds it
+// and restores byte for byte; any length.
+std::optional<RawValue> ReadRawValue(const ValueBackupRequest& request) {
+  UniqueKey key = OpenKey(request.root, request.keyPath, KEY_QUERY_VALUE, request.view);
+  if (!key) return std::nullopt;
+  std::wstring name = Wide(request.valueName);
+  RawValue value;
+  DWORD length = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    length = static_cast<DWORD>(value.data.size());
+    LONG result = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type,
+                                   value.data.empty() ? nullptr : value.data.data(), &length);
+    if (result == ERROR_SUCCESS && (!value.data.empty() || length == 0)) {
+      value.data.resize(length);
+      return value;
+    }
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return std::nullopt;
+    value.data.resize(length + 2);
   }
   return std::nullopt;
 }
 
-std::string FileBytes(const ValueBackupRequest& request) {
-  auto line = ValueLine(request);
-  std::string text =
-      ValueBackupFileText(request.rootText, request.keyPath, line ? std::optional(line->line) : std::nullopt);
+// A REG_SZ that the quoted form carries exactly: one terminated line of ANSI text.
+std::optional<std::string> QuotableString(const std::vector<BYTE>& data) {
+  if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
+  std::wstring wide(data.size() / 2, L'\0');
+  std::memcpy(wide.data(), data.data(), data.size());
+  if (wide.back() != L'\0') return std::nullopt;
+  wide.pop_back();
+  if (wide.find(L'\0') != std::wstring::npos) return std::nullopt;
+  auto text = Narrow(wide);
+  if (!text || NeedsHexForm(*text)) return std::nullopt;
+  return text;
+}
+
+struct ValueLineText {
+  std::string line;
+  bool unicodeFile = false;  // string data in hex form is read as UTF-16 only from a UTF-16 file
+};
+
+ValueLineText ValueLine(const std::string& name, const RawValue& value) {
+  switch (value.type) {
+    case REG_SZ:
+      if (auto text = QuotableString(value.data)) return {RegStringValueLine(name, *text)};
+      return {RegHexValueLine(name, REG_SZ, value.data), true};
+    case REG_EXPAND_SZ:
+    case REG_MULTI_SZ: return {RegHexValueLine(name, value.type, value.data), true};
+    case REG_DWORD:
+      if (value.data.size() == sizeof(DWORD)) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), sizeof number);
+        return {RegDwordValueLine(name, number)};
+      }
+      break;
+    default: break;
+  }
+  return {RegHexValueLine(name, value.type, value.data)};
+}
+
+std::string FileBytes(const ValueBackupRequest& request, const std::optional<RawValue>& value) {
+  std::optional<ValueLineText> line;
+  if (value) line = ValueLine(request.valueName, *value);
+  std::string text = ValueBackupFileText(request.rootText, ViewKeyPath(request.root, request.keyPath, request.view),
+                                         line ? std::optional(line->line) : std::nullopt);
   if (!line || !line->unicodeFile) return text;
   std::vector<uint8_t> bytes = LittleEndianBytes(Wide(text));
   return std::string("\xFF\xFE", 2) + std::string(bytes.begin(), bytes.end());
 }
 
+std::string WithNumber(const std::string& fileName, int number) {
+  if (number <= 1) return fileName;
+  std::string stem = fileName.substr(0, fileName.size() - 4);  // without ".reg"
+  return stem + " (" + std::to_string(number) + ").reg";
+}
+
+// Creates a file of a name no earlier backup in the folder holds.
+UniqueHandle CreateNewFile(const std::string& folder, const std::string& fileName, std::string& path) {
+  for (int number = 1; number <= kFileNameAttempts; ++number) {
+    path = CollapseDoubledBackslashes(folder + "\\" + WithNumber(fileName, number));
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  path.clear();
+  return {};
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  DWORD written = 0;
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && FlushFileBuffers(file);
+}
+
+bool FileHolds(const std::string& path, const std::string& bytes) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  std::string read(bytes.size() + 1, '\0');
+  DWORD count = 0;
+  if (!ReadFile(file.Get(), read.data(), static_cast<DWORD>(read.size()), &count, nullptr)) return false;
+  read.resize(count);
+  return read == bytes;
+}
+
 }  // namespace
 
-std::string WriteValueBackup(CADODatabase& database, const std::string& appFolder, const ValueBackupRequest& request) {
+ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,
+                                   const ValueBackupRequest& request) {
   std::string folder = appFolder;
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   CreateDirectoryA(CollapseDoubledBackslashes(folder + kBackupRootFolder).c_str(), nullptr);
@@ -110,20 +169,28 @@ std::string WriteValueBackup(CADODatabase& database, const std::string& appFolde
 
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   int random = std::rand() % 1000;
-  std::string path =
-      CollapseDoubledBackslashes(backupFolder + "\\" + ValueBackupFileName(request.valueName, request.keyPath, random));
+  ValueBackupResult result;
+  UniqueHandle file =
+      CreateNewFile(backupFolder, ValueBackupFileName(request.valueName, request.keyPath, random), result.file);
+  if (!file) return result;
 
-  std::string text = FileBytes(request);
-  if (FILE* file = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+  std::optional<RawValue> value = ReadRawValue(request);
+  std::string bytes = FileBytes(request, value);
+  bool written = WriteAll(file.Get(), bytes);
+  file.Reset();
+  if (!written) {
+    DeleteFileA(result.file.c_str());  // a cut file would restore a cut value
+    result.file.clear();
+    return result;
   }
 
   if (!database.IsOpen()) database.Open("", "", "");
   CADORecordset recordset(database);
-  recordset.Open(FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", request.backupTime, path,
-                           request.comment));
-  return path;
+  bool filed = recordset.Open(FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')",
+                                        request.backupTime, result.file, request.comment)) ||
+               recordset.GetLastError() == 0;
+  result.holdsValue = value.has_value() && filed && FileHolds(result.file, bytes);
+  return result;
 }
 
 }  // namespace tidewell

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -19,11 +20,21 @@ struct ValueBackupRequest {
   std::string valueName; // empty for the unnamed value
   int32_t backupTime = 0;
   std::string comment;
+  RegistryView view = RegistryView::Native;
 };
 
-// Writes <application folder>\BKUP\reg<time>\<file name> and its regbk row;
-// returns the file's path. A value that is missing or of another type than
-// string or double word leaves a file without a value line. Nothing is shown.
-std::string WriteValueBackup(CADODatabase& database, const std::string& appFolder, const ValueBackupRequest& request);
+struct ValueBackupResult {
+  std::string file;     // the path filed in regbk; empty when no file could be created
+  bool holdsValue = false;  // the file was read back whole, holds the value, and its row is filed
+};
+
+// Writes <application folder>\BKUP\reg<time>\<file name> and its regbk row.
+// Every value type is written in the form reg.exe imports; strings that need
+// the hex form (expandable, multi-string, text with line breaks) make the file
+// UTF-16, the one encoding in which every reg.exe reads such data alike. A
+// name already used in the folder gets " (2)", " (3)" ... so no earlier
+// backup is overwritten. Only a value that holds is safe to delete.
+ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,
+                                   const ValueBackupRequest& request);
 
 }  // namespace tidewell

@@ -47,7 +47,7 @@ std::vector<StartupEntry> ListStartupEntries() {
 }
 
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
-                         HWND owner) {
+                         HWND owner, RegistryView view) {
   if (NothingSelected(entry, owner)) return false;
   if (Prompt(owner, "Are you sure you want to disable this startup entry " + entry.name + " ?", kStartupCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -55,13 +55,24 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
   int32_t time = NewBackupTime();
   std::string displayName = entry.name.empty() ? "(Default)" : entry.name;
   HKEY root = RootOf(entry.root);
-  WriteValueBackup(database, appFolder,
-                   ValueBackupRequest{root, RootKeyName(root), kRunKeyPath, entry.name, time,
-                                      "Disabled startup entry (" + displayName + ")"});
+  ValueBackupResult backup = WriteValueBackup(
+      database, appFolder,
+      ValueBackupRequest{root, RootKeyName(root), kRunKeyPath, entry.name, time,
+                         "Disabled startup entry (" + displayName + ")", view});
+  // Deleting without a backup that holds the value would lose the entry for good.
+  if (!backup.holdsValue) {
+    Prompt(owner,
+           "ERROR: The startup entry " + displayName + " was not disabled, because its backup could not be written to " +
+               appFolder + "BKUP. Nothing was changed.",
+           kStartupCaption, MB_OK | MB_ICONERROR);
+    return false;
+  }
   std::string message = "Unable to find key";
-  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
-    RegDeleteValueA(key.Get(), entry.name.c_str());
-    message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
+  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, view)) {
+    if (RegDeleteValueA(key.Get(), entry.name.c_str()) == ERROR_SUCCESS)
+      message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
+    else
+      message = "ERROR: The startup entry " + displayName + " could not be removed.";
   }
   Prompt(owner, message, "Tidewell", MB_OK);
   LogEvent(database, "Startup entry disabled (" + entry.name + ")");

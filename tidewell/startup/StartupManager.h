@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -28,8 +29,10 @@ std::vector<StartupEntry> ListStartupEntries();
 
 // Each asks first and returns false when nothing was done (nothing selected:
 // an entry with both texts empty; or the user said No). owner owns the prompts.
+// Disable deletes the value only once its backup holds it; otherwise it says
+// why and changes nothing. view: the registry view the entry was listed from.
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
-                         HWND owner = nullptr);
+                         HWND owner = nullptr, RegistryView view = RegistryView::Native);
 bool DeleteStartupEntry(const StartupEntry& entry, HWND owner = nullptr);
 
 // "Description: " and what the processes table or the program file's version

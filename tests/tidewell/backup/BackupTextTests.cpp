@@ -86,6 +86,9 @@ TEST(RegFileText, LineBreaksGoIntoTheHexForm) {
   EXPECT_FALSE(NeedsHexForm("C:\\a.exe -x"));
   EXPECT_EQ(RegHexValueLine("M", 1, {0x61, 0x00, 0x0a, 0x00, 0x00, 0x00}), "\"M\" = hex(1):61,00,0a,00,00,00");
   EXPECT_EQ(RegHexValueLine("E", 2, {}), "\"E\" = hex(2):");
+  // The type number is hexadecimal in the file, and binary data has a form of its own.
+  EXPECT_EQ(RegHexValueLine("Q", 11, {0x01, 0xff}), "\"Q\" = hex(b):01,ff");
+  EXPECT_EQ(RegHexValueLine("B", 3, {0x00, 0x10}), "\"B\" = hex:00,10");
 }
 
 TEST(RegFileText, FileHasHeaderKeyLineAndOptionalValueLineWithCrLf) {

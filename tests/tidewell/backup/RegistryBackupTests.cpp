@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -45,7 +47,7 @@ TEST_F(RegistryBackupTest, ExportWritesTheKeyWithRegExeAndFilesItsRow) {
   CRegistryBackup observed(database, folder.Text(), nullptr,
                            BackupObserver{[&] { ++waits; }, {}, {}, [&] { ++listChanges; }});
 
-  observed.ExportRegistryKey(key.ShortPath(), "Scratch", 1104537600, "Scratch backup");
+  EXPECT_TRUE(observed.ExportRegistryKey(key.ShortPath(), "Scratch", 1104537600, "Scratch backup"));
 
   std::string file = FolderOf(1104537600) + "\\Scratch.reg";
   ASSERT_TRUE(test::FileExists(file));
@@ -67,7 +69,8 @@ TEST_F(RegistryBackupTest, ExportWritesTheKeyWithRegExeAndFilesItsRow) {
 }
 
 TEST_F(RegistryBackupTest, ExportOfAMissingKeyStillFilesARowAndListsZeroBytes) {
-  backup.ExportRegistryKey("HKCU\\Software\\TidewellTests\\c\\no such key", "Missing", 1000, "Missing backup");
+  EXPECT_FALSE(
+      backup.ExportRegistryKey("HKCU\\Software\\TidewellTests\\c\\no such key", "Missing", 1000, "Missing backup"));
   EXPECT_FALSE(test::FileExists(FolderOf(1000) + "\\Missing.reg"));
   ASSERT_EQ(test::RegbkRows(database).size(), 1u);
   auto entries = backup.ListBackups();
@@ -225,8 +228,8 @@ TEST_F(RegistryBackupTest, RepairExportNamesTheFileAfterTheSubkeyWithARandomNumb
   test::ScratchKey key("repair\\Classes\\{1234}");
   UniqueKey child = CreateKey(HKEY_CURRENT_USER, key.Path() + "\\InprocServer32");
   std::string replaced = "Software\\TidewellTests\\c\\repair\\Classes\\";
-  backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", replaced, key.Path(), 9500,
-                            "Backup before repairing registered custom controls entries");
+  EXPECT_TRUE(backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", replaced, key.Path(), 9500,
+                                        "Backup before repairing registered custom controls entries"));
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
   std::string fileName = fs::path(rows[0].file).filename().string();
@@ -235,9 +238,32 @@ TEST_F(RegistryBackupTest, RepairExportNamesTheFileAfterTheSubkeyWithARandomNumb
   EXPECT_EQ(rows[0].comment, "Backup before repairing registered custom controls entries");
 }
 
+TEST(BackupTime, OperationsInOneSecondGetTimesOfTheirOwn) {
+  int32_t first = NewBackupTime(), second = NewBackupTime();
+  EXPECT_GT(second, first);
+  EXPECT_LE(second - static_cast<int32_t>(std::time(nullptr)), 2);
+}
+
+TEST_F(RegistryBackupTest, RepairExportsOfOneNameInOneRunKeepTheirOwnFiles) {
+  test::ScratchKey first("same\\A\\Key"), second("same\\B\\Key");
+  WriteString(first.Key(), "Which", "first");
+  WriteString(second.Key(), "Which", "second");
+  // The replaced parts make both file names "file<r>Key": the second must not replace the first.
+  ASSERT_TRUE(backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", "Software\\TidewellTests\\c\\same\\A\\",
+                                        first.Path(), 9700, "Run"));
+  ASSERT_TRUE(backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", "Software\\TidewellTests\\c\\same\\B\\",
+                                        second.Path(), 9700, "Run"));
+  auto rows = test::RegbkRows(database);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NE(rows[0].file, rows[1].file);
+  EXPECT_NE(test::ReadWholeFile(rows[0].file).find(std::string("f\0i\0r\0s\0t", 9)), std::string::npos);
+  EXPECT_NE(test::ReadWholeFile(rows[1].file).find(std::string("s\0e\0c\0o\0n\0d", 11)), std::string::npos);
+}
+
 TEST_F(RegistryBackupTest, RepairExportOfAMissingKeyStillFilesItsRow) {
-  backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", "Software\\TidewellTests\\c\\",
-                            "Software\\TidewellTests\\c\\gone\\Key", 9600, "Backup before repairing");
+  // Reported as failed, so the caller keeps the key.
+  EXPECT_FALSE(backup.ExportKeyForRepair(HKEY_CURRENT_USER, "HKCU", "Software\\TidewellTests\\c\\",
+                                         "Software\\TidewellTests\\c\\gone\\Key", 9600, "Backup before repairing"));
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_TRUE(std::regex_match(fs::path(rows[0].file).filename().string(), std::regex(R"(file\d{1,3}gonexKey\.reg)")));

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "shared/win/Registry.h"
 #include "tests/support/TestFolder.h"
@@ -19,10 +22,14 @@ class ValueBackupTest : public ::testing::Test {
  protected:
   ValueBackupTest() { EXPECT_TRUE(database.Open(folder.ConnectionString())); }
 
-  std::string Backup(const std::string& name, int32_t time = 1104537600, const std::string& comment = "Test backup") {
+  ValueBackupResult Write(const std::string& name, int32_t time = 1104537600,
+                          const std::string& comment = "Test backup") {
     return WriteValueBackup(database, folder.Text(),
                             ValueBackupRequest{HKEY_CURRENT_USER, "HKEY_CURRENT_USER", key.Path() + "\\", name, time,
                                                comment});
+  }
+  std::string Backup(const std::string& name, int32_t time = 1104537600, const std::string& comment = "Test backup") {
+    return Write(name, time, comment).file;
   }
   std::string KeyLine() const { return "[HKEY_CURRENT_USER\\" + key.Path() + "\\]\r\n"; }
 
@@ -55,11 +62,22 @@ TEST_F(ValueBackupTest, DwordIsWrittenAsEightHexDigits) {
   EXPECT_EQ(test::ReadWholeFile(Backup("Count")), kHeader + KeyLine() + "\"Count\" = dword:000000ff\r\n\r\n");
 }
 
-TEST_F(ValueBackupTest, OtherTypesAndMissingValuesLeaveOnlyTheKeyLine) {
-  WriteString(key.Key(), "Expand", "%SystemRoot%\\x.exe", REG_EXPAND_SZ);
-  EXPECT_EQ(test::ReadWholeFile(Backup("Expand")), kHeader + KeyLine());
-  EXPECT_EQ(test::ReadWholeFile(Backup("Missing")), kHeader + KeyLine());
-  EXPECT_EQ(test::RegbkRows(database).size(), 2u);
+TEST_F(ValueBackupTest, AMissingValueLeavesOnlyTheKeyLineAndIsNotHeld) {
+  ValueBackupResult missing = Write("Missing");
+  EXPECT_EQ(test::ReadWholeFile(missing.file), kHeader + KeyLine());
+  EXPECT_FALSE(missing.holdsValue);
+  WriteString(key.Key(), "Present", "x");
+  EXPECT_TRUE(Write("Present").holdsValue);
+}
+
+TEST_F(ValueBackupTest, AnUnwritableBackupFolderIsReportedAndLeavesNoRow) {
+  WriteString(key.Key(), "Kept", "C:\\kept.exe");
+  // A file where the backup root should be: no folder, so no backup file, can be made there.
+  std::ofstream(folder.File("BKUP")) << "in the way";
+  ValueBackupResult result = Write("Kept");
+  EXPECT_FALSE(result.holdsValue);
+  EXPECT_TRUE(result.file.empty());
+  EXPECT_TRUE(test::RegbkRows(database).empty());
 }
 
 TEST_F(ValueBackupTest, FileNamesFollowTheValueName) {
@@ -71,12 +89,14 @@ TEST_F(ValueBackupTest, FileNamesFollowTheValueName) {
   EXPECT_EQ(test::ReadWholeFile(unnamed), kHeader + KeyLine() + "\"\" = \"unnamed\"\r\n\r\n");
 }
 
-TEST_F(ValueBackupTest, SameNameInTheSameSecondOverwritesOneFileButKeepsTwoRows) {
+TEST_F(ValueBackupTest, SameNameInTheSameSecondGetsAFileOfItsOwn) {
   WriteString(key.Key(), "Twice", "first");
   std::string first = Backup("Twice", 5000);
   WriteString(key.Key(), "Twice", "second");
   std::string second = Backup("Twice", 5000);
-  EXPECT_EQ(first, second);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(fs::path(second).filename().string(), "Twice (2).reg");
+  EXPECT_NE(test::ReadWholeFile(first).find("\"first\""), std::string::npos);
   EXPECT_NE(test::ReadWholeFile(second).find("\"second\""), std::string::npos);
   EXPECT_EQ(test::RegbkRows(database).size(), 2u);
 }
@@ -127,6 +147,60 @@ TEST_F(ValueBackupTest, LineBreaksAndLongDataSurviveTheRoundTrip) {
   DWORD type = 0;
   RegQueryValueExA(key.Key(), "Lines", nullptr, &type, nullptr, nullptr);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+}
+
+struct RawCase {
+  const char* name;
+  DWORD type;
+  std::vector<BYTE> data;
+  const char* form;  // how the value line starts after the name
+  bool utf16File;
+};
+
+// The literal's characters as stored, its own terminator left out.
+template <size_t N>
+std::vector<BYTE> Utf16(const wchar_t (&text)[N]) {
+  std::vector<BYTE> bytes((N - 1) * 2);
+  std::memcpy(bytes.data(), text, bytes.size());
+  return bytes;
+}
+
+TEST_F(ValueBackupTest, RegExeRestoresEveryValueTypeByteForByte) {
+  const std::vector<RawCase> cases = {
+      {"Expand", REG_EXPAND_SZ, Utf16(L"%SystemRoot%\\x.exe -a \"b\"\0"), "hex(2):", true},
+      {"Multi", REG_MULTI_SZ, Utf16(L"one\0two \\ \"3\"\0\0"), "hex(7):", true},
+      {"Binary", REG_BINARY, {0x00, 0xff, 0x0d, 0x0a, 0x22, 0x5c, 0x00}, "hex:", false},
+      {"Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 0x80}, "hex(b):", false},
+      {"None", REG_NONE, {0xaa, 0xbb}, "hex(0):", false},
+      {"ShortDword", REG_DWORD, {0x01, 0x02}, "hex(4):", false},
+      {"Accents", REG_SZ, Utf16(L"caf\u00e9 \u0416\0"), "hex(1):", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::wstring wideName(c.name, c.name + std::strlen(c.name));
+    // The wide call stores string data as given; the ANSI one would convert it.
+    ASSERT_EQ(RegSetValueExW(key.Key(), wideName.c_str(), 0, c.type, c.data.data(), static_cast<DWORD>(c.data.size())),
+              ERROR_SUCCESS);
+    ValueBackupResult result = Write(c.name);
+    EXPECT_TRUE(result.holdsValue);
+    std::string bytes = test::ReadWholeFile(result.file);
+    std::string text;
+    if (c.utf16File) {
+      ASSERT_TRUE(bytes.starts_with("\xFF\xFE"));
+      for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += bytes[i];
+    } else {
+      text = bytes;
+    }
+    EXPECT_NE(text.find("\"" + std::string(c.name) + "\" = " + c.form), std::string::npos) << text;
+    RestoreWithRegExe(c.name, result.file);
+
+    DWORD type = 0, length = 0;
+    ASSERT_EQ(RegQueryValueExW(key.Key(), wideName.c_str(), nullptr, &type, nullptr, &length), ERROR_SUCCESS);
+    std::vector<BYTE> restored(length);
+    RegQueryValueExW(key.Key(), wideName.c_str(), nullptr, &type, restored.data(), &length);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(restored, c.data);
+  }
 }
 
 }  // namespace

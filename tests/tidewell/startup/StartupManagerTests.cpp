@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
@@ -37,6 +38,7 @@ class RunValues {
     ASSERT_TRUE(WriteString(key.Get(), name, data));
     added_.emplace_back(root, name);
   }
+  void Track(HKEY root, const std::string& name) { added_.emplace_back(root, name); }
   void AddDword(HKEY root, const std::string& name, DWORD data) {
     UniqueKey key = CreateKey(root, kRunKey);
     ASSERT_TRUE(WriteDword(key.Get(), name, data));
@@ -172,6 +174,77 @@ TEST_F(StartupManagerTest, DisabledMachineDwordEntryComesBackFromItsBackup) {
         return key && ReadDword(key.Get(), name) == 255u;
       },
       60s));
+}
+
+// Run values written through the wide API, so string data is stored exactly as given.
+std::vector<BYTE> RunRaw(HKEY root, const std::wstring& name, DWORD& type) {
+  UniqueKey key = OpenKey(root, kRunKey);
+  DWORD length = 0;
+  if (!key || RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &length) != ERROR_SUCCESS) return {};
+  std::vector<BYTE> data(length);
+  RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, data.data(), &length);
+  return data;
+}
+
+TEST_F(StartupManagerTest, DisabledExpandMultiAndBinaryEntriesComeBackByteForByte) {
+  struct Case {
+    DWORD type;
+    std::wstring data;  // raw bytes, two per character
+  };
+  const std::vector<Case> cases = {
+      {REG_EXPAND_SZ, std::wstring(L"\"%ProgramFiles%\\Tool\\t.exe\" -min\0", 33)},
+      {REG_MULTI_SZ, std::wstring(L"a.exe\0b \"c\"\0\0", 13)},
+      {REG_BINARY, std::wstring(L"\x0100\xff0d\x5c22", 3)},
+  };
+  std::vector<std::string> names;
+  for (const auto& c : cases) {
+    std::string name = test::UniqueName("Raw");
+    names.push_back(name);
+    std::wstring wide(name.begin(), name.end());
+    UniqueKey key = CreateKey(HKEY_CURRENT_USER, kRunKey);
+    ASSERT_EQ(RegSetValueExW(key.Get(), wide.c_str(), 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                             static_cast<DWORD>(c.data.size() * 2)),
+              ERROR_SUCCESS);
+    run.Track(HKEY_CURRENT_USER, name);
+    test::ScriptedPrompt script{IDYES, IDOK};
+    ASSERT_TRUE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, "", kStartupRootUser}));
+    EXPECT_EQ(script.Requests().back().text, kDisabledMessage);
+    DWORD type = 0;
+    EXPECT_TRUE(RunRaw(HKEY_CURRENT_USER, wide, type).empty()) << name;
+  }
+
+  CRegistryBackup backup(database, folder.Text());
+  for (const auto& entry : backup.ListBackups()) {
+    test::ScriptedPrompt restoreScript{IDYES, IDOK};
+    ASSERT_TRUE(backup.RestoreBackup(entry.name, entry.time));
+  }
+  ASSERT_TRUE(test::WaitForRegExe(60s));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(names[i]);
+    DWORD type = 0;
+    std::vector<BYTE> restored = RunRaw(HKEY_CURRENT_USER, std::wstring(names[i].begin(), names[i].end()), type);
+    const auto* expected = reinterpret_cast<const BYTE*>(cases[i].data.data());
+    EXPECT_EQ(restored, std::vector<BYTE>(expected, expected + cases[i].data.size() * 2));
+    EXPECT_EQ(type, cases[i].type);
+  }
+}
+
+TEST_F(StartupManagerTest, DisableDeletesNothingWhenTheBackupCannotBeWritten) {
+  std::string name = test::UniqueName("Guarded");
+  run.AddString(HKEY_CURRENT_USER, name, "C:\\guarded.exe");
+  std::ofstream(folder.File("BKUP")) << "a file where the backup folder belongs";
+
+  test::ScriptedPrompt script{IDYES, IDOK};
+  EXPECT_FALSE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, "C:\\guarded.exe", kStartupRootUser}));
+  auto prompts = script.Requests();
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_EQ(prompts[1].text, "ERROR: The startup entry " + name +
+                                 " was not disabled, because its backup could not be written to " + folder.Text() +
+                                 "BKUP. Nothing was changed.");
+  EXPECT_EQ(prompts[1].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(RunString(HKEY_CURRENT_USER, name), "C:\\guarded.exe");
+  EXPECT_FALSE(HasEvent("Startup entry disabled (" + name + ")"));
+  EXPECT_TRUE(test::RegbkRows(database).empty());
 }
 
 TEST_F(StartupManagerTest, UnnamedEntryIsBackedUpAsDefaultAndRestored) {

@@ -1,0 +1,127 @@
+// The registry cleaner's custom-controls scan over 5,000 planted class IDs
+// (half naming a missing file) against its floor (enumerate, query, existence
+// check, no database) and against one autocommit insert per finding; and the
+// repair of 200 rows against 200 plain exports and deletes.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/BenchReport.h"
+#include "shared/db/AdoDatabase.h"
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/ConnectionString.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/Registry.h"
+#include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/regclean/CleanerEngine.h"
+#include "tidewell/regclean/EntryChecks.h"
+
+namespace fs = std::filesystem;
+using namespace tidewell;
+
+namespace {
+
+constexpr int kClasses = 5000;
+constexpr int kRepairRows = 200;
+const std::string kPrefix = "{TwBench-";
+
+std::string ClassName(int i) { return kPrefix + std::to_string(i) + "}"; }
+
+class QuietSink : public CleanerSink {
+ public:
+  void Status(const std::string&) override {}
+  void Found(int) override {}
+};
+
+void Plant(const std::string& missingFolder) {
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  for (int i = 0; i < kClasses; ++i) {
+    UniqueKey key = CreateKey(HKEY_CLASSES_ROOT, "CLSID\\" + ClassName(i) + "\\InprocServer32");
+    WriteString(key.Get(), "", i % 2 ? missingFolder + "\\b" + std::to_string(i) + ".dll"
+                                     : std::string(system) + "\\kernel32.dll");
+  }
+}
+
+void Unplant() {
+  for (int i = 0; i < kClasses; ++i) DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + ClassName(i));
+}
+
+// The walk alone, as the scan does it in every view; optionally one
+// autocommit insert per finding.
+int Floor(CADODatabase* database) {
+  int found = 0;
+  for (RegistryView view : RegistryViews()) {
+    UniqueKey clsid = OpenKey(HKEY_CLASSES_ROOT, "CLSID", KEY_READ, view);
+    for (const std::string& name : SubkeyNames(clsid.Get())) {
+      UniqueKey inproc = OpenKey(clsid.Get(), name + "\\InprocServer32", KEY_QUERY_VALUE, view);
+      std::string text = inproc ? ReadString(inproc.Get(), "").value_or("") : "";
+      if (!IsMissingFile(text, view, false)) continue;
+      ++found;
+      if (database) {
+        CADORecordset recordset(*database);
+        recordset.Open(FormatSql("insert into problems(ptype,rootkey,subkey,problem) values('%s','%s','%s','%s')",
+                                 "RCC", "HKCR", "CLSID\\" + name + "\\InprocServer32", text));
+      }
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+int main() {
+  char program[MAX_PATH];
+  fs::path folder = fs::path(std::string(program, GetModuleFileNameA(nullptr, program, MAX_PATH))).parent_path();
+  fs::path scratch = fs::temp_directory_path() / "tidewell-bench-regclean";
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+  fs::copy_file(folder / kDatabaseFileName, scratch / kDatabaseFileName);
+  CADODatabase database;
+  if (!database.Open(BuildConnectionString((scratch / kDatabaseFileName).string()))) return 1;
+
+  Plant("C:\\TwBenchMissing");
+  QuietSink sink;
+  double floor = bench::MeasureSeconds([] { Floor(nullptr); });
+  double autocommit = bench::MeasureSeconds([&] { Floor(&database); });
+  ExecuteStatement(database, "delete from problems");
+  double built = bench::MeasureSeconds([&] { ScanCategory(database, Category::CustomControls, StopToken(), sink); });
+  bench::Report("regclean_rcc_scan_floor", floor, "s", floor);
+  bench::Report("regclean_rcc_scan_autocommit_inserts", autocommit, "s", floor);
+  bench::Report("regclean_rcc_scan_as_built", built, "s", floor);
+
+  // Repair: 200 of the planted missing classes, as built and as plain export + delete.
+  ExecuteStatement(database, "update problems set state=0");
+  int marked = 0;
+  {
+    CADORecordset rows(database);
+    rows.Open("select * from problems where ptype='RCC' and subkey like 'CLSID\\{TwBench-%' order by ID");
+    for (rows.MoveFirst(); !rows.IsEOF() && marked < kRepairRows; rows.MoveNext(), ++marked) {
+      int id = 0;
+      rows.GetFieldInt("ID", id);
+      ExecuteStatement(database, FormatSql("update problems set state=1 where ID=%d", id));
+    }
+  }
+  CRegistryBackup backup(database, scratch.string());
+  double repair = bench::MeasureSeconds([&] { RepairCategory(database, backup, Category::CustomControls, StopToken(), sink); });
+  Plant("C:\\TwBenchMissing");
+  double plain = bench::MeasureSeconds([&] {
+    int32_t time = NewBackupTime() + 1;
+    for (int i = 1, done = 0; done < kRepairRows; i += 2, ++done) {
+      std::string subkey = "CLSID\\" + ClassName(i) + "\\InprocServer32";
+      backup.ExportRegistryKey("HKCR\\" + subkey, "plain" + std::to_string(i), time, "bench");
+      DeleteKeyTree(HKEY_CLASSES_ROOT, subkey);
+    }
+  });
+  bench::Report("regclean_rcc_repair_200_plain_export_delete", plain, "s", plain);
+  bench::Report("regclean_rcc_repair_200_as_built", repair, "s", plain);
+  std::printf("rows repaired: %d; fixed sleeps in the repair: none\n", marked);
+
+  Unplant();
+  database.Close();
+  fs::remove_all(scratch);
+  return 0;
+}

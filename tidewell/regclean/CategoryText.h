@@ -1,0 +1,92 @@
+#pragma once
+// The six categories of the registry cleaner and the text rules around them:
+// labels, statuses, events, the statements of the problem store, and how a
+// command or path is taken apart before its file is looked for. No Windows
+// API here, so the native build tests it too.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tidewell {
+
+// The dialog's rows, in the order "Scan all" and "Repair all" start them.
+enum class Category { CustomControls, SoftwareLocations, HelpAndResources, SharedPrograms, Startup, AddRemove };
+inline constexpr int kCategoryCount = 6;
+inline constexpr std::array<Category, kCategoryCount> kAllCategories = {
+    Category::CustomControls, Category::SoftwareLocations, Category::HelpAndResources,
+    Category::SharedPrograms, Category::Startup,           Category::AddRemove};
+
+enum class EntryKind { Key, Value };
+enum class EntryTest { File, Program };
+enum class RootText { Hkcr, Hklm };
+
+// One registry place a category walks; help and resources walks two.
+struct CategoryLocation {
+  const char* type;      // "HHR1": the problems.ptype of its findings
+  const char* path;      // below the root, without a trailing "\"
+  const char* clearStatement;
+  const char* selectMarked;
+  const char* deleteMarked;
+};
+
+struct CategoryInfo {
+  Category category;
+  const char* label;         // "Startup programs:"
+  const char* detailsTitle;
+  const char* scanStatus;    // "Scanning startup entries ..."
+  const char* repairStatus;  // nullptr: the status keeps its last text
+  const char* scanEvent;     // "Scanning startup found "
+  const char* repairWords;   // " startup invalid entries"
+  const char* markStatement;
+  const char* typeCondition;  // "ptype='SUP'", parenthesised for two types
+  const char* backupComment;  // of the backups a repair takes first
+  EntryKind kind;
+  EntryTest test;
+  RootText root;
+  std::vector<CategoryLocation> locations;
+};
+
+const CategoryInfo& Info(Category category);
+int IndexOf(Category category);
+
+inline constexpr const char* kDetailsAllTitle = "Details for all invalid entries detected";
+
+// "Scanning startup found 3 invalid entries"; stopped: "Scanning startup (incomplete) found 1 invalid entries".
+std::string ScanEventText(Category category, int found, bool stopped);
+// "Repaired 2 startup invalid entries".
+std::string RepairEventText(Category category, int repaired);
+
+// The rows the dialog counts and Details lists.
+std::string CountStatement(Category category);    // rows still to review (state 0)
+std::string DetailsStatement(Category category);  // rows of both states
+
+// "HKLM", or "HKLM (32-bit)" where a view label is given: the problems.rootkey text.
+std::string RootKeyText(RootText root, std::string_view viewLabel);
+struct ParsedRootKey {
+  RootText root;
+  std::string viewLabel;  // "" , "32-bit" or "64-bit"
+};
+// Nothing for a text no scan writes.
+std::optional<ParsedRootKey> ParseRootKeyText(std::string_view text);
+
+// Whether a row's subkey names something the category's repair may delete:
+// a key strictly below its location, depth components deep, no empty parts.
+bool IsStrictlyBelow(std::string_view subkey, std::string_view location, int depth);
+
+// The part between the first double quote and the next, when the text
+// starts with one (blanks before it ignored); otherwise the text itself.
+std::string ExtractQuotedPath(std::string_view text);
+std::string Trim(std::string_view text);
+// Texts the tests never judge: empty, only blanks, or an unexpanded variable left.
+bool IsUnjudgeable(std::string_view text);
+// Where the program of a command line may end: the quoted path alone, or
+// for an unquoted line the whole line first, then every cut before a blank,
+// " -" or "/" (shortest last), as the system's own search would try them.
+std::vector<std::string> ProgramCandidates(std::string_view command);
+// A full path: drive and backslash, or a network path.
+bool IsFullPath(std::string_view path);
+
+}  // namespace tidewell

@@ -1,0 +1,289 @@
+#include "tidewell/regclean/RegistryToolsDlg.h"
+
+#include <windowsx.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "resources/resource.h"
+#include "shared/win/AppFolder.h"
+#include "shared/win/UiThread.h"
+#include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/regclean/CleanerEngine.h"
+#include "tidewell/regclean/ProblemDetailsDlg.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr DWORD kCloseWaitMs = 3000;
+
+Category CategoryOf(int row) { return kAllCategories[static_cast<size_t>(row)]; }
+
+}  // namespace
+
+// What workers write and the dialog's timer reads; it outlives the dialog, so
+// a worker that ends after the dialog closed touches nothing destroyed.
+struct CRegistryToolsDlg::Shared {
+  std::mutex mutex;
+  std::string status = "Ready";
+  unsigned statusSerial = 1, paintedSerial = 0;
+  std::array<std::atomic<int>, kCategoryCount> found{};
+  std::array<std::atomic<int>, kCategoryCount> generation{};
+  CRegistryToolsDlg* dialog = nullptr;  // UI thread only; null once the dialog is gone
+
+  void SetStatus(const std::string& text) {
+    std::lock_guard lock(mutex);
+    status = text;
+    ++statusSerial;
+  }
+};
+
+namespace {
+
+class RowSink : public CleanerSink {
+ public:
+  RowSink(std::shared_ptr<CRegistryToolsDlg::Shared> shared, int row, int generation)
+      : shared_(std::move(shared)), row_(row), generation_(generation) {}
+  void Status(const std::string& text) override;
+  void Found(int count) override;
+
+ private:
+  std::shared_ptr<CRegistryToolsDlg::Shared> shared_;
+  int row_;
+  int generation_;  // 0: a repair, whose counts come from the table afterwards
+};
+
+}  // namespace
+
+void RowSink::Status(const std::string& text) { shared_->SetStatus(text); }
+void RowSink::Found(int count) {
+  // A scan that was stopped and replaced by a newer one no longer owns the count field.
+  if (generation_ != 0 && shared_->generation[row_] == generation_) shared_->found[row_] = count;
+}
+
+void ShowRegistryTools(IMainWindow& window) {
+  CRegistryToolsDlg dialog(window);
+  dialog.DoModal(GetModuleHandleA(nullptr), IDD_REGISTRY_TOOLS, window.Window());
+}
+
+CRegistryToolsDlg::CRegistryToolsDlg(IMainWindow& main, std::string appFolder)
+    : main_(main), appFolder_(appFolder.empty() ? GetAppFolder() : std::move(appFolder)),
+      shared_(std::make_shared<Shared>()) {}
+
+CRegistryToolsDlg::~CRegistryToolsDlg() {
+  shared_->dialog = nullptr;  // the base class destroys a modeless window after this body
+  scans_.StopAndWait(kCloseWaitMs);
+}
+
+bool CRegistryToolsDlg::OnInit() {
+  shared_->dialog = this;
+  backupIcon_.Reset(static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_REGCLEAN_BACKUP), IMAGE_ICON, 16, 16, 0)));
+  for (int row = 0; row < kCategoryCount; ++row) {
+    SendMessageA(Item(IDB_REGCLEAN_BACKUP_FIRST + row), BM_SETIMAGE, IMAGE_ICON,
+                 reinterpret_cast<LPARAM>(backupIcon_.Get()));
+    RefreshCount(row);
+    UpdateRow(row);
+  }
+  SetDlgItemTextA(Handle(), IDC_REGCLEAN_STATUS, "Ready");
+  SetTimer(Handle(), kRefreshTimer, kRefreshMs, nullptr);
+  return true;
+}
+
+bool CRegistryToolsDlg::OnCommand(int id, int code) {
+  static const CommandEntry<CRegistryToolsDlg> commands[] = {
+      {IDB_REGCLEAN_SCAN_ALL, BN_CLICKED, &CRegistryToolsDlg::OnScanAll},
+      {IDB_REGCLEAN_REPAIR_ALL, BN_CLICKED, &CRegistryToolsDlg::OnRepairAll},
+      {IDB_REGCLEAN_DETAILS_ALL, BN_CLICKED, &CRegistryToolsDlg::OnDetailsAll},
+      {IDCANCEL, BN_CLICKED, &CRegistryToolsDlg::OnClose},
+  };
+  if (DispatchCommand(this, commands, id, code)) return true;
+  if (code != BN_CLICKED) return false;
+  struct RowCommand {
+    int first;
+    void (CRegistryToolsDlg::*handler)(int);
+  };
+  static const RowCommand rowCommands[] = {
+      {IDB_REGCLEAN_SCAN_FIRST, &CRegistryToolsDlg::OnScan},     {IDB_REGCLEAN_STOP_FIRST, &CRegistryToolsDlg::OnStop},
+      {IDB_REGCLEAN_REPAIR_FIRST, &CRegistryToolsDlg::OnRepair}, {IDB_REGCLEAN_DETAILS_FIRST, &CRegistryToolsDlg::OnDetails},
+      {IDB_REGCLEAN_BACKUP_FIRST, &CRegistryToolsDlg::OnBackup},
+  };
+  for (const auto& command : rowCommands) {
+    if (id >= command.first && id < command.first + kCategoryCount) {
+      (this->*command.handler)(id - command.first);
+      return true;
+    }
+  }
+  return false;
+}
+
+void CRegistryToolsDlg::OnTimer(UINT_PTR id) {
+  if (id != kRefreshTimer) return;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->paintedSerial != shared_->statusSerial) {
+      shared_->paintedSerial = shared_->statusSerial;
+      SetDlgItemTextA(Handle(), IDC_REGCLEAN_STATUS, shared_->status.c_str());
+    }
+  }
+  for (int row = 0; row < kCategoryCount; ++row) {
+    int shown = rows_[row].scanning ? shared_->found[row].load() : rows_[row].count;
+    BOOL ok = FALSE;
+    if (static_cast<int>(GetDlgItemInt(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, &ok, TRUE)) != shown || !ok)
+      SetDlgItemInt(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, shown, TRUE);
+  }
+}
+
+void CRegistryToolsDlg::OnDestroy() {
+  KillTimer(Handle(), kRefreshTimer);
+  shared_->dialog = nullptr;
+}
+
+void CRegistryToolsDlg::RefreshCount(int row) { rows_[row].count = CountProblems(main_.Database(), CategoryOf(row)); }
+
+void CRegistryToolsDlg::UpdateRow(int row) {
+  const RowState& state = rows_[row];
+  bool busy = state.scanning || state.repairing;
+  EnableWindow(Item(IDB_REGCLEAN_SCAN_FIRST + row), !busy);
+  EnableWindow(Item(IDB_REGCLEAN_STOP_FIRST + row), state.scanning);
+  // A repair while the row scans would delete what the scan is still judging.
+  EnableWindow(Item(IDB_REGCLEAN_REPAIR_FIRST + row), !busy);
+}
+
+void CRegistryToolsDlg::UpdateScanAll() {
+  bool anyStop = false;
+  for (const auto& state : rows_) anyStop = anyStop || state.scanning;
+  EnableWindow(Item(IDB_REGCLEAN_SCAN_ALL), !anyStop);
+}
+
+void CRegistryToolsDlg::OnScan(int row) {
+  RowState& state = rows_[row];
+  if (state.scanning || state.repairing) return;
+  state.scanning = true;
+  state.stop.emplace();
+  int generation = ++state.generation;
+  shared_->generation[row] = generation;
+  shared_->found[row] = 0;
+  SetDlgItemTextA(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, "0");
+  UpdateRow(row);
+  UpdateScanAll();
+
+  CADODatabase* database = &main_.Database();
+  HWND window = Handle();
+  auto shared = shared_;
+  bool started = scans_.Start(*state.stop, [database, window, shared, row, generation](const StopToken& token) {
+    RowSink sink(shared, row, generation);
+    ScanCategory(*database, CategoryOf(row), token, sink);
+    PostToWindow(window, [shared, row, generation] {
+      if (shared->dialog) shared->dialog->ScanEnded(row, generation);
+    });
+  });
+  if (!started) {
+    state.scanning = false;
+    UpdateRow(row);
+    UpdateScanAll();
+  }
+}
+
+void CRegistryToolsDlg::ScanEnded(int row, int generation) {
+  RefreshCount(row);
+  RowState& state = rows_[row];
+  // A stopped run ends after its buttons were switched back; a newer run may own the row by now.
+  if (state.generation != generation || !state.scanning) return;
+  state.scanning = false;
+  state.stop.reset();
+  UpdateRow(row);
+  UpdateScanAll();
+}
+
+void CRegistryToolsDlg::OnStop(int row) {
+  RowState& state = rows_[row];
+  if (!IsWindowEnabled(Item(IDB_REGCLEAN_STOP_FIRST + row)) || !state.scanning) return;
+  if (state.stop) state.stop->RequestStop();
+  state.scanning = false;
+  UpdateRow(row);
+  UpdateScanAll();
+}
+
+void CRegistryToolsDlg::OnRepair(int row) {
+  if (rows_[row].scanning || rows_[row].repairing) return;
+  ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+  StartRepair(row);
+}
+
+void CRegistryToolsDlg::StartRepair(int row) {
+  RowState& state = rows_[row];
+  if (state.scanning || state.repairing) return;
+  state.repairing = true;
+  UpdateRow(row);
+
+  CADODatabase* database = &main_.Database();
+  std::string appFolder = appFolder_;
+  HWND window = Handle();
+  auto shared = shared_;
+  // The main window's workers: a repair that has begun is not cut short by Close.
+  bool started = main_.Workers().Start([database, appFolder, window, shared, row](const StopToken& token) {
+    RowSink sink(shared, row, 0);
+    CRegistryBackup backup(*database, appFolder);
+    RepairCategory(*database, backup, CategoryOf(row), token, sink);
+    PostToWindow(window, [shared, row] {
+      if (shared->dialog) shared->dialog->RepairEnded(row);
+    });
+  });
+  if (!started) {
+    state.repairing = false;
+    UpdateRow(row);
+  }
+}
+
+void CRegistryToolsDlg::RepairEnded(int row) {
+  rows_[row].repairing = false;
+  RefreshCount(row);
+  UpdateRow(row);
+  UpdateScanAll();
+}
+
+void CRegistryToolsDlg::OnDetails(int row) { OpenDetails(CategoryOf(row)); }
+void CRegistryToolsDlg::OnDetailsAll() { OpenDetails(std::nullopt); }
+
+void CRegistryToolsDlg::OpenDetails(std::optional<Category> category) {
+  CProblemDetailsDlg details(main_.Database(), category);
+  details.DoModal(GetModuleHandleA(nullptr), IDD_PROBLEM_DETAILS, Handle());
+  if (details.RepairRequested()) {
+    for (int row = 0; row < kCategoryCount; ++row)
+      if (!category || *category == CategoryOf(row)) StartRepair(row);
+  }
+  for (int row = 0; row < kCategoryCount; ++row) RefreshCount(row);
+}
+
+void CRegistryToolsDlg::OnBackup(int row) {
+  BackupObserver observer;
+  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
+  observer.exportStarted = [] { SetCursor(LoadCursor(nullptr, IDC_WAIT)); };
+  observer.exportFinished = [] { SetCursor(LoadCursor(nullptr, IDC_ARROW)); };
+  CRegistryBackup backup(main_.Database(), appFolder_, Handle(), std::move(observer));
+  backup.BackupCategory(static_cast<BackupCategoryKind>(row));
+}
+
+void CRegistryToolsDlg::OnScanAll() {
+  EnableWindow(Item(IDB_REGCLEAN_SCAN_ALL), FALSE);
+  for (int row = 0; row < kCategoryCount; ++row) OnScan(row);
+  UpdateScanAll();
+}
+
+void CRegistryToolsDlg::OnRepairAll() {
+  ExecuteStatement(main_.Database(), "update problems set state=1");
+  for (int row = 0; row < kCategoryCount; ++row) StartRepair(row);
+}
+
+void CRegistryToolsDlg::OnClose() {
+  for (auto& state : rows_)
+    if (state.stop) state.stop->RequestStop();
+  // Scans notice the stop between two entries; each writes its "(incomplete)" event.
+  scans_.StopAndWait(kCloseWaitMs);
+  End(IDCANCEL);
+}
+
+}  // namespace tidewell

@@ -1,0 +1,78 @@
+#pragma once
+// The "Registry tools" dialog: six category rows with their scans, stops,
+// repairs, details and backups. Scans run on the dialog's own workers and end
+// when it closes; repairs run on the main window's workers, so a repair that
+// has begun finishes even when the dialog is closed.
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "shared/win/Dialog.h"
+#include "shared/win/Handles.h"
+#include "shared/win/Workers.h"
+#include "tidewell/regclean/CategoryText.h"
+#include "tidewell/shell/MainWindow.h"
+
+namespace tidewell {
+
+// Opens the dialog modally over the main window.
+void ShowRegistryTools(IMainWindow& window);
+
+class CRegistryToolsDlg : public Dialog {
+ public:
+  // appFolder: where the backups go (BKUP); the program's folder by default.
+  explicit CRegistryToolsDlg(IMainWindow& main, std::string appFolder = {});
+  ~CRegistryToolsDlg() override;
+
+  static constexpr UINT_PTR kRefreshTimer = 1;
+  static constexpr UINT kRefreshMs = 100;
+
+  // What the workers write and the timer paints; defined in the .cpp.
+  struct Shared;
+
+ protected:
+  bool OnInit() override;
+  bool OnCommand(int id, int code) override;
+  void OnTimer(UINT_PTR id) override;
+  void OnDestroy() override;
+
+ private:
+  struct RowState {
+    std::optional<StopSource> stop;
+    bool scanning = false;
+    bool repairing = false;
+    int generation = 0;
+    int count = 0;  // cached rows to review; repainted without a query
+  };
+
+  void OnScan(int row);
+  void OnStop(int row);
+  void OnRepair(int row);
+  void OnDetails(int row);
+  void OnBackup(int row);
+  void OnScanAll();
+  void OnRepairAll();
+  void OnDetailsAll();
+  void OnClose();
+
+  void StartRepair(int row);
+  void ScanEnded(int row, int generation);
+  void RepairEnded(int row);
+  void RefreshCount(int row);
+  void UpdateRow(int row);
+  void UpdateScanAll();
+  void OpenDetails(std::optional<Category> category);
+
+  IMainWindow& main_;
+  std::string appFolder_;
+  std::shared_ptr<Shared> shared_;
+  std::array<RowState, kCategoryCount> rows_{};
+  WorkerGroup scans_;
+  UniqueIcon backupIcon_;
+};
+
+}  // namespace tidewell
