@@ -127,6 +127,14 @@ bool WaitReadable(SocketHandle s, std::chrono::milliseconds timeout) {
 #endif
 }
 
+bool WouldBlock() {
+#ifdef _WIN32
+  return WSAGetLastError() == WSAEWOULDBLOCK;
+#else
+  return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
+}
+
 // Sends the request and feeds the answer to the reader until it is whole, the
 // server closes, the cap is reached, the server falls silent or a stop comes.
 // False when no connection could be made or the request could not be sent.
@@ -146,24 +154,30 @@ bool Exchange(const std::string& host, const std::string& path, const HttpLimits
   }
 
   // The request keeps the connection alive, so the server may never close it:
-  // stop at the announced end, at the size cap, or after a silence. Waits are
-  // sliced so that a stop request is seen soon.
+  // stop at the announced end, at the size cap, or after a silence. Reads do
+  // not block and the wait comes only when nothing is there (a wait per read
+  // costs a round trip to the system on every piece of a large answer); waits
+  // are sliced so that a stop request is seen soon.
+  SetBlocking(socket.Get(), false);
   constexpr auto kSlice = std::chrono::milliseconds(100);
   std::string buffer(64 * 1024, '\0');
   size_t total = 0;
   auto silentSince = std::chrono::steady_clock::now();
   while (total < limits.maxResponseLength) {
     if (hooks.stopRequested && hooks.stopRequested()) break;
-    auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - silentSince);
-    if (silence >= limits.read) break;
-    if (!WaitReadable(socket.Get(), std::min(kSlice, limits.read - silence))) continue;
+    if (std::chrono::steady_clock::now() - silentSince >= limits.read) break;
     size_t room = std::min(buffer.size(), limits.maxResponseLength - total);
     int n = recv(socket.Get(), buffer.data(), static_cast<int>(room), 0);
     if (n == 0) {
       reader.Close();
       break;
     }
-    if (n < 0) break;
+    if (n < 0) {
+      if (!WouldBlock()) break;
+      auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - silentSince);
+      if (silence < limits.read) WaitReadable(socket.Get(), std::min(kSlice, limits.read - silence));
+      continue;
+    }
     total += static_cast<size_t>(n);
     silentSince = std::chrono::steady_clock::now();
     bool done = reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
