@@ -1,5 +1,7 @@
 #include "shared/net/HttpGet.h"
 
+#include "shared/net/HttpResponse.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -38,10 +40,6 @@ void SetBlocking(SocketHandle s, bool blocking) {
   ioctlsocket(s, FIONBIO, &mode);
 }
 bool ConnectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-void SetReadTimeout(SocketHandle s, std::chrono::milliseconds timeout) {
-  DWORD ms = static_cast<DWORD>(timeout.count());
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
-}
 #else
 void CloseSocket(SocketHandle s) { close(s); }
 void SetBlocking(SocketHandle s, bool blocking) {
@@ -49,10 +47,6 @@ void SetBlocking(SocketHandle s, bool blocking) {
   fcntl(s, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
 }
 bool ConnectPending() { return errno == EINPROGRESS; }
-void SetReadTimeout(SocketHandle s, std::chrono::milliseconds timeout) {
-  timeval tv{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-}
 #endif
 
 class Socket {
@@ -119,34 +113,93 @@ SocketHandle Connect(const std::string& host, const HttpLimits& limits) {
   return connected;
 }
 
-}  // namespace
+// Waits until the socket has bytes (or the peer closed); false after the time.
+bool WaitReadable(SocketHandle s, std::chrono::milliseconds timeout) {
+#ifdef _WIN32
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval tv{static_cast<long>(timeout.count() / 1000), static_cast<long>(timeout.count() % 1000 * 1000)};
+  return select(0, &readable, nullptr, nullptr, &tv) > 0;
+#else
+  pollfd descriptor{s, POLLIN, 0};
+  return poll(&descriptor, 1, static_cast<int>(timeout.count())) > 0;
+#endif
+}
 
-std::string HttpGet(const std::string& host, const std::string& path, const HttpLimits& limits) {
+bool WouldBlock() {
+#ifdef _WIN32
+  return WSAGetLastError() == WSAEWOULDBLOCK;
+#else
+  return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
+}
+
+// Sends the request and feeds the answer to the reader until it is whole, the
+// server closes, the cap is reached, the server falls silent or a stop comes.
+// False when no connection could be made or the request could not be sent.
+bool Exchange(const std::string& host, const std::string& path, const HttpLimits& limits, const HttpHooks& hooks,
+              HttpResponseReader& reader) {
 #ifdef _WIN32
   static SocketLibrary library;
 #endif
   Socket socket(Connect(host, limits));
-  if (socket.Get() == kNoSocket) return {};
+  if (socket.Get() == kNoSocket) return false;
 
   std::string request = HttpRequestText(host, path);
   for (size_t sent = 0; sent < request.size();) {
     int n = send(socket.Get(), request.data() + sent, static_cast<int>(request.size() - sent), 0);
-    if (n <= 0) return {};
+    if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
 
   // The request keeps the connection alive, so the server may never close it:
-  // stop at the announced end, at the size cap, or after a silence.
-  SetReadTimeout(socket.Get(), limits.read);
-  std::string raw;
-  char buffer[16384];
-  while (raw.size() < limits.maxResponseLength) {
-    int n = recv(socket.Get(), buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    raw.append(buffer, std::min(static_cast<size_t>(n), limits.maxResponseLength - raw.size()));
-    if (IsCompleteHttpResponse(raw)) break;
+  // stop at the announced end, at the size cap, or after a silence. Reads do
+  // not block and the wait comes only when nothing is there (a wait per read
+  // costs a round trip to the system on every piece of a large answer); waits
+  // are sliced so that a stop request is seen soon.
+  SetBlocking(socket.Get(), false);
+  constexpr auto kSlice = std::chrono::milliseconds(100);
+  std::string buffer(64 * 1024, '\0');
+  size_t total = 0;
+  auto silentSince = std::chrono::steady_clock::now();
+  while (total < limits.maxResponseLength) {
+    if (hooks.stopRequested && hooks.stopRequested()) break;
+    if (std::chrono::steady_clock::now() - silentSince >= limits.read) break;
+    size_t room = std::min(buffer.size(), limits.maxResponseLength - total);
+    int n = recv(socket.Get(), buffer.data(), static_cast<int>(room), 0);
+    if (n == 0) {
+      reader.Close();
+      break;
+    }
+    if (n < 0) {
+      if (!WouldBlock()) break;
+      auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - silentSince);
+      if (silence < limits.read) WaitReadable(socket.Get(), std::min(kSlice, limits.read - silence));
+      continue;
+    }
+    total += static_cast<size_t>(n);
+    silentSince = std::chrono::steady_clock::now();
+    bool done = reader.Feed(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    if (hooks.progress) hooks.progress(reader.BodyLengthSoFar(), reader.ExpectedBodyLength().value_or(0));
+    if (done) break;
   }
-  return NormalizeHttpLines(raw);
+  return true;
+}
+
+}  // namespace
+
+std::string HttpGet(const std::string& host, const std::string& path, const HttpLimits& limits) {
+  HttpResponseReader reader;
+  if (!Exchange(host, path, limits, {}, reader)) return {};
+  return NormalizeHttpLines(reader.Raw());
+}
+
+HttpResponse HttpFetch(const std::string& host, const std::string& path, const HttpLimits& limits,
+                       const HttpHooks& hooks) {
+  HttpResponseReader reader;
+  if (!Exchange(host, path, limits, hooks, reader)) return {};
+  return reader.Take();
 }
 
 }  // namespace tidewell

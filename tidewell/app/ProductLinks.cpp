@@ -1,7 +1,7 @@
 #include "tidewell/app/ProductLinks.h"
 
 #include <cctype>
-#include <cstdlib>
+#include <optional>
 #include <string_view>
 
 namespace tidewell {
@@ -16,27 +16,6 @@ std::string Lower(std::string_view text) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
-}
-
-std::string DecodeChunked(std::string_view body) {
-  std::string joined;
-  size_t pos = 0;
-  while (pos < body.size()) {
-    size_t lineEnd = body.find('\n', pos);
-    if (lineEnd == std::string_view::npos) break;
-    std::string sizeText(body.substr(pos, lineEnd - pos));
-    char* end = nullptr;
-    unsigned long long size = std::strtoull(sizeText.c_str(), &end, 16);
-    if (end == sizeText.c_str() || size == 0) break;
-    pos = lineEnd + 1;
-    if (size > body.size() - pos) size = body.size() - pos;  // cut short: keep what came
-    joined.append(body.substr(pos, static_cast<size_t>(size)));
-    pos += static_cast<size_t>(size);
-    size_t after = body.find('\n', pos);
-    if (after == std::string_view::npos) break;
-    pos = after + 1;
-  }
-  return joined;
 }
 
 std::string DecodeEntities(std::string_view text) {
@@ -125,27 +104,6 @@ std::string Absolute(const std::string& address, const std::string& host) {
 }
 
 }  // namespace
-
-std::optional<std::string> HttpResponseBody(const std::string& response) {
-  if (!StartsWithNoCase(response, "http/")) return std::nullopt;
-  size_t blank = response.find(' ');
-  if (blank == std::string::npos || blank + 4 > response.size() || response[blank + 1] != '2') return std::nullopt;
-  size_t headerEnd = response.find("\r\n\r\n");
-  size_t separator = 4;
-  if (headerEnd == std::string::npos) {
-    headerEnd = response.find("\n\n");
-    separator = 2;
-  }
-  if (headerEnd == std::string::npos) return std::string();
-  std::string headers = Lower(std::string_view(response).substr(0, headerEnd));
-  std::string_view body = std::string_view(response).substr(headerEnd + separator);
-  size_t encoding = headers.find("\ntransfer-encoding:");
-  if (encoding != std::string::npos) {
-    size_t lineEnd = headers.find('\n', encoding + 1);
-    if (headers.substr(encoding, lineEnd - encoding).find("chunked") != std::string::npos) return DecodeChunked(body);
-  }
-  return std::string(body);
-}
 
 std::vector<ProductLink> ParseProductLinks(const std::string& html, const std::string& host) {
   std::vector<ProductLink> links;

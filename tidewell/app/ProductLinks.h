@@ -2,7 +2,6 @@
 // The "Products" page: the links of the product web site's "/links.html",
 // read from the raw HTTP answer.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +13,6 @@ struct ProductLink {
   std::string text;
   std::string address;  // absolute: http://, https:// or mailto:
 };
-
-// The body of a 2xx answer (chunked bodies joined); nothing for any other
-// status or a text that is not an HTTP answer.
-std::optional<std::string> HttpResponseBody(const std::string& response);
 
 // Every <a href> of the page, in page order. Relative addresses are made
 // absolute on the host; addresses of other kinds (file:, javascript:, a bare

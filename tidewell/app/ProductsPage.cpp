@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "shared/net/HttpGet.h"
+#include "shared/net/HttpResponse.h"
 #include "shared/win/ListView.h"
 #include "shared/win/UiThread.h"
 
@@ -38,7 +38,7 @@ void CProductsPage::Navigate(const std::string& host, const RECT& area) {
   std::weak_ptr<int> current = generation_;
   HWND dialog = dialog_;
   std::thread([this, dialog, host, generation, current] {
-    std::string response = HttpGet(host, kProductLinksPath);
+    HttpResponse response = HttpFetch(host, kProductLinksPath);
     auto body = HttpResponseBody(response);
     std::vector<ProductLink> links;
     if (body) links = ParseProductLinks(*body, host);

@@ -6,7 +6,9 @@
 #include "resources/resource.h"
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/net/ServerHosts.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/UiThread.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
@@ -79,6 +81,10 @@ bool CBhoInfoDialog::OnCommand(int id, int code) {
     if (!initialising_) changed_ = true;
     return true;
   }
+  if (id == IDB_BHO_SUBMIT && code == BN_CLICKED) {
+    SubmitBhoRecord();
+    return true;
+  }
   if (id == IDOK && code == BN_CLICKED) {
     SaveChanges();
     return true;
@@ -90,7 +96,7 @@ bool CBhoInfoDialog::OnCommand(int id, int code) {
   return false;
 }
 
-void CBhoInfoDialog::SaveChanges() {
+BhoRecordFields CBhoInfoDialog::SaveChanges() {
   if (!database_.IsOpen()) database_.Open();
   HWND risk = Item(IDC_BHO_RISK);
   std::string riskWord = ItemText(IDC_BHO_RISK);
@@ -119,6 +125,65 @@ void CBhoInfoDialog::SaveChanges() {
                          fields_.clsid, riskWord, fields_.file, name, comments));
   LogEvent(database_, "Modifications made to \"" + name + "\" were saved");
   if (requestRefresh_) requestRefresh_();
+  return BhoRecordFields{name, fields_.clsid, fields_.file, riskWord, comments};
+}
+
+namespace {
+constexpr UINT_PTR kSubmittedPauseTimer = 1;
+}  // namespace
+
+void CBhoInfoDialog::SubmitBhoRecord() {
+  HWND button = Item(IDB_BHO_SUBMIT);
+  if (!IsWindowEnabled(button)) return;
+  EnableWindow(button, FALSE);
+  BhoRecordFields fields = SaveChanges();
+  HWND progress = Item(IDC_BHO_INFO_PROGRESS);
+  SendMessageA(progress, PBM_SETPOS, 0, 0);
+
+  HWND window = Handle();
+  std::weak_ptr<int> alive = alive_;
+  std::string host = UpdateServerHost();
+  bool started = workers_.Start([this, window, alive, host, fields, progress](const StopToken& token) {
+    HttpHooks hooks;
+    hooks.stopRequested = [token] { return token.StopRequested(); };
+    hooks.progress = [window, progress](size_t received, size_t expected) {
+      int position = expected ? static_cast<int>(received * 100 / expected) : 50;
+      PostToWindow(window, [progress, position] { SendMessageA(progress, PBM_SETPOS, position, 0); });
+    };
+    HttpResponse response = HttpFetch(host, BhoRecordPath(fields), {}, hooks);
+    PostToWindow(window, [this, alive, fields, response] {
+      if (alive.lock()) SubmissionAnswered(fields, response);
+    });
+  });
+  if (!started) EnableWindow(button, TRUE);
+}
+
+void CBhoInfoDialog::SubmissionAnswered(const BhoRecordFields& fields, const HttpResponse& response) {
+  if (!RecordBhoSubmission(database_, fields, response)) {
+    SendMessageA(Item(IDC_BHO_INFO_PROGRESS), PBM_SETPOS, 0, 0);
+    Prompt(Handle(), "Unable to connect to server", "Tidewell", MB_OK);
+    EnableWindow(Item(IDB_BHO_SUBMIT), TRUE);
+    return;
+  }
+  SendMessageA(Item(IDC_BHO_INFO_PROGRESS), PBM_SETPOS, 100, 0);
+  // A short pause before the title says so; a timer keeps the dialog answering.
+  submittedName_ = fields.name;
+  SetTimer(Handle(), kSubmittedPauseTimer, 1000, nullptr);
+}
+
+void CBhoInfoDialog::OnTimer(UINT_PTR id) {
+  if (id != kSubmittedPauseTimer) return;
+  KillTimer(Handle(), kSubmittedPauseTimer);
+  initialising_ = true;  // the suffix is no edit of the user's
+  SetDlgItemTextA(Handle(), IDC_BHO_NAME, (submittedName_ + "(submited)").c_str());
+  initialising_ = false;
+  EnableWindow(Item(IDB_BHO_SUBMIT), TRUE);
+}
+
+void CBhoInfoDialog::OnDestroy() {
+  KillTimer(Handle(), kSubmittedPauseTimer);
+  workers_.StopAndWait();
+  alive_.reset();
 }
 
 void CBhoInfoDialog::CloseDialog() {

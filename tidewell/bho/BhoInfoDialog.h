@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Workers.h"
+#include "tidewell/bho/BhoSubmission.h"
 
 namespace tidewell {
 
@@ -36,16 +39,22 @@ class CBhoInfoDialog : public Dialog {
   // requestRefresh rebuilds the BHO list without blocking the UI thread.
   CBhoInfoDialog(CADODatabase& database, BhoInfoFields fields, std::function<void()> requestRefresh);
 
-  void SaveChanges();
+  // Returns the record as stored.
+  BhoRecordFields SaveChanges();
   void CloseDialog();
+  // "Submit to Tidewell server": saves, then sends the record on a worker.
+  void SubmitBhoRecord();
   bool Changed() const { return changed_; }
 
  protected:
   bool OnInit() override;
   bool OnCommand(int id, int code) override;
+  void OnTimer(UINT_PTR id) override;
+  void OnDestroy() override;
 
  private:
   std::string ItemText(int id) const;
+  void SubmissionAnswered(const BhoRecordFields& fields, const HttpResponse& response);
 
   CADODatabase& database_;
   BhoInfoFields fields_;
@@ -53,6 +62,9 @@ class CBhoInfoDialog : public Dialog {
   bool changed_ = false;
   bool initialising_ = false;
   UniqueGdi<HFONT> submitFont_;
+  WorkerGroup workers_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  std::string submittedName_;  // shown with "(submited)" once the pause is over
 };
 
 // Fills and shows the dialog modally.

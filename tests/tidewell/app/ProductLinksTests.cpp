@@ -5,15 +5,6 @@
 namespace tidewell {
 namespace {
 
-TEST(ProductLinks, BodyOfASuccessfulAnswer) {
-  EXPECT_EQ(HttpResponseBody("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"), "hello");
-  EXPECT_EQ(HttpResponseBody("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n<a h\r\n6\r\nref=x>\r\n0\r\n\r\n"),
-            "<a href=x>");
-  EXPECT_FALSE(HttpResponseBody("HTTP/1.1 404 Not Found\r\n\r\nmissing"));
-  EXPECT_FALSE(HttpResponseBody(""));
-  EXPECT_FALSE(HttpResponseBody("<html>no status line</html>"));
-}
-
 TEST(ProductLinks, LinksKeepPageOrderWithTheirTextsAndAbsoluteAddresses) {
   std::string page =
       "<html><body><h1>Our products</h1>\n"

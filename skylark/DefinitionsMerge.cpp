@@ -1,0 +1,57 @@
+#include "skylark/DefinitionsMerge.h"
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+
+namespace tidewell {
+
+namespace {
+
+// Each statement on a recordset of its own: the layer keeps an error only
+// until the next failure, never clears it.
+bool Run(CADODatabase& database, const std::string& statement, uint32_t* count = nullptr) {
+  CADORecordset recordset(database);
+  recordset.Open(statement);
+  if (count) *count = recordset.RecordCount();
+  return recordset.GetLastError() == 0;
+}
+
+bool MergeOne(CADODatabase& database, const DefinitionRecord& r) {
+  uint32_t known = 0;
+  if (!Run(database, FormatSql("select * from bhos where clsid='%s'", r.clsid), &known)) return false;
+  if (known > 0)
+    return Run(database,
+               FormatSql("update bhos set [Name]='%s',[Files]='%s',[Risk]='%s',[Comments]='%s',[Modified]=1 where "
+                         "[Clsid]='%s'",
+                         r.name, r.files, r.risk, r.comments, r.clsid));
+  return Run(database,
+             FormatSql("insert into bhos([Name],[Files],[Risk],[Comments],[Clsid],[Modified]) "
+                       "values('%s','%s','%s','%s','%s',1)",
+                       r.name, r.files, r.risk, r.comments, r.clsid));
+}
+
+}  // namespace
+
+MergeResult MergeDefinitions(CADODatabase& database, const std::vector<DefinitionRecord>& records, int elementCount,
+                             const MergeSinks& sinks) {
+  if (!database.IsOpen() && !database.Open()) return MergeResult::Failed;
+  // Immediate: a database another program holds fails here, before any row.
+  if (!Run(database, "begin immediate transaction")) return MergeResult::Failed;
+  MergeResult result = MergeResult::Merged;
+  for (const DefinitionRecord& record : records) {
+    if (sinks.stopRequested && sinks.stopRequested()) {
+      result = MergeResult::Cancelled;
+      break;
+    }
+    if (sinks.progress && elementCount > 0) sinks.progress(49 + (50 * record.index) / elementCount);
+    if (!MergeOne(database, record)) {
+      result = MergeResult::Failed;
+      break;
+    }
+  }
+  if (result == MergeResult::Merged && Run(database, "commit transaction")) return result;
+  Run(database, "rollback transaction");
+  return result == MergeResult::Merged ? MergeResult::Failed : result;
+}
+
+}  // namespace tidewell

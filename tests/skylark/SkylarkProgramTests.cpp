@@ -1,0 +1,86 @@
+// Skylark started as a user starts it, against tools/update-server, which the
+// test's command line starts and names in SKYLARK_UPDATE_HOST.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <cstdlib>
+
+#include "shared/db/AdoDatabase.h"
+#include "shared/db/AdoRecordset.h"
+#include "shared/win/Profile.h"
+#include "skylark/SkylarkResource.h"
+#include "skylark/UpdateAnswer.h"
+#include "tests/skylark/SkylarkTestSupport.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/RunningProgram.h"
+#include "tests/support/TestFolder.h"
+
+namespace tidewell {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string StatusAfterUpdate(test::RunningProgram& program) {
+  HWND window = program.WaitForWindow("BHO updater", 20s);
+  if (!window) return "no window";
+  HWND status = GetDlgItem(window, IDC_SKYLARK_STATUS);
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  std::string text;
+  test::PumpUntil([&] {
+    text = test::WindowText(status);
+    return text.rfind("Updated", 0) == 0 || text.rfind("Definitions", 0) == 0;
+  }, 30s);
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return text;
+}
+
+int CountRows(const test::TestAppFolder& folder, const std::string& where) {
+  CADODatabase database;
+  if (!database.Open(folder.ConnectionString())) return -1;
+  CADORecordset rows(database);
+  rows.Open("select * from bhos where " + where);
+  return static_cast<int>(rows.RecordCount());
+}
+
+TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
+  const char* host = std::getenv("SKYLARK_UPDATE_HOST");
+  if (!host) GTEST_SKIP() << "run through tools/update-server --then";
+  test::SkylarkProfile profile;
+  test::TestAppFolder folder;
+  profile.Set(folder.DatabaseFile(), "", host);
+  std::string skylark = (test::ProgramFolder() / "Skylark.exe").string();
+
+  {
+    test::RunningProgram program(skylark, folder.Text());
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(StatusAfterUpdate(program), "Updated with 4 new definitions");
+    EXPECT_EQ(program.WaitForExit(10s), 0u);
+  }
+  EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "Skylark|05.12.2004");
+  EXPECT_EQ(CountRows(folder, "name='O''Brien Toolbar Helper' and modified=1"), 1);
+  EXPECT_EQ(CountRows(folder, "clsid='{06849E9F-C8D7-4D59-B87D-784B7D6BE0B3}' and comments like 'Opens PDF links%'"), 1);
+
+  test::RunningProgram again(skylark, folder.Text());
+  EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");
+  EXPECT_EQ(again.WaitForExit(10s), 0u);
+}
+
+TEST(SkylarkProgram, WithoutADatabaseSaysSoAndEndsWithZero) {
+  test::SkylarkProfile profile;
+  test::TempFolder folder;
+  profile.Set(folder.File("bhodb.mdb"), "", "127.0.0.1:1");
+  test::RunningProgram program((test::ProgramFolder() / "Skylark.exe").string(), folder.Text());
+  HWND box = program.WaitForWindow("Skylark", 20s);
+  ASSERT_TRUE(box);
+  std::vector<std::string> texts = test::ChildTexts(box);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Database not found!"), texts.end());
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(program.WaitForExit(10s), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("bhodb.mdb")));
+}
+
+}  // namespace
+}  // namespace tidewell

@@ -1,0 +1,59 @@
+#include "tidewell/bho/BhoSubmission.h"
+
+#include <cstdio>
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "tidewell/shell/EventLog.h"
+
+namespace tidewell {
+
+namespace {
+
+std::string ReplaceAll(std::string text, char from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, 1, to);
+  return text;
+}
+
+}  // namespace
+
+std::string EncodeAsBrowser(const std::string& address) {
+  std::string encoded;
+  encoded.reserve(address.size());
+  for (char c : address) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F || c == '"' || c == '<' || c == '>') {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", u);
+      encoded += escape;
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
+std::string BhoRecordPath(const BhoRecordFields& fields) {
+  // The server has always received the saved forms: apostrophes doubled.
+  std::string name = QuoteSql(ReplaceAll(fields.name, '&', " "));
+  std::string comments = QuoteSql(ReplaceAll(fields.comments, '&', " "));
+  std::string path = "/cgi/bhoupdate.cgi?name=" + name + "&clsid=" + QuoteSql(fields.clsid) + "&file=" + fields.file +
+                     "&risk=" + fields.risk + "&comment=" + comments;
+  return EncodeAsBrowser(ReplaceAll(path, '#', "|"));
+}
+
+std::string BhoSubmittedEventText(const std::string& name) {
+  return "Modifications made to \"" + name + "\" were submited to Tidewell web server";
+}
+
+bool RecordBhoSubmission(CADODatabase& database, const BhoRecordFields& fields, const HttpResponse& response) {
+  if (!response.Succeeded()) return false;
+  if (!database.IsOpen()) database.Open();
+  LogEvent(database, BhoSubmittedEventText(fields.name));
+  CADORecordset mark(database);
+  mark.Open(FormatSql("update BHOS set modified=2 where clsid='%s'", fields.clsid));
+  return true;
+}
+
+}  // namespace tidewell
