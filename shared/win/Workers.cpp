@@ -42,6 +42,8 @@ struct WorkerGroup::Worker {
   std::thread thread;
 };
 
+WorkerGroup::WorkerGroup() = default;
+
 WorkerGroup::~WorkerGroup() { StopAndWait(); }
 
 bool WorkerGroup::Start(std::function<void(const StopToken&)> work) { return Start(stop_, std::move(work)); }

@@ -47,7 +47,7 @@ class StopSource {
 
 class WorkerGroup {
  public:
-  WorkerGroup() = default;
+  WorkerGroup();  // out of line: Worker is complete only in the .cpp
   ~WorkerGroup();  // stops and waits (the default bound)
   WorkerGroup(const WorkerGroup&) = delete;
   WorkerGroup& operator=(const WorkerGroup&) = delete;
