@@ -25,8 +25,9 @@ struct RawValue {
 
 // The value as stored, whatever its length: a long command line must not
 // lose its backup.
-std::optional<RawValue> ReadRawValue(HKEY root, const std::string& keyPath, const std::string& name) {
-  UniqueKey key = OpenKey(root, keyPath);
+std::optional<RawValue> ReadRawValue(HKEY root, const std::string& keyPath, const std::string& name,
+                                     RegistryView view) {
+  UniqueKey key = OpenKey(root, keyPath, KEY_READ, view);
   if (!key) return std::nullopt;
   RawValue value;
   DWORD length = 0;
@@ -73,7 +74,7 @@ struct ValueLineText {
 };
 
 std::optional<ValueLineText> ValueLine(const ValueBackupRequest& request) {
-  auto value = ReadRawValue(request.root, request.keyPath, request.valueName);
+  auto value = ReadRawValue(request.root, request.keyPath, request.valueName, request.view);
   if (!value) return std::nullopt;
   if (value->type == REG_SZ) {
     std::string data = StringData(value->data);

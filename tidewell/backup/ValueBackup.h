@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -19,6 +20,7 @@ struct ValueBackupRequest {
   std::string valueName; // empty for the unnamed value
   int32_t backupTime = 0;
   std::string comment;
+  RegistryView view = RegistryView::Native;  // the view keyPath is read in
 };
 
 // Writes <application folder>\BKUP\reg<time>\<file name> and its regbk row;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -22,9 +23,10 @@ struct LinkedProcess {
 
 struct BhoItem {
   std::string clsid;
-  std::string name;
+  std::string name;  // as the tree shows it, with the view where it matters
   int image = 0;
   std::vector<LinkedProcess> processes;
+  RegistryView view = RegistryView::Native;
 };
 
 // Which running processes have which file loaded: one process snapshot and
@@ -47,8 +49,9 @@ std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path);
 inline constexpr size_t kMaxBhoSubkeys = 1000;
 
 // Every registered BHO (non-empty subkey names of the BHO key, at most the
-// first kMaxBhoSubkeys), named and rated, with its linked processes.
-// Nothing when the BHO key cannot be opened.
+// first kMaxBhoSubkeys of each registry view), named and rated, with its
+// linked processes; the 64-bit view's first. Nothing when no view's BHO key
+// can be opened.
 std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules);
 
 struct DeepScanSink {
@@ -56,7 +59,8 @@ struct DeepScanSink {
   std::function<void(BhoItem item)> found;
 };
 
-// Walks every class under HKCR\CLSID and reports those the BHOS table knows.
+// Walks every class under HKCR\CLSID, in each registry view, and reports
+// those the BHOS table knows.
 // Checks `running` after each class; false when it stopped early.
 bool DeepScanBhos(CADODatabase& database, const std::atomic<bool>& running, const DeepScanSink& sink);
 

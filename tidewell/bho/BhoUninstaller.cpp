@@ -10,17 +10,17 @@
 
 namespace tidewell {
 
-bool RemoveBhoRegistryTraces(const std::string& clsid) {
+bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view) {
   if (clsid.empty()) return false;
   const HKEY hkcr = HKEY_CLASSES_ROOT, hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
   std::string bhoKey = std::string(kBhoKeyPath) + "\\" + clsid;
-  CleanKey(hklm, bhoKey);
-  CleanKey(hkcr, bhoKey);
-  CleanKey(hkcu, bhoKey);
-  CleanKey(hkcr, "CLSID\\" + clsid);
+  CleanKey(hklm, bhoKey, view);
+  CleanKey(hkcr, bhoKey, view);
+  CleanKey(hkcu, bhoKey, view);
+  CleanKey(hkcr, "CLSID\\" + clsid, view);
   for (const char* prefix : {"software\\classes\\CLSID\\", "interface\\", "typelib\\"}) {
-    CleanKey(hklm, prefix + clsid);
-    CleanKey(hkcr, prefix + clsid);
+    CleanKey(hklm, prefix + clsid, view);
+    CleanKey(hkcr, prefix + clsid, view);
   }
   static const char* const kSweep[] = {
       "CLSID\\",
@@ -38,7 +38,7 @@ bool RemoveBhoRegistryTraces(const std::string& clsid) {
       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
   };
   for (const char* prefix : kSweep) {
-    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid);
+    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid, view);
   }
   return true;
 }

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 #include "tidewell/bho/BhoListing.h"
 
 namespace tidewell {
 
-// False (and nothing removed) for an empty class ID.
-bool RemoveBhoRegistryTraces(const std::string& clsid);
+// False (and nothing removed) for an empty class ID. Cleans the one registry
+// view the BHO was found in; keys the views share go too.
+bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view = RegistryView::Native);
 
 // Ends every listed process that can be opened; false when one of them could
 // be opened but not ended (after "Unable to terminate process (name)").

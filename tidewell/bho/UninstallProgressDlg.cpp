@@ -43,7 +43,7 @@ int UninstallBho(HWND mainWindow, CADODatabase& database, const SelectedBho& bho
              "Warning", MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return 0;
   // Resolved once: the unregistration removes the class key that names the file.
-  std::string file = BhoFile(bho.clsid);
+  std::string file = BhoFile(bho.clsid, bho.view);
   std::string name = BhoName(database, bho.clsid);
 
   CUninstallProgressDlg progress(timing.finalPause);
@@ -66,7 +66,7 @@ int UninstallBho(HWND mainWindow, CADODatabase& database, const SelectedBho& bho
   step(WM_UNINSTALL_DELETED);
   Sleep(timing.stepPause);
 
-  RemoveBhoRegistryTraces(bho.clsid);
+  RemoveBhoRegistryTraces(bho.clsid, bho.view);
   step(WM_UNINSTALL_CLEANED);
   step(WM_UNINSTALL_CLOSE);
 

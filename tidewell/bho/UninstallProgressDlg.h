@@ -10,6 +10,7 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
+#include "shared/win/Registry.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoUninstaller.h"
 
@@ -40,6 +41,7 @@ class CUninstallProgressDlg : public Dialog {
 struct SelectedBho {
   std::string clsid;
   std::vector<LinkedProcess> processes;
+  RegistryView view = RegistryView::Native;  // where the item was found
 };
 
 struct UninstallTiming {

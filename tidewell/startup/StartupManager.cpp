@@ -20,14 +20,16 @@ constexpr const char* kStartupCaption = "Tidewell startup manager";
 
 HKEY RootOf(int root) { return root == kStartupRootUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
-void AppendEntries(HKEY root, int code, std::vector<StartupEntry>& entries) {
-  UniqueKey key = OpenKey(root, kRunKeyPath);
+constexpr const char* kRunKeyPath32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+
+void AppendEntries(HKEY root, int code, RegistryView view, std::vector<StartupEntry>& entries) {
+  UniqueKey key = OpenKey(root, kRunKeyPath, KEY_READ, view);
   if (!key) return;
   // Sized to each value, so a long command line neither is cut nor ends the walk.
   for (const auto& value : Values(key.Get())) {
     std::string command(value.data.begin(), value.data.end());
     if (size_t end = command.find('\0'); end != std::string::npos) command.resize(end);
-    entries.push_back(StartupEntry{value.name, command, code});
+    entries.push_back(StartupEntry{value.name, command, code, view});
   }
 }
 
@@ -41,9 +43,34 @@ bool NothingSelected(const StartupEntry& entry, HWND owner) {
 
 std::vector<StartupEntry> ListStartupEntries() {
   std::vector<StartupEntry> entries;
-  AppendEntries(HKEY_CURRENT_USER, kStartupRootUser, entries);
-  AppendEntries(HKEY_LOCAL_MACHINE, kStartupRootMachine, entries);
+  AppendEntries(HKEY_CURRENT_USER, kStartupRootUser, RegistryView::Native, entries);
+  for (RegistryView view : RegistryViews()) AppendEntries(HKEY_LOCAL_MACHINE, kStartupRootMachine, view, entries);
   return entries;
+}
+
+LPARAM StartupItemData(const StartupEntry& entry) {
+  return entry.root + (entry.view == RegistryView::Bits32 && entry.root == kStartupRootMachine ? kStartupView32Flag : 0);
+}
+
+void ReadStartupItemData(LPARAM data, StartupEntry& entry) {
+  entry.root = static_cast<int>(data % kStartupView32Flag);
+  entry.view = RegistryView::Native;
+  if (entry.root != kStartupRootMachine) return;
+  if (data >= kStartupView32Flag) entry.view = RegistryView::Bits32;
+  else if (RegistryViews().size() > 1) entry.view = RegistryView::Bits64;
+}
+
+std::string StartupViewText(const StartupEntry& entry) {
+  return entry.root == kStartupRootMachine ? ViewLabel(entry.view) : "";
+}
+
+RunKeyLocation BackupRunKeyLocation(const StartupEntry& entry) {
+  RegistryView view = entry.view;
+  if (view == RegistryView::Native && RegistryViews().size() > 1)
+    view = sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32;
+  if (entry.root != kStartupRootMachine || view == RegistryView::Native) return {kRunKeyPath, RegistryView::Native};
+  // Named by its place in the 64-bit view, into which the restore's reg.exe imports.
+  return {view == RegistryView::Bits32 ? kRunKeyPath32 : kRunKeyPath, RegistryView::Bits64};
 }
 
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
@@ -55,11 +82,12 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
   int32_t time = NewBackupTime();
   std::string displayName = entry.name.empty() ? "(Default)" : entry.name;
   HKEY root = RootOf(entry.root);
+  RunKeyLocation location = BackupRunKeyLocation(entry);
   WriteValueBackup(database, appFolder,
-                   ValueBackupRequest{root, RootKeyName(root), kRunKeyPath, entry.name, time,
-                                      "Disabled startup entry (" + displayName + ")"});
+                   ValueBackupRequest{root, RootKeyName(root), location.path, entry.name, time,
+                                      "Disabled startup entry (" + displayName + ")", location.view});
   std::string message = "Unable to find key";
-  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view)) {
     RegDeleteValueA(key.Get(), entry.name.c_str());
     message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
   }
@@ -73,7 +101,7 @@ bool DeleteStartupEntry(const StartupEntry& entry, HWND owner) {
   if (Prompt(owner, "Are you sure you want to delete this startup entry " + entry.name + " ?", kStartupCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
     return false;
-  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE))
+  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view))
     RegDeleteValueA(key.Get(), entry.name.c_str());
   return true;
 }
