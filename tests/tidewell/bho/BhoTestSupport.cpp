@@ -43,6 +43,10 @@ RegisteredBho::RegisteredBho(std::optional<std::string> file, std::string clsid,
 
 RegisteredBho::~RegisteredBho() { RemoveBhoKeys(clsid_); }
 
+std::string Shown(const std::string& name) {
+  return BhoTextInView(name, sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32);
+}
+
 void RemoveBhoKeys(const std::string& clsid) {
   for (RegistryView view : {RegistryView::Bits32, RegistryView::Bits64}) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid, view);

@@ -38,6 +38,10 @@ class RegisteredBho {
   std::string clsid_;
 };
 
+// A name as the tree shows a BHO this build registers: the 32-bit build
+// writes into the 32-bit view, whose items say so.
+std::string Shown(const std::string& name);
+
 // Removes the BHO key and class key of the class ID, in every view.
 void RemoveBhoKeys(const std::string& clsid);
 bool KeyExists(HKEY root, const std::string& path, RegistryView view = RegistryView::Native);
