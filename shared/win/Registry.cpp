@@ -1,5 +1,7 @@
 #include "shared/win/Registry.h"
 
+#include <cstring>
+
 namespace tidewell {
 
 namespace {
@@ -37,6 +39,29 @@ std::string ViewLabel(RegistryView view) {
     case RegistryView::Bits64: return "64-bit";
     default: return "";
   }
+}
+
+std::string PathFromView(const std::string& path, RegistryView view) {
+  char folder[MAX_PATH];
+  UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || RegistryViews().size() < 2) return path;
+  std::string system(folder, length);
+  if (path.size() <= system.size() || path[system.size()] != '\\' ||
+      _strnicmp(path.c_str(), system.c_str(), system.size()) != 0)
+    return path;
+  std::string reached;
+#ifdef _WIN64
+  if (view != RegistryView::Bits32) return path;
+  length = GetSystemWow64DirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return path;
+  reached.assign(folder, length);
+#else
+  if (view != RegistryView::Bits64) return path;
+  length = GetSystemWindowsDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return path;
+  reached = std::string(folder, length) + "\\Sysnative";
+#endif
+  return reached + path.substr(system.size());
 }
 
 UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access, RegistryView view) {

@@ -276,7 +276,13 @@ bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
 
 void CRegistryBackup::ImportRegFile(const std::string& path) {
   std::string parameters = "import \"" + path + "\"";
-  ShellExecuteA(owner_, "open", "reg.exe", parameters.c_str(), ".", SW_HIDE);
+  // The machine's own reg.exe: a 32-bit one, started by the 32-bit build,
+  // would import the 64-bit view's keys into the 32-bit view.
+  std::string tool = "reg.exe";
+  char system[MAX_PATH];
+  UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) tool = PathFromView(std::string(system, length) + "\\reg.exe", RegistryView::Bits64);
+  ShellExecuteA(owner_, "open", tool.c_str(), parameters.c_str(), ".", SW_HIDE);
 }
 
 }  // namespace tidewell

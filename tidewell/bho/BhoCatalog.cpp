@@ -7,10 +7,22 @@
 
 namespace tidewell {
 
-UniqueKey OpenBhoRegistrationKey(REGSAM access) {
-  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access);
-  if (!key) key = CreateKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access);
+UniqueKey OpenBhoRegistrationKey(REGSAM access, RegistryView view) {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access, view);
+  if (!key) key = CreateKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, access, view);
   return key;
+}
+
+RegistryView BhoViewOf(const std::string& clsid) {
+  if (!clsid.empty())
+    for (RegistryView view : RegistryViews())
+      if (OpenKey(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid, KEY_QUERY_VALUE, view)) return view;
+  return RegistryView::Native;
+}
+
+std::string BhoTextInView(const std::string& name, RegistryView view) {
+  if (view != RegistryView::Bits32 || RegistryViews().size() < 2) return name;
+  return name + " (" + ViewLabel(view) + ")";
 }
 
 std::optional<BhoRow> FindBhoRow(CADODatabase& database, const std::string& clsid, const char* statement) {
@@ -46,16 +58,16 @@ std::string ExpandRegisteredPath(const std::string& value) {
   });
 }
 
-std::string BhoFile(const std::string& clsid) {
-  UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32\\", KEY_QUERY_VALUE);
+std::string BhoFile(const std::string& clsid, RegistryView view) {
+  UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32\\", KEY_QUERY_VALUE, view);
   if (!key) return {};
   std::string value = ReadString(key.Get(), "").value_or("");
   if (value.size() > 255) value.resize(255);
-  return ExpandRegisteredPath(value);
+  return PathFromView(ExpandRegisteredPath(value), view);
 }
 
-int64_t KeyLastWriteTime(HKEY root, const std::string& path) {
-  UniqueKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+int64_t KeyLastWriteTime(HKEY root, const std::string& path, RegistryView view) {
+  UniqueKey key = OpenKey(root, path, KEY_QUERY_VALUE, view);
   if (!key) return 0;
   FILETIME written{};
   if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -64,22 +76,28 @@ int64_t KeyLastWriteTime(HKEY root, const std::string& path) {
   return FileTimeToUnixSeconds((uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime);
 }
 
-int64_t BhoLastWriteTime(const std::string& clsid) {
-  return KeyLastWriteTime(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
+int64_t BhoLastWriteTime(const std::string& clsid, RegistryView view) {
+  return KeyLastWriteTime(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid, view);
 }
 
-std::optional<int> ClassIdTable::Add(const std::string& clsid) {
+std::optional<int> ClassIdTable::Add(const std::string& clsid, RegistryView view) {
   int index = next_.fetch_add(1);
   if (index < 0 || index >= kCapacity) return std::nullopt;
   std::lock_guard lock(mutex_);
-  entries_[index] = clsid;
+  entries_[index] = Entry{clsid, view};
   return index;
 }
 
 std::string ClassIdTable::At(LPARAM index) const {
   if (index < 0 || index >= kCapacity) return {};
   std::lock_guard lock(mutex_);
-  return entries_[index];
+  return entries_[index].clsid;
+}
+
+RegistryView ClassIdTable::ViewAt(LPARAM index) const {
+  if (index < 0 || index >= kCapacity) return RegistryView::Native;
+  std::lock_guard lock(mutex_);
+  return entries_[index].view;
 }
 
 }  // namespace tidewell

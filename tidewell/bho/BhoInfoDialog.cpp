@@ -15,7 +15,9 @@
 
 namespace tidewell {
 
-BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source) {
+BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source,
+                          std::optional<RegistryView> view) {
+  RegistryView where = view.value_or(BhoViewOf(clsid));
   BhoInfoFields fields;
   if (std::optional<BhoRow> row = FindBhoRow(database, clsid, kSelectBhoForInformation)) {
     fields.comments = row->comments;
@@ -25,11 +27,11 @@ BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoI
     fields.name = "Unknown BHO";
     fields.risk = "unknown";
   }
-  fields.file = BhoFile(clsid);
+  fields.file = BhoFile(clsid, where);
   fields.clsid = clsid;
   int64_t written = 0;
-  if (source == BhoInfoSource::TreeItem) written = KeyLastWriteTime(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
-  if (written == 0) written = BhoLastWriteTime(clsid);
+  if (source == BhoInfoSource::TreeItem) written = KeyLastWriteTime(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, where);
+  if (written == 0) written = BhoLastWriteTime(clsid, where);
   fields.lastWriteTime = written ? FormatLocalTime(written) : "unknown";
   return fields;
 }
@@ -196,8 +198,8 @@ void CBhoInfoDialog::CloseDialog() {
 }
 
 void ShowBhoInfo(HWND owner, CADODatabase& database, const std::string& clsid, BhoInfoSource source,
-                 std::function<void()> requestRefresh) {
-  CBhoInfoDialog dialog(database, LoadBhoInfo(database, clsid, source), std::move(requestRefresh));
+                 std::function<void()> requestRefresh, std::optional<RegistryView> view) {
+  CBhoInfoDialog dialog(database, LoadBhoInfo(database, clsid, source, view), std::move(requestRefresh));
   dialog.DoModal(GetModuleHandleA(nullptr), IDD_BHO_INFO, owner);
 }
 

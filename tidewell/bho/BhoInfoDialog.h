@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
@@ -13,6 +14,7 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Workers.h"
 #include "tidewell/bho/BhoSubmission.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -32,7 +34,10 @@ struct BhoInfoFields {
 };
 
 // The fields for the class ID as the dialog shows them.
-BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source);
+// The tree knows the view its item came from; the notifier's class ID is
+// looked up in the views.
+BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoInfoSource source,
+                          std::optional<RegistryView> view = std::nullopt);
 
 class CBhoInfoDialog : public Dialog {
  public:
@@ -69,6 +74,6 @@ class CBhoInfoDialog : public Dialog {
 
 // Fills and shows the dialog modally.
 void ShowBhoInfo(HWND owner, CADODatabase& database, const std::string& clsid, BhoInfoSource source,
-                 std::function<void()> requestRefresh);
+                 std::function<void()> requestRefresh, std::optional<RegistryView> view = std::nullopt);
 
 }  // namespace tidewell

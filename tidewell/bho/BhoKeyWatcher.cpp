@@ -24,14 +24,19 @@ int64_t FileTimeValue(const FILETIME& time) {
 }  // namespace
 
 DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
-  UniqueKey key = OpenBhoRegistrationKey(KEY_NOTIFY);
-  if (!key) return Fail("Cannot open registry key");
+  // One BHO key per registry view; a change in either sets the one event.
+  std::vector<UniqueKey> keys;
+  for (RegistryView view : RegistryViews()) {
+    keys.push_back(OpenBhoRegistrationKey(KEY_NOTIFY, view));
+    if (!keys.back()) return Fail("Cannot open registry key");
+  }
   UniqueHandle changed(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!changed) return Fail("Error in CreateEvent.\n");
   const DWORD filter =
       REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY;
-  if (RegNotifyChangeKeyValue(key.Get(), TRUE, filter, changed.Get(), TRUE) != ERROR_SUCCESS)
-    return Fail("Error in RegNotifyChangeKeyValue.\n");
+  for (const UniqueKey& key : keys)
+    if (RegNotifyChangeKeyValue(key.Get(), TRUE, filter, changed.Get(), TRUE) != ERROR_SUCCESS)
+      return Fail("Error in RegNotifyChangeKeyValue.\n");
   HANDLE waits[] = {changed.Get(), stop.Event()};
   DWORD woken = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, INFINITE);
   if (woken == WAIT_FAILED) return Fail("Error in WaitForSingleObject.\n");
@@ -39,7 +44,8 @@ DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
   PostMessageA(target.mainWindow, WM_REFRESH_BHOS, 0, 0);
   CheckForNewBho(target);
   // Released by hand: a failed close is reported and stops the chain.
-  if (RegCloseKey(key.Release()) != ERROR_SUCCESS) return Fail("Error in RegCloseKey.\n");
+  for (UniqueKey& key : keys)
+    if (RegCloseKey(key.Release()) != ERROR_SUCCESS) return Fail("Error in RegCloseKey.\n");
   if (!CloseHandle(changed.Release())) return Fail("Error in CloseHandle.\n");
   PostMessageA(target.mainWindow, WM_START_KEY_WATCH, 0, 0);
   return 0;
@@ -48,21 +54,24 @@ DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
 std::optional<std::vector<std::string>> FindJustWrittenBhoKeys() {
   FILETIME now{};
   GetSystemTimeAsFileTime(&now);
-  UniqueKey key = OpenBhoRegistrationKey(KEY_ENUMERATE_SUB_KEYS);
-  if (!key) return std::nullopt;
-  std::vector<std::string> found;
-  for (DWORD index = 0; index < kMaxBhoSubkeys; ++index) {
-    char name[200] = {};
-    DWORD length = sizeof name;
-    LONG result = RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS || name[0] == '\0') continue;
-    UniqueKey subkey = OpenKey(key.Get(), name, KEY_QUERY_VALUE);
-    FILETIME written{};
-    if (!subkey || RegQueryInfoKeyA(subkey.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
-      continue;
-    if (IsJustWritten(FileTimeValue(now) - FileTimeValue(written))) found.emplace_back(name);
+  std::optional<std::vector<std::string>> found;
+  for (RegistryView view : RegistryViews()) {
+    UniqueKey key = OpenBhoRegistrationKey(KEY_ENUMERATE_SUB_KEYS, view);
+    if (!key) continue;
+    if (!found) found.emplace();
+    for (DWORD index = 0; index < kMaxBhoSubkeys; ++index) {
+      char name[200] = {};
+      DWORD length = sizeof name;
+      LONG result = RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (result == ERROR_NO_MORE_ITEMS) break;
+      if (result != ERROR_SUCCESS || name[0] == '\0') continue;
+      UniqueKey subkey = OpenKey(key.Get(), name, KEY_QUERY_VALUE);
+      FILETIME written{};
+      if (!subkey || RegQueryInfoKeyA(subkey.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
+        continue;
+      if (IsJustWritten(FileTimeValue(now) - FileTimeValue(written))) found->emplace_back(name);
+    }
   }
   return found;
 }

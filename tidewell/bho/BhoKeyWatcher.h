@@ -31,8 +31,9 @@ DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop = {});
 // Announces every BHO key written within the last few seconds.
 void CheckForNewBho(const KeyWatchTarget& target);
 
-// The BHO subkeys (among the first 1000) written within the last few
-// seconds, in key order; nothing when the BHO key cannot be opened.
+// The BHO subkeys (among the first 1000 of each registry view) written
+// within the last few seconds, in key order; nothing when no view's BHO key
+// can be opened.
 std::optional<std::vector<std::string>> FindJustWrittenBhoKeys();
 
 }  // namespace tidewell

@@ -13,6 +13,7 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Workers.h"
+#include "shared/win/Registry.h"
 
 namespace tidewell {
 
@@ -23,9 +24,10 @@ struct LinkedProcess {
 
 struct BhoItem {
   std::string clsid;
-  std::string name;
+  std::string name;  // as the tree shows it, with the view where it matters
   int image = 0;
   std::vector<LinkedProcess> processes;
+  RegistryView view = RegistryView::Native;
 };
 
 // Which running processes have which file loaded: one process snapshot and
@@ -48,9 +50,9 @@ std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path);
 inline constexpr size_t kMaxBhoSubkeys = 1000;
 
 // Every registered BHO (non-empty subkey names of the BHO key, at most the
-// first kMaxBhoSubkeys), named and rated, with its linked processes.
-// Nothing when the BHO key cannot be opened; what was found so far when
-// `stop` is set.
+// first kMaxBhoSubkeys of each registry view), named and rated, with its
+// linked processes; the 64-bit view's first. Nothing when no view's BHO key
+// can be opened; what was found so far when `stop` is set.
 std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database, const ModuleIndex& modules,
                                                           const StopToken& stop = {});
 
@@ -59,8 +61,9 @@ struct DeepScanSink {
   std::function<void(BhoItem item)> found;
 };
 
-// Walks every class under HKCR\CLSID and reports those the BHOS table knows.
-// Checks `stop` after each class; false when it stopped early.
+// Walks every class under HKCR\CLSID, in each registry view, and reports
+// those the BHOS table knows. Checks `stop` after each class; false when it
+// stopped early.
 bool DeepScanBhos(CADODatabase& database, const StopToken& stop, const DeepScanSink& sink);
 
 }  // namespace tidewell

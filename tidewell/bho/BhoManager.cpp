@@ -61,7 +61,7 @@ void RedrawTree(HWND tree) { RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE
 }  // namespace
 
 HTREEITEM InsertBhoItem(HWND tree, ClassIdTable& classIds, const BhoItem& bho) {
-  std::optional<int> index = classIds.Add(bho.clsid);
+  std::optional<int> index = classIds.Add(bho.clsid, bho.view);
   if (!index) return nullptr;
   HTREEITEM item = InsertTreeItem(tree, TVI_ROOT, bho.name, bho.image, *index);
   if (item) AddLinkedProcesses(tree, item, bho.processes);
@@ -201,6 +201,7 @@ std::optional<SelectedBho> BhoManager::Selected() const {
   if (!item || TreeView_GetParent(tree, item)) return std::nullopt;
   SelectedBho selected;
   selected.clsid = state_->classIds.At(TreeItemData(tree, item));
+  selected.view = state_->classIds.ViewAt(TreeItemData(tree, item));
   for (HTREEITEM child = TreeView_GetChild(tree, item); child; child = TreeView_GetNextSibling(tree, child))
     selected.processes.push_back({static_cast<DWORD>(TreeItemData(tree, child)), TreeItemText(tree, child)});
   return selected;
@@ -209,7 +210,8 @@ std::optional<SelectedBho> BhoManager::Selected() const {
 void BhoManager::ShowSelectedBhoInfo() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected || selected->clsid.empty()) return;
-  ShowBhoInfo(mainWindow_, database_, selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); });
+  ShowBhoInfo(mainWindow_, database_, selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); },
+              selected->view);
 }
 
 void BhoManager::ShowNotifiedBhoInfo() {

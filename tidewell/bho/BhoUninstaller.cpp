@@ -11,17 +11,17 @@
 
 namespace tidewell {
 
-bool RemoveBhoRegistryTraces(const std::string& clsid) {
+bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view) {
   if (clsid.empty()) return false;
   const HKEY hkcr = HKEY_CLASSES_ROOT, hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
   std::string bhoKey = std::string(kBhoKeyPath) + "\\" + clsid;
-  CleanKey(hklm, bhoKey);
-  CleanKey(hkcr, bhoKey);
-  CleanKey(hkcu, bhoKey);
-  CleanKey(hkcr, "CLSID\\" + clsid);
+  CleanKey(hklm, bhoKey, view);
+  CleanKey(hkcr, bhoKey, view);
+  CleanKey(hkcu, bhoKey, view);
+  CleanKey(hkcr, "CLSID\\" + clsid, view);
   for (const char* prefix : {"software\\classes\\CLSID\\", "interface\\", "typelib\\"}) {
-    CleanKey(hklm, prefix + clsid);
-    CleanKey(hkcr, prefix + clsid);
+    CleanKey(hklm, prefix + clsid, view);
+    CleanKey(hkcr, prefix + clsid, view);
   }
   static const char* const kSweep[] = {
       "CLSID\\",
@@ -39,7 +39,7 @@ bool RemoveBhoRegistryTraces(const std::string& clsid) {
       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
   };
   for (const char* prefix : kSweep) {
-    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid);
+    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid, view);
   }
   return true;
 }
@@ -76,7 +76,7 @@ bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const
 void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owner, const UninstallTiming& timing,
                        const std::function<void(UninstallStep)>& done) {
   // Resolved once: the unregistration removes the class key that names the file.
-  std::string file = BhoFile(bho.clsid);
+  std::string file = BhoFile(bho.clsid, bho.view);
   std::string name = BhoName(database, bho.clsid);
 
   if (!TerminateLinkedProcesses(bho.processes, file, owner))
@@ -92,7 +92,7 @@ void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owne
   done(UninstallStep::Deleted);
   Sleep(timing.stepPause);
 
-  RemoveBhoRegistryTraces(bho.clsid);
+  RemoveBhoRegistryTraces(bho.clsid, bho.view);
   done(UninstallStep::Cleaned);
 }
 

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Registry.h"
 #include "tidewell/bho/BhoListing.h"
 
 namespace tidewell {
 
-// False (and nothing removed) for an empty class ID.
-bool RemoveBhoRegistryTraces(const std::string& clsid);
+// False (and nothing removed) for an empty class ID. Cleans the one registry
+// view the BHO was found in; keys the views share go too.
+bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view = RegistryView::Native);
 
 // Whether the process with the listed ID is still the program that was
 // listed: the same image name and, when `file` is given, the file still
@@ -42,6 +44,7 @@ bool UnregisterBho(CADODatabase& database, const std::string& file, const std::s
 struct SelectedBho {
   std::string clsid;
   std::vector<LinkedProcess> processes;
+  RegistryView view = RegistryView::Native;  // where the item was found
 };
 
 struct UninstallTiming {

@@ -10,6 +10,7 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
+#include "shared/win/Registry.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoUninstaller.h"
 

@@ -25,8 +25,16 @@ int RowUnderCursor(HWND list) {
 
 void FillStartupList(HWND list) {
   ListView_DeleteAllItems(list);
-  SetListColumns(list, {{"Application name", 150}, {"Application path", 200}});
-  for (const auto& entry : ListStartupEntries()) AppendListRow(list, {entry.name, entry.command}, 1, entry.root);
+  // Where the machine has two registry views, a third column tells a
+  // 32-bit program's entry from a 64-bit one of the same name.
+  bool twoViews = RegistryViews().size() > 1;
+  if (twoViews) SetListColumns(list, {{"Application name", 150}, {"Application path", 200}, {"View", 60}});
+  else SetListColumns(list, {{"Application name", 150}, {"Application path", 200}});
+  for (const auto& entry : ListStartupEntries()) {
+    std::vector<std::string> texts{entry.name, entry.command};
+    if (twoViews) texts.push_back(StartupViewText(entry));
+    AppendListRow(list, texts, 1, StartupItemData(entry));
+  }
 }
 
 StartupEntry GetSelectedStartupEntry(HWND list) {
@@ -35,7 +43,7 @@ StartupEntry GetSelectedStartupEntry(HWND list) {
   if (row < 0) return entry;
   entry.name = ListItemText(list, row, 0);
   entry.command = ListItemText(list, row, 1);
-  if (auto root = ListItemData(list, row)) entry.root = static_cast<int>(*root);
+  if (auto data = ListItemData(list, row)) ReadStartupItemData(*data, entry);
   return entry;
 }
 

@@ -20,14 +20,15 @@ constexpr const char* kStartupCaption = "Tidewell startup manager";
 
 HKEY RootOf(int root) { return root == kStartupRootUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
-void AppendEntries(HKEY root, int code, std::vector<StartupEntry>& entries) {
-  UniqueKey key = OpenKey(root, kRunKeyPath);
+
+void AppendEntries(HKEY root, int code, RegistryView view, std::vector<StartupEntry>& entries) {
+  UniqueKey key = OpenKey(root, kRunKeyPath, KEY_READ, view);
   if (!key) return;
   // Sized to each value, so a long command line neither is cut nor ends the walk.
   for (const auto& value : Values(key.Get())) {
     std::string command(value.data.begin(), value.data.end());
     if (size_t end = command.find('\0'); end != std::string::npos) command.resize(end);
-    entries.push_back(StartupEntry{value.name, command, code});
+    entries.push_back(StartupEntry{value.name, command, code, view});
   }
 }
 
@@ -41,13 +42,29 @@ bool NothingSelected(const StartupEntry& entry, HWND owner) {
 
 std::vector<StartupEntry> ListStartupEntries() {
   std::vector<StartupEntry> entries;
-  AppendEntries(HKEY_CURRENT_USER, kStartupRootUser, entries);
-  AppendEntries(HKEY_LOCAL_MACHINE, kStartupRootMachine, entries);
+  AppendEntries(HKEY_CURRENT_USER, kStartupRootUser, RegistryView::Native, entries);
+  for (RegistryView view : RegistryViews()) AppendEntries(HKEY_LOCAL_MACHINE, kStartupRootMachine, view, entries);
   return entries;
 }
 
+LPARAM StartupItemData(const StartupEntry& entry) {
+  return entry.root + (entry.view == RegistryView::Bits32 && entry.root == kStartupRootMachine ? kStartupView32Flag : 0);
+}
+
+void ReadStartupItemData(LPARAM data, StartupEntry& entry) {
+  entry.root = static_cast<int>(data % kStartupView32Flag);
+  entry.view = RegistryView::Native;
+  if (entry.root != kStartupRootMachine) return;
+  if (data >= kStartupView32Flag) entry.view = RegistryView::Bits32;
+  else if (RegistryViews().size() > 1) entry.view = RegistryView::Bits64;
+}
+
+std::string StartupViewText(const StartupEntry& entry) {
+  return entry.root == kStartupRootMachine ? ViewLabel(entry.view) : "";
+}
+
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
-                         HWND owner, RegistryView view) {
+                         HWND owner) {
   if (NothingSelected(entry, owner)) return false;
   if (Prompt(owner, "Are you sure you want to disable this startup entry " + entry.name + " ?", kStartupCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -58,7 +75,7 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
   ValueBackupResult backup = WriteValueBackup(
       database, appFolder,
       ValueBackupRequest{root, RootKeyName(root), kRunKeyPath, entry.name, time,
-                         "Disabled startup entry (" + displayName + ")", view});
+                         "Disabled startup entry (" + displayName + ")", entry.view});
   // Deleting without a backup that holds the value would lose the entry for good.
   if (!backup.holdsValue) {
     Prompt(owner,
@@ -68,7 +85,7 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
     return false;
   }
   std::string message = "Unable to find key";
-  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, view)) {
+  if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view)) {
     if (RegDeleteValueA(key.Get(), entry.name.c_str()) == ERROR_SUCCESS)
       message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
     else
@@ -84,7 +101,7 @@ bool DeleteStartupEntry(const StartupEntry& entry, HWND owner) {
   if (Prompt(owner, "Are you sure you want to delete this startup entry " + entry.name + " ?", kStartupCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
     return false;
-  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE))
+  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view))
     RegDeleteValueA(key.Get(), entry.name.c_str());
   return true;
 }

@@ -21,18 +21,31 @@ struct StartupEntry {
   std::string name;     // the value name; empty for the unnamed value
   std::string command;  // the value data
   int root = 0;         // kStartupRootMachine or kStartupRootUser
+  // The machine Run key's registry view on 64-bit Windows; the current
+  // user's Run key is one key for both views.
+  RegistryView view = RegistryView::Native;
 };
 
-// HKEY_CURRENT_USER's entries first, then HKEY_LOCAL_MACHINE's, each in the
-// key's own order. A key that cannot be opened gives none.
+// HKEY_CURRENT_USER's entries first, then HKEY_LOCAL_MACHINE's (the 64-bit
+// view's before the 32-bit view's), each in the key's own order. A key
+// that cannot be opened gives none.
 std::vector<StartupEntry> ListStartupEntries();
+
+// A list row's item data: the root code, plus kStartupView32Flag for an
+// entry of the 32-bit view of 64-bit Windows.
+inline constexpr int kStartupView32Flag = 1000;
+LPARAM StartupItemData(const StartupEntry& entry);
+// Root code and view of a row's item data.
+void ReadStartupItemData(LPARAM data, StartupEntry& entry);
+// "32-bit" / "64-bit" for a machine entry where two views exist, else "".
+std::string StartupViewText(const StartupEntry& entry);
 
 // Each asks first and returns false when nothing was done (nothing selected:
 // an entry with both texts empty; or the user said No). owner owns the prompts.
 // Disable deletes the value only once its backup holds it; otherwise it says
 // why and changes nothing. view: the registry view the entry was listed from.
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
-                         HWND owner = nullptr, RegistryView view = RegistryView::Native);
+                         HWND owner = nullptr);
 bool DeleteStartupEntry(const StartupEntry& entry, HWND owner = nullptr);
 
 // "Description: " and what the processes table or the program file's version

@@ -67,5 +67,72 @@ TEST_F(RegistryTest, MissingKeyOpensEmpty) {
   EXPECT_EQ(RootKeyName(key_.Get()), "");
 }
 
+// A key below HKLM\Software, which 64-bit Windows keeps apart per view.
+class RegistryViewTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kViewScratch = "Software\\TidewellTests\\Views";
+  void SetUp() override { Clean(); }
+  void TearDown() override { Clean(); }
+  static void Clean() {
+    for (RegistryView view : {RegistryView::Bits32, RegistryView::Bits64})
+      DeleteKeyTree(HKEY_LOCAL_MACHINE, kViewScratch, view);
+  }
+  static bool Exists(const std::string& path, RegistryView view) {
+    return static_cast<bool>(OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, view));
+  }
+  // The view this build reads without asking for one.
+  static RegistryView OwnView() { return sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32; }
+};
+
+TEST_F(RegistryViewTest, AKeyWrittenInOneViewIsSeenOnlyThere) {
+  struct Case {
+    RegistryView written, other;
+  };
+  for (Case c : {Case{RegistryView::Bits32, RegistryView::Bits64}, Case{RegistryView::Bits64, RegistryView::Bits32}}) {
+    SCOPED_TRACE(ViewLabel(c.written));
+    std::string path = std::string(kViewScratch) + "\\Only" + ViewLabel(c.written);
+    UniqueKey key = CreateKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, c.written);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(WriteString(key.Get(), "Where", ViewLabel(c.written)));
+    key.Reset();
+    EXPECT_TRUE(Exists(path, c.written));
+    EXPECT_FALSE(Exists(path, c.other));
+    EXPECT_EQ(Exists(path, RegistryView::Native), c.written == OwnView());
+  }
+  // Wine's prefix is a 64-bit Windows, for the 64-bit and the 32-bit build alike.
+  EXPECT_EQ(RegistryViews().size(), 2u);
+}
+
+TEST_F(RegistryViewTest, DeletingAndCleaningInOneViewLeaveTheOtherAlone) {
+  const std::string path = std::string(kViewScratch) + "\\Twin";
+  for (RegistryView view : {RegistryView::Bits32, RegistryView::Bits64}) {
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, path + "\\Nested\\Deeper", KEY_ALL_ACCESS, view));
+  }
+  EXPECT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, path, RegistryView::Bits32));
+  EXPECT_FALSE(Exists(path, RegistryView::Bits32));
+  EXPECT_TRUE(Exists(path + "\\Nested\\Deeper", RegistryView::Bits64));
+
+  ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, path + "\\Nested", KEY_ALL_ACCESS, RegistryView::Bits32));
+  CleanKey(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64);
+  EXPECT_FALSE(Exists(path, RegistryView::Bits64));
+  EXPECT_TRUE(Exists(path + "\\Nested", RegistryView::Bits32));
+}
+
+TEST_F(RegistryViewTest, ASystemFileIsReachedInTheFolderOfItsView) {
+  char system[MAX_PATH], windows[MAX_PATH], wow[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+  ASSERT_GT(GetSystemWindowsDirectoryA(windows, MAX_PATH), 0u);
+  ASSERT_GT(GetSystemWow64DirectoryA(wow, MAX_PATH), 0u);
+  std::string file = std::string(system) + "\\helper.dll";
+  // A 32-bit class's System32 is SysWOW64; a 64-bit class's, seen from the
+  // 32-bit build, is reached through Sysnative.
+  std::string for32 = sizeof(void*) == 8 ? std::string(wow) + "\\helper.dll" : file;
+  std::string for64 = sizeof(void*) == 8 ? file : std::string(windows) + "\\Sysnative\\helper.dll";
+  EXPECT_EQ(PathFromView(file, RegistryView::Bits32), for32);
+  EXPECT_EQ(PathFromView(file, RegistryView::Bits64), for64);
+  EXPECT_EQ(PathFromView("C:\\Tools\\helper.dll", RegistryView::Bits32), "C:\\Tools\\helper.dll");
+  EXPECT_EQ(PathFromView(std::string(system) + "x\\helper.dll", RegistryView::Bits32), std::string(system) + "x\\helper.dll");
+}
+
 }  // namespace
 }  // namespace tidewell

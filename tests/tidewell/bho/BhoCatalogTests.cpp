@@ -94,7 +94,7 @@ TEST_F(BhoCatalogTest, ListingNamesRatesAndSkipsNothingRegistered) {
   ASSERT_TRUE(items);
   const BhoItem* first = Find(*items, unknown.Clsid());
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->name, "Unknown BHO");
+  EXPECT_EQ(first->name, test::Shown("Unknown BHO"));
   EXPECT_EQ(first->image, kImageUnknownRisk);
   EXPECT_TRUE(first->processes.empty()) << "no InprocServer32, no linked process";
   ASSERT_NE(Find(*items, high.Clsid()), nullptr);

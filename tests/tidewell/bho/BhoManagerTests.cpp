@@ -80,13 +80,13 @@ TEST_F(BhoManagerTest, TwoQuickRefreshesListEveryBhoOnceWithItsProcesses) {
   ASSERT_TRUE(WaitIdle());
   test::PumpFor(200ms);
 
-  EXPECT_EQ(Count("Linked test helper"), 1);
-  EXPECT_EQ(Count("Plain test helper"), 1);
-  EXPECT_EQ(window.ChildTexts("Linked test helper"), std::vector<std::string>{"test_bho_host.exe"});
-  EXPECT_TRUE(window.ChildTexts("Plain test helper").empty());
+  EXPECT_EQ(Count(test::Shown("Linked test helper")), 1);
+  EXPECT_EQ(Count(test::Shown("Plain test helper")), 1);
+  EXPECT_EQ(window.ChildTexts(test::Shown("Linked test helper")), std::vector<std::string>{"test_bho_host.exe"});
+  EXPECT_TRUE(window.ChildTexts(test::Shown("Plain test helper")).empty());
 
   // Item data leads back to the class ID; a process item carries its id.
-  HTREEITEM item = window.FindTopLevel("Linked test helper");
+  HTREEITEM item = window.FindTopLevel(test::Shown("Linked test helper"));
   TreeView_SelectItem(window.Tree(), item);
   auto selected = manager->Selected();
   ASSERT_TRUE(selected);
@@ -117,7 +117,7 @@ TEST_F(BhoManagerTest, DeepScanFindsKnownClassesAndStopKeepsWhatItFound) {
   EXPECT_FALSE(Enabled(IDC_MAIN_TABS));
   ASSERT_TRUE(WaitIdle());
   test::PumpFor(200ms);
-  EXPECT_EQ(Count("Hidden test helper"), 1);
+  EXPECT_EQ(Count(test::Shown("Hidden test helper")), 1);
   EXPECT_FALSE(Enabled(IDB_STOP_SCAN));
   EXPECT_TRUE(Enabled(IDB_SCAN_BHOS));
   EXPECT_TRUE(Enabled(IDB_LIST_BHOS));

@@ -31,10 +31,11 @@ std::string NewClassId() {
   return text;
 }
 
-RegisteredBho::RegisteredBho(std::optional<std::string> file, std::string clsid) : clsid_(std::move(clsid)) {
-  EXPECT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid_));
+RegisteredBho::RegisteredBho(std::optional<std::string> file, std::string clsid, RegistryView view)
+    : clsid_(std::move(clsid)) {
+  EXPECT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid_, KEY_ALL_ACCESS, view));
   if (file) {
-    UniqueKey inproc = CreateKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid_ + "\\InprocServer32");
+    UniqueKey inproc = CreateKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid_ + "\\InprocServer32", KEY_ALL_ACCESS, view);
     EXPECT_TRUE(inproc);
     WriteString(inproc.Get(), "", *file, file->find('%') != std::string::npos ? REG_EXPAND_SZ : REG_SZ);
   }
@@ -42,12 +43,20 @@ RegisteredBho::RegisteredBho(std::optional<std::string> file, std::string clsid)
 
 RegisteredBho::~RegisteredBho() { RemoveBhoKeys(clsid_); }
 
-void RemoveBhoKeys(const std::string& clsid) {
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
+std::string Shown(const std::string& name) {
+  return BhoTextInView(name, sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32);
 }
 
-bool KeyExists(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path, KEY_READ)); }
+void RemoveBhoKeys(const std::string& clsid) {
+  for (RegistryView view : {RegistryView::Bits32, RegistryView::Bits64}) {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid, view);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, view);
+  }
+}
+
+bool KeyExists(HKEY root, const std::string& path, RegistryView view) {
+  return static_cast<bool>(OpenKey(root, path, KEY_READ, view));
+}
 
 void InsertBhoRow(CADODatabase& database, const std::string& clsid, const std::string& name, const std::string& risk,
                   const std::string& comments, int modified) {

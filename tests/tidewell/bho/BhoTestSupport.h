@@ -14,6 +14,7 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Registry.h"
 #include "tests/support/MessagePump.h"
 
 namespace tidewell::test {
@@ -22,10 +23,12 @@ namespace tidewell::test {
 std::string NewClassId();
 
 // A BHO registered under the BHO key for the life of the object: with a
-// class key whose InprocServer32 holds `file` (none when nullopt).
+// class key whose InprocServer32 holds `file` (none when nullopt), both in
+// the given registry view.
 class RegisteredBho {
  public:
-  RegisteredBho(std::optional<std::string> file, std::string clsid = NewClassId());
+  RegisteredBho(std::optional<std::string> file, std::string clsid = NewClassId(),
+                RegistryView view = RegistryView::Native);
   ~RegisteredBho();
   RegisteredBho(const RegisteredBho&) = delete;
   RegisteredBho& operator=(const RegisteredBho&) = delete;
@@ -35,9 +38,13 @@ class RegisteredBho {
   std::string clsid_;
 };
 
-// Removes the BHO key and class key of the class ID.
+// A name as the tree shows a BHO this build registers: the 32-bit build
+// writes into the 32-bit view, whose items say so.
+std::string Shown(const std::string& name);
+
+// Removes the BHO key and class key of the class ID, in every view.
 void RemoveBhoKeys(const std::string& clsid);
-bool KeyExists(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path, RegistryView view = RegistryView::Native);
 
 // A BHOS row, written straight into the test database.
 void InsertBhoRow(CADODatabase& database, const std::string& clsid, const std::string& name, const std::string& risk,

@@ -18,9 +18,12 @@ namespace {
 using namespace std::chrono_literals;
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-int RowOf(HWND list, const std::string& name, LPARAM root) {
-  for (int row = 0; row < ListView_GetItemCount(list); ++row)
-    if (ListItemText(list, row, 0) == name && *ListItemData(list, row) == root) return row;
+int RowOf(HWND list, const std::string& name, int root) {
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    StartupEntry entry;
+    ReadStartupItemData(*ListItemData(list, row), entry);
+    if (ListItemText(list, row, 0) == name && entry.root == root) return row;
+  }
   return -1;
 }
 
@@ -47,7 +50,9 @@ class StartupListTest : public ::testing::Test {
 TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
   FillStartupList(window.List());
   FillStartupList(window.List());
-  EXPECT_EQ(test::ColumnTitles(window.List()), (std::vector<std::string>{"Application name", "Application path"}));
+  // Wine's prefix is a 64-bit Windows: the view column joins them.
+  EXPECT_EQ(test::ColumnTitles(window.List()),
+            (std::vector<std::string>{"Application name", "Application path", "View"}));
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 0), 150);
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 1), 200);
   int user = RowOf(window.List(), name, kStartupRootUser), machine = RowOf(window.List(), name, kStartupRootMachine);
@@ -56,6 +61,30 @@ TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
   EXPECT_LT(user, machine);
   EXPECT_EQ(ListItemText(window.List(), user, 1), "C:\\nowhere\\unknown-c.exe -x");
   EXPECT_EQ(test::ItemImage(window.List(), machine), 1);
+  EXPECT_EQ(ListItemText(window.List(), user, 2), "");
+  EXPECT_EQ(ListItemText(window.List(), machine, 2), sizeof(void*) == 8 ? "64-bit" : "32-bit");
+  EXPECT_EQ(*ListItemData(window.List(), user), kStartupRootUser);
+}
+
+TEST_F(StartupListTest, TheSelected32BitRowIsDisabledInItsOwnView) {
+  UniqueKey in32 = CreateKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_ALL_ACCESS, RegistryView::Bits32);
+  UniqueKey in64 = CreateKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_ALL_ACCESS, RegistryView::Bits64);
+  std::string twin = test::UniqueName("Twin");
+  WriteString(in32.Get(), twin, "C:\\x86\\twin.exe");
+  WriteString(in64.Get(), twin, "C:\\x64\\twin.exe");
+  FillStartupList(window.List());
+  int row = -1;
+  for (int i = 0; i < ListView_GetItemCount(window.List()); ++i)
+    if (ListItemText(window.List(), i, 0) == twin && ListItemText(window.List(), i, 2) == "32-bit") row = i;
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(ListItemText(window.List(), row, 1), "C:\\x86\\twin.exe");
+  test::SelectRow(window.List(), row);
+  test::ScriptedPrompt script{IDYES, IDOK};
+  DisableSelectedStartupEntry(database, folder.Text(), window.List(), window.Window());
+  EXPECT_FALSE(ReadString(in32.Get(), twin));
+  EXPECT_EQ(ReadString(in64.Get(), twin), "C:\\x64\\twin.exe");
+  RegDeleteValueA(in32.Get(), twin.c_str());
+  RegDeleteValueA(in64.Get(), twin.c_str());
 }
 
 TEST_F(StartupListTest, DisableFromTheListRefillsItWithoutTheEntry) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
@@ -26,37 +27,42 @@ constexpr const char* kUnknown = "Description: Unknown (Right-click to submit th
 constexpr const char* kDisabledMessage =
     "The specified startup entry was disabled.You can reenable it by using the backup manager";
 
+constexpr RegistryView k32 = RegistryView::Bits32, k64 = RegistryView::Bits64;
+
 // Run values of this test only, removed again at the end.
 class RunValues {
  public:
   ~RunValues() {
-    for (const auto& [root, name] : added_)
-      if (UniqueKey key = OpenKey(root, kRunKey, KEY_SET_VALUE)) RegDeleteValueA(key.Get(), name.c_str());
+    for (const auto& [root, name, view] : added_)
+      if (UniqueKey key = OpenKey(root, kRunKey, KEY_SET_VALUE, view)) RegDeleteValueA(key.Get(), name.c_str());
   }
-  void AddString(HKEY root, const std::string& name, const std::string& data) {
-    UniqueKey key = CreateKey(root, kRunKey);
+  void AddString(HKEY root, const std::string& name, const std::string& data,
+                 RegistryView view = RegistryView::Native) {
+    UniqueKey key = CreateKey(root, kRunKey, KEY_ALL_ACCESS, view);
     ASSERT_TRUE(WriteString(key.Get(), name, data));
-    added_.emplace_back(root, name);
+    added_.emplace_back(root, name, view);
   }
-  void Track(HKEY root, const std::string& name) { added_.emplace_back(root, name); }
+  void Track(HKEY root, const std::string& name) { added_.emplace_back(root, name, RegistryView::Native); }
   void AddDword(HKEY root, const std::string& name, DWORD data) {
     UniqueKey key = CreateKey(root, kRunKey);
     ASSERT_TRUE(WriteDword(key.Get(), name, data));
-    added_.emplace_back(root, name);
+    added_.emplace_back(root, name, RegistryView::Native);
   }
 
  private:
-  std::vector<std::pair<HKEY, std::string>> added_;
+  std::vector<std::tuple<HKEY, std::string, RegistryView>> added_;
 };
 
-std::optional<std::string> RunString(HKEY root, const std::string& name) {
-  UniqueKey key = OpenKey(root, kRunKey);
+std::optional<std::string> RunString(HKEY root, const std::string& name, RegistryView view = RegistryView::Native) {
+  UniqueKey key = OpenKey(root, kRunKey, KEY_READ, view);
   return key ? ReadString(key.Get(), name) : std::nullopt;
 }
 
-int IndexOf(const std::vector<StartupEntry>& entries, const std::string& name, int root) {
+int IndexOf(const std::vector<StartupEntry>& entries, const std::string& name, int root,
+            std::optional<RegistryView> view = std::nullopt) {
   for (size_t i = 0; i < entries.size(); ++i)
-    if (entries[i].name == name && entries[i].root == root) return static_cast<int>(i);
+    if (entries[i].name == name && entries[i].root == root && (!view || entries[i].view == *view))
+      return static_cast<int>(i);
   return -1;
 }
 
@@ -99,12 +105,14 @@ TEST_F(StartupManagerTest, CurrentUserEntriesComeFirstWithTheirRootCodes) {
                                    [](const StartupEntry& e) { return e.root == kStartupRootMachine; });
   EXPECT_TRUE(std::all_of(firstMachine, entries.end(),
                           [](const StartupEntry& e) { return e.root == kStartupRootMachine; }));
-  // Within a root, the key's own enumeration order.
-  for (auto [root, code] : {std::pair{HKEY_CURRENT_USER, kStartupRootUser}, std::pair{HKEY_LOCAL_MACHINE, kStartupRootMachine}}) {
+  // Within a root and view, the key's own enumeration order.
+  std::vector<std::tuple<HKEY, int, RegistryView>> keys{{HKEY_CURRENT_USER, kStartupRootUser, RegistryView::Native}};
+  for (RegistryView view : RegistryViews()) keys.emplace_back(HKEY_LOCAL_MACHINE, kStartupRootMachine, view);
+  for (auto [root, code, view] : keys) {
     std::vector<std::string> listed, enumerated;
     for (const auto& entry : entries)
-      if (entry.root == code) listed.push_back(entry.name);
-    UniqueKey key = OpenKey(root, kRunKey);
+      if (entry.root == code && entry.view == view) listed.push_back(entry.name);
+    UniqueKey key = OpenKey(root, kRunKey, KEY_READ, view);
     for (const auto& value : Values(key.Get())) enumerated.push_back(value.name);
     EXPECT_EQ(listed, enumerated);
   }
@@ -160,7 +168,11 @@ TEST_F(StartupManagerTest, DisabledMachineDwordEntryComesBackFromItsBackup) {
   ASSERT_TRUE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, "\xff", kStartupRootMachine}));
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_NE(test::ReadWholeFile(rows[0].file).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\]"),
+  // Named where the 64-bit view has it: the 32-bit build's key is Wow6432Node's.
+  EXPECT_NE(test::ReadWholeFile(rows[0].file)
+                .find(sizeof(void*) == 8
+                          ? "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\]"
+                          : "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run\\]"),
             std::string::npos);
   EXPECT_EQ(IndexOf(ListStartupEntries(), name, kStartupRootMachine), -1);
 
@@ -308,6 +320,60 @@ TEST_F(StartupManagerTest, DeleteRemovesOnlyThatRootsValueWithoutBackupOrEvent) 
   EXPECT_EQ(RunString(HKEY_CURRENT_USER, name), "C:\\user.exe");
   EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(test::Events(database).empty());
+}
+
+TEST_F(StartupManagerTest, MachineEntriesOfBothViewsAreListedAndDeletedInTheirOwnView) {
+  std::string name = test::UniqueName("Twin");
+  run.AddString(HKEY_LOCAL_MACHINE, name, "C:\\x64\\tool.exe", k64);
+  run.AddString(HKEY_LOCAL_MACHINE, name, "C:\\x86\\tool.exe", k32);
+  auto entries = ListStartupEntries();
+  int in64 = IndexOf(entries, name, kStartupRootMachine, k64), in32 = IndexOf(entries, name, kStartupRootMachine, k32);
+  ASSERT_GE(in64, 0);
+  ASSERT_GT(in32, in64) << "the 64-bit view's first";
+  EXPECT_EQ(entries[in64].command, "C:\\x64\\tool.exe");
+  EXPECT_EQ(entries[in32].command, "C:\\x86\\tool.exe");
+  EXPECT_EQ(StartupViewText(entries[in32]), "32-bit");
+  EXPECT_EQ(StartupViewText(entries[in64]), "64-bit");
+
+  test::ScriptedPrompt script{IDYES};
+  ASSERT_TRUE(DeleteStartupEntry(entries[in64]));
+  EXPECT_FALSE(RunString(HKEY_LOCAL_MACHINE, name, k64));
+  EXPECT_EQ(RunString(HKEY_LOCAL_MACHINE, name, k32), "C:\\x86\\tool.exe");
+}
+
+TEST_F(StartupManagerTest, DisablingAnEntryBacksUpAndRestoresItInItsOwnViewOnly) {
+  struct Case {
+    RegistryView disabled, kept;
+    const char* header;
+  };
+  for (Case c : {Case{k32, k64, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run\\]"},
+                 Case{k64, k32, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\]"}}) {
+    SCOPED_TRACE(ViewLabel(c.disabled));
+    std::string name = test::UniqueName("View");
+    const std::string command = "\"C:\\Program Files\\Tool\\tool.exe\" /" + ViewLabel(c.disabled);
+    run.AddString(HKEY_LOCAL_MACHINE, name, command, c.disabled);
+    run.AddString(HKEY_LOCAL_MACHINE, name, "C:\\kept.exe", c.kept);
+    auto entries = ListStartupEntries();
+    int index = IndexOf(entries, name, kStartupRootMachine, c.disabled);
+    ASSERT_GE(index, 0);
+
+    test::ScriptedPrompt script{IDYES, IDOK, IDYES, IDOK};
+    ASSERT_TRUE(DisableStartupEntry(database, folder.Text(), entries[index]));
+    EXPECT_FALSE(RunString(HKEY_LOCAL_MACHINE, name, c.disabled));
+    EXPECT_EQ(RunString(HKEY_LOCAL_MACHINE, name, c.kept), "C:\\kept.exe");
+    auto rows = test::RegbkRows(database);
+    ASSERT_FALSE(rows.empty());
+    std::string file = test::ReadWholeFile(rows.front().file);
+    EXPECT_NE(file.find(c.header), std::string::npos) << file;
+    EXPECT_NE(file.find("tool.exe"), std::string::npos) << file;
+
+    CRegistryBackup backup(database, folder.Text());
+    ASSERT_TRUE(backup.RestoreBackup(backup.ListBackups().front().name, rows.front().time));
+    EXPECT_TRUE(test::PumpUntil([&] { return RunString(HKEY_LOCAL_MACHINE, name, c.disabled) == command; }, 60s));
+    EXPECT_TRUE(test::WaitForRegExe(60s));
+    EXPECT_EQ(RunString(HKEY_LOCAL_MACHINE, name, c.kept), "C:\\kept.exe");
+    CADORecordset(database).Open("delete from regbk");  // the next case's backup is then the only one
+  }
 }
 
 TEST_F(StartupManagerTest, DescriptionsComeFromTheProcessesTable) {
