@@ -80,15 +80,15 @@ TEST_F(BhoViewTest, DeepScanFindsAKnownClassOfThe32BitView) {
   std::string clsid = test::NewClassId();
   ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, ClassKey(clsid), KEY_ALL_ACCESS, k32));
   test::InsertBhoRow(database, clsid, "Deep helper", "none");
-  std::atomic<bool> running{true};
+  StopSource stop;
   std::vector<BhoItem> found;
   DeepScanSink sink;
   sink.found = [&](BhoItem item) {
     if (item.clsid != clsid) return;
     found.push_back(std::move(item));
-    running = false;
+    stop.RequestStop();
   };
-  EXPECT_FALSE(DeepScanBhos(database, running, sink)) << "stopped at the find";
+  EXPECT_FALSE(DeepScanBhos(database, stop.Token(), sink)) << "stopped at the find";
   test::RemoveBhoKeys(clsid);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].view, k32);
@@ -119,7 +119,8 @@ TEST_F(BhoViewTest, TheTreeRemembersTheViewOfEachItem) {
   test::RegisteredBho in64(std::nullopt, twin, k64), in32(std::nullopt, twin, k32);
   test::InsertBhoRow(database, twin, "Tree twin", "high");
   test::TestMainWindow window;
-  BhoManager manager(database);
+  WorkerGroup workers;
+  BhoManager manager(database, workers);
   manager.Attach(window.Handle(), nullptr, nullptr);
   manager.StartListing();
   ASSERT_TRUE(test::PumpUntil([&] { return !manager.Busy() && window.FindTopLevel("Tree twin (32-bit)"); }, 60s));

@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "tests/support/MessagePump.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/shell/TaskbarNotifier.h"
 
 namespace tidewell {
@@ -49,6 +50,34 @@ CTaskbarNotifier::Screen ScreenWithTaskbar(int placement) {
   return screen;
 }
 
+// A top-level window that counts the notifier's click messages.
+class NotifierOwner {
+ public:
+  NotifierOwner() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TidewellNotifierOwner";
+    RegisterClassA(&windowClass);  // fails harmlessly once registered
+    handle_ = CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                              windowClass.hInstance, this);
+  }
+  ~NotifierOwner() { DestroyWindow(handle_); }
+  HWND Handle() const { return handle_; }
+  int notifierClicks = 0;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+      SetWindowLongPtrA(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    auto* self = reinterpret_cast<NotifierOwner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_NOTIFIER_CLICKED && self) ++self->notifierClicks;
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  HWND handle_ = nullptr;
+};
+
 class NotifierTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,7 +100,7 @@ class NotifierTest : public ::testing::Test {
     return ticks;
   }
 
-  test::TestMainWindow owner;
+  NotifierOwner owner;
   CTaskbarNotifier notifier;
 };
 
@@ -103,7 +132,7 @@ TEST(SkinRegion, A217PixelSkinGivesA216PixelShapeWithoutTheTransparentPixels) {
 
 TEST(SkinRegion, TheDeliveredSkinHasItsSizeAndRoundedCorners) {
   CTaskbarNotifier notifier;
-  test::TestMainWindow owner;
+  NotifierOwner owner;
   ASSERT_TRUE(notifier.Create(owner.Handle()));
   ASSERT_TRUE(notifier.SetSkin(IDBMP_NOTIFIER_SKIN, 0, 0, 255));
   EXPECT_EQ(notifier.SkinSize().cx, 217);
