@@ -97,7 +97,8 @@ void CClutterMeterDlg::SetUpList() {
   ListView_SetImageList(list, images_.Get(), LVSIL_SMALL);
   RECT client{};
   GetClientRect(list, &client);
-  int width = client.right - client.left;
+  // Room for the vertical scroll bar the rows will need, so no column hides behind it.
+  int width = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
   int narrow = width * 22 / 100;
   SetListColumns(list, {{"Category", width * 40 / 100}, {"Path", narrow}, {"File number", narrow}, {"Size", narrow}});
 }
