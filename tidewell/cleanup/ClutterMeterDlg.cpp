@@ -139,7 +139,7 @@ void CClutterMeterDlg::ShowRows(const ClutterMeasurement& measurement) {
     AppendListRow(list, {row.name, row.path, row.fileNumber, row.size}, row.image, row.id);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
-  if (Button_GetCheck(Item(IDC_CLUTTER_SELECT_ALL)) == BST_CHECKED) OnSelectAll();
+  Button_SetCheck(Item(IDC_CLUTTER_SELECT_ALL), BST_UNCHECKED);  // the new rows come unchecked
   report_ = measurement.report;
   SetDlgItemTextA(Handle(), IDC_CLUTTER_REPORT, report_.c_str());
   StartLogScan();
