@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <mutex>
+
+#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -31,6 +34,50 @@ ClutterReading ReadClutter(uint64_t usedKb, uint64_t clutterKb) {
   reading.text = text;
   reading.color = ClutterColor(reading.percent);
   return reading;
+}
+
+struct ClutterGaugeRefresher::State {
+  explicit State(ClutterMonitor& monitor) : monitor(monitor) {}
+  ClutterMonitor& monitor;
+  std::mutex mutex;
+  bool busy = false;   // a worker is measuring
+  bool again = false;  // asked for meanwhile: one more round when it ends
+};
+
+ClutterGaugeRefresher::ClutterGaugeRefresher(ClutterMonitor& monitor) : state_(std::make_shared<State>(monitor)) {}
+
+ClutterGaugeRefresher::~ClutterGaugeRefresher() = default;
+
+void ClutterGaugeRefresher::Request(WorkerGroup& workers, HWND window, std::function<void(const ClutterReading&)> show) {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->busy) {
+      state_->again = true;
+      return;
+    }
+    state_->busy = true;
+  }
+  std::weak_ptr<int> alive = alive_;
+  bool started = workers.Start([state = state_, window, alive, show](const StopToken& stop) {
+    for (;;) {
+      if (auto measured = state->monitor.Measure(stop)) {
+        ClutterReading reading = ReadClutter(measured->usedKb, measured->clutterKb);
+        PostToWindow(window, [alive, show, reading] {
+          if (alive.lock()) show(reading);
+        });
+      }
+      std::lock_guard lock(state->mutex);
+      if (!state->again || stop.StopRequested()) {
+        state->busy = false;
+        return;
+      }
+      state->again = false;
+    }
+  });
+  if (!started) {
+    std::lock_guard lock(state_->mutex);
+    state_->busy = false;
+  }
 }
 
 }  // namespace tidewell

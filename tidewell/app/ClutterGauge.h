@@ -4,7 +4,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+
+#include "shared/win/Workers.h"
+#include "tidewell/cleanup/ClutterMonitor.h"
 
 namespace tidewell {
 
@@ -26,5 +31,23 @@ ClutterReading ReadClutter(uint64_t usedKb, uint64_t clutterKb);
 // The colour compares the percentage in single precision: red above 10,
 // green up to just below 9 (ten times 0.9f), yellow between.
 COLORREF ClutterColor(double percent);
+
+// Measures on a worker, so that refreshing the gauge never holds up the
+// window; requests that arrive while a measurement runs fold into one more
+// after it. `show` runs on the window's thread, and only while this lives.
+class ClutterGaugeRefresher {
+ public:
+  explicit ClutterGaugeRefresher(ClutterMonitor& monitor = SystemClutterMonitor());
+  ~ClutterGaugeRefresher();
+  ClutterGaugeRefresher(const ClutterGaugeRefresher&) = delete;
+  ClutterGaugeRefresher& operator=(const ClutterGaugeRefresher&) = delete;
+
+  void Request(WorkerGroup& workers, HWND window, std::function<void(const ClutterReading&)> show);
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
 
 }  // namespace tidewell

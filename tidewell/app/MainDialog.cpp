@@ -16,7 +16,7 @@
 #include "shared/win/ListView.h"
 #include "tidewell/app/Startup.h"
 #include "tidewell/backup/BackupList.h"
-#include "tidewell/cleanup/ClutterMeasure.h"
+#include "tidewell/cleanup/ClutterMeterDlg.h"
 #include "tidewell/spyware/SpywareScanner.h"
 #include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
@@ -219,12 +219,14 @@ void CMainDialog::SetUpAnchors() {
 }
 
 void CMainDialog::RefreshClutterGauge() {
-  ClutterMeasurement measured = MeasureClutter();
-  clutter_ = ReadClutter(measured.usedKb, measured.clutterKb);
-  SendDlgItemMessageA(Handle(), IDC_CLUTTER_BAR, PBM_SETRANGE32, 0, clutter_.rangeMegabytes);
-  SendDlgItemMessageA(Handle(), IDC_CLUTTER_BAR, PBM_SETPOS, clutter_.positionMegabytes, 0);
-  SetDlgItemTextA(Handle(), IDC_CLUTTER_PERCENT, clutter_.text.c_str());
-  InvalidateRect(Item(IDC_CLUTTER_PERCENT), nullptr, TRUE);
+  // Measured on a worker; the gauge changes when the measurement ends.
+  clutterGauge_.Request(workers_, Handle(), [this](const ClutterReading& reading) {
+    clutter_ = reading;
+    SendDlgItemMessageA(Handle(), IDC_CLUTTER_BAR, PBM_SETRANGE32, 0, clutter_.rangeMegabytes);
+    SendDlgItemMessageA(Handle(), IDC_CLUTTER_BAR, PBM_SETPOS, clutter_.positionMegabytes, 0);
+    SetDlgItemTextA(Handle(), IDC_CLUTTER_PERCENT, clutter_.text.c_str());
+    InvalidateRect(Item(IDC_CLUTTER_PERCENT), nullptr, TRUE);
+  });
 }
 
 // ---- Display states
@@ -539,7 +541,10 @@ INT_PTR CMainDialog::OnListNotify(const NMHDR& header) {
 void CMainDialog::FillScanLocations() { tidewell::FillScanLocations(*this); }
 INT_PTR CMainDialog::OnScanTreeNotify(const NMHDR& header) { return tidewell::OnScanTreeNotify(*this, header); }
 void CMainDialog::OnSpywareScan() { StartSpywareScan(*this); }
-void CMainDialog::OnClutterMeter() {}       // Clutter-Meter dialog, modal, then the gauge again
+void CMainDialog::OnClutterMeter() {
+  ShowClutterMeter(*this);
+  RefreshClutterGauge();
+}
 void CMainDialog::OnNetWatch() {}           // show the traffic watcher window
 void CMainDialog::SetUpTrafficWatch() {}    // hidden graphs 1089-1091 and the watcher window (dialog 182)
 

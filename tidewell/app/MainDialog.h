@@ -147,6 +147,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   std::vector<CSkinButton> skinButtons_;
   UniqueGdi<HFONT> gaugeFont_;
   ClutterReading clutter_;
+  ClutterGaugeRefresher clutterGauge_;
   CProductsPage products_;
   CTaskbarNotifier notifier_;
   BhoManager bhos_{database_, workers_};

@@ -27,18 +27,20 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     text.replace(at, from.size(), to);
 }
 
-void AddFolder(const std::string& folder, FolderMeasure& measure, bool top) {
+void AddFolder(const std::string& folder, FolderMeasure& measure, bool top, const StopToken& stop) {
+  if (stop.StopRequested()) return;
   std::string base = folder;
   if (!base.empty() && base.back() != '\\') base += '\\';
   WIN32_FIND_DATAA entry{};
   UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
   if (!find) return;
   do {
+    if (stop.StopRequested()) return;
     std::string name = entry.cFileName;
     if (name == "." || name == "..") continue;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       // Junctions would count their target twice or loop.
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) AddFolder(base + name, measure, false);
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) AddFolder(base + name, measure, false, stop);
     } else {
       if (top) ++measure.fileCount;
       measure.bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
@@ -82,9 +84,18 @@ std::string ExpandEnvironmentPattern(const std::string& pattern) {
   return text;
 }
 
-FolderMeasure MeasureFolder(const std::string& folder) {
+bool IsCleanableFolder(const std::string& folder) {
+  if (folder.size() < 4 || folder.find('%') != std::string::npos) return false;
+  bool letter = (folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z');
+  if (!letter || folder[1] != ':' || folder[2] != '\\') return false;
+  if (folder.find("\\..") != std::string::npos) return false;  // could climb back to the root
+  // Nothing but separators, dots and blanks after the drive would name the root itself.
+  return folder.find_first_not_of("\\. ", 3) != std::string::npos;
+}
+
+FolderMeasure MeasureFolder(const std::string& folder, const StopToken& stop) {
   FolderMeasure measure;
-  AddFolder(folder, measure, true);
+  AddFolder(folder, measure, true, stop);
   return measure;
 }
 
@@ -109,8 +120,8 @@ ClutterSources SystemClutterSources() {
       folders.push_back(ExpandEnvironmentPattern(category.folderPattern));
     return folders;
   };
-  sources.fixedDriveRoots = [] {
-    std::vector<std::string> roots;
+  sources.fixedDrives = [] {
+    std::vector<FixedDrive> roots;
     char list[kDriveListLength] = {};
     DWORD length = GetLogicalDriveStringsA(sizeof list, list);
     if (length == 0 || length > sizeof list) return roots;
@@ -118,7 +129,7 @@ ClutterSources SystemClutterSources() {
     for (size_t k = 0, at = 0; k < kDriveListLength && at < length && list[at]; k += kDriveEntryStep) {
       std::string root = list + at;
       at += root.size() + 1;
-      if (GetDriveTypeA(root.c_str()) == DRIVE_FIXED) roots.push_back(root);
+      if (GetDriveTypeA(root.c_str()) == DRIVE_FIXED) roots.push_back({root, static_cast<int>(k)});
     }
     return roots;
   };
@@ -137,14 +148,29 @@ ClutterSources SystemClutterSources() {
   return sources;
 }
 
-ClutterMeasurement MeasureClutter(const ClutterSources& sources) {
+ClutterMeasurement MeasureClutter(const ClutterSources& sources, const StopToken& stop) {
   ClutterMeasurement result;
   uint64_t clutterBytes = 0, totalBytes = 0, usedBytes = 0, freeBytes = 0;
   result.report = "\r\nSystem information\r\n\r\n";
-  for (const std::string& folder : sources.categoryFolders()) clutterBytes += MeasureFolder(folder).bytes;
+  std::vector<std::string> folders = sources.categoryFolders();
+  const auto& categories = CleanupCategories();
+  for (size_t i = 0; i < folders.size(); ++i) {
+    CategoryMeasure category;
+    category.name = i < categories.size() ? categories[i].name : "";
+    category.folder = folders[i];
+    category.cleanable = IsCleanableFolder(category.folder);
+    if (category.cleanable) category.measure = MeasureFolder(category.folder, stop);
+    clutterBytes += category.measure.bytes;
+    result.categories.push_back(std::move(category));
+  }
   std::string homeDrive = sources.homeDrive();
-  for (const std::string& root : sources.fixedDriveRoots()) {
-    if (auto bin = sources.recycleBin(root)) clutterBytes += bin->bytes;
+  for (const FixedDrive& drive : sources.fixedDrives()) {
+    if (stop.StopRequested()) break;
+    const std::string& root = drive.root;
+    DriveMeasure measured{drive, {}};
+    if (auto bin = sources.recycleBin(root)) measured.bin = *bin;
+    clutterBytes += measured.bin.bytes;
+    result.drives.push_back(measured);
     auto space = sources.driveSpace(root);
     if (!space) continue;
     uint64_t used = space->totalBytes >= space->freeBytes ? space->totalBytes - space->freeBytes : 0;
@@ -163,6 +189,7 @@ ClutterMeasurement MeasureClutter(const ClutterSources& sources) {
   result.totalKb = totalBytes / 1024;
   result.usedKb = usedBytes / 1024;
   result.freeKb = freeBytes / 1024;
+  result.clutterBytes = clutterBytes;
   result.clutterKb = clutterBytes / 1024;
   return result;
 }

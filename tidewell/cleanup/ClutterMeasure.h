@@ -1,7 +1,7 @@
 #pragma once
 // How much of the fixed drives temporary and leftover files take: the nine
-// cleanup folders and the recycle bins. Feeds the main window's gauge and the
-// Clutter-Meter.
+// cleanup folders and the recycle bins. One measurement feeds both the main
+// window's gauge and the Clutter-Meter's list and report.
 
 #include <array>
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "shared/win/Workers.h"
 
 namespace tidewell {
 
@@ -22,12 +24,18 @@ const std::array<CleanupCategory, 9>& CleanupCategories();
 // pair of % signs is left. A lone % stays as it is.
 std::string ExpandEnvironmentPattern(const std::string& pattern);
 
+// Whether an expanded folder may be measured and cleaned: an absolute path
+// below a drive ("C:\x"), no % left, never a drive root. An unset variable
+// leaves "\recent", which would mean the current drive's root folder.
+bool IsCleanableFolder(const std::string& folder);
+
 struct FolderMeasure {
   uint32_t fileCount = 0;  // files directly in the folder
   uint64_t bytes = 0;      // all files, subfolders included
 };
-// A folder that cannot be read measures 0 files and 0 bytes.
-FolderMeasure MeasureFolder(const std::string& folder);
+// A folder that cannot be read measures 0 files and 0 bytes. Links
+// (reparse points) are not followed.
+FolderMeasure MeasureFolder(const std::string& folder, const StopToken& stop = {});
 
 // "%.2f %s": bytes, "Kb" above 1,024 or "Mb" above 1,048,576.
 std::string FormatSizeText(uint64_t bytes);
@@ -40,16 +48,31 @@ struct RecycleBin {
   int64_t items = 0;
   uint64_t bytes = 0;
 };
+struct FixedDrive {
+  std::string root;  // "C:\"
+  int position = 0;  // 10 per entry of the drive list before it: where its rows go
+};
 
 // What the measurement reads from the machine; the default reads the real one.
 struct ClutterSources {
   std::function<std::vector<std::string>()> categoryFolders;  // the nine, expanded
-  std::function<std::vector<std::string>()> fixedDriveRoots;  // "C:\", in drive-list order, at most 13 entries examined
+  std::function<std::vector<FixedDrive>()> fixedDrives;       // drive-list order, at most 13 entries examined
   std::function<std::optional<DriveSpace>(const std::string& root)> driveSpace;
   std::function<std::optional<RecycleBin>(const std::string& root)> recycleBin;
   std::function<std::string()> homeDrive;  // "C:"
 };
 ClutterSources SystemClutterSources();
+
+struct CategoryMeasure {
+  std::string name;
+  std::string folder;     // expanded
+  bool cleanable = false; // see IsCleanableFolder; otherwise measured as 0
+  FolderMeasure measure;
+};
+struct DriveMeasure {
+  FixedDrive drive;
+  RecycleBin bin;  // 0 when it cannot be read
+};
 
 // All sizes in kilobytes.
 struct ClutterMeasurement {
@@ -57,10 +80,14 @@ struct ClutterMeasurement {
   uint64_t usedKb = 0;
   uint64_t freeKb = 0;
   uint64_t clutterKb = 0;        // the nine folders plus the recycle bins
+  uint64_t clutterBytes = 0;
   uint64_t homeDriveTotalKb = 0; // the drive named by HomeDrive
   std::string report;            // the "System information" text
+  std::vector<CategoryMeasure> categories;
+  std::vector<DriveMeasure> drives;
 };
 
-ClutterMeasurement MeasureClutter(const ClutterSources& sources = SystemClutterSources());
+// With a stop request the walk ends early and the result is incomplete.
+ClutterMeasurement MeasureClutter(const ClutterSources& sources = SystemClutterSources(), const StopToken& stop = {});
 
 }  // namespace tidewell

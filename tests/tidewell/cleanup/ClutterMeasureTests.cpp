@@ -81,7 +81,7 @@ TEST(ClutterMeasure, SumsFoldersRecycleBinsAndFixedDrivesInKilobytes) {
     return std::vector<std::string>{temp.Path().string(), cookies.Path().string(),
                                     (temp.Path() / "missing").string()};
   };
-  sources.fixedDriveRoots = [] { return std::vector<std::string>{"C:\\", "D:\\"}; };
+  sources.fixedDrives = [] { return std::vector<FixedDrive>{{"C:\\", 0}, {"D:\\", 10}}; };
   sources.driveSpace = [&](const std::string& root) -> std::optional<DriveSpace> {
     if (root == "C:\\") return DriveSpace{10 * kGiB, 4 * kGiB};
     return DriveSpace{6 * kGiB, 5 * kGiB};
@@ -98,11 +98,53 @@ TEST(ClutterMeasure, SumsFoldersRecycleBinsAndFixedDrivesInKilobytes) {
   EXPECT_EQ(measured.usedKb, 7 * kGiB / 1024);
   EXPECT_EQ(measured.freeKb, 9 * kGiB / 1024);
   EXPECT_EQ(measured.homeDriveTotalKb, 6 * kGiB / 1024);
+  ASSERT_EQ(measured.categories.size(), 3u);
+  EXPECT_EQ(measured.categories[0].name, "Windows Temporary Files");
+  EXPECT_EQ(measured.categories[0].measure.fileCount, 1u);
+  EXPECT_EQ(measured.categories[1].measure.bytes, 24u * 1024);
+  ASSERT_EQ(measured.drives.size(), 2u);
+  EXPECT_EQ(measured.drives[0].bin.items, 3);
+  EXPECT_EQ(measured.drives[1].bin.bytes, 0u);
   EXPECT_TRUE(measured.report.starts_with("\r\nSystem information\r\n\r\n*** Hard Disk: (C:\\) ***\r\n"
                                           "Total size: 10240 (MB)\r\nUsed: 6144 (MB)\r\nFree: 4096 (MB)\r\n\r\n\r\n"))
       << measured.report;
   EXPECT_TRUE(measured.report.ends_with("*************\r\n\r\nTotal size of temporary files :\r\n2.41 Mb"))
       << measured.report;
+}
+
+TEST(ClutterMeasure, OnlyAbsoluteFoldersBelowADriveMayBeCleaned) {
+  struct {
+    const char* folder;
+    bool cleanable;
+  } cases[] = {
+      {"C:\\windows\\temp", true},   {"c:\\Users\\ann\\cookies", true}, {"\\recent", false},
+      {"\\local settings\\temp", false}, {"C:\\", false},                {"C:", false},
+      {"C:\\.", false},                {"C:\\\\", false},                {"C:\\temp\\..", false},
+      {"C:\\..\\..", false},            {"%userprofile%\\recent", false}, {"C:\\x%y%", false},
+      {"temp", false},                 {"", false},                     {"\\\\server\\share\\temp", false},
+  };
+  for (const auto& expected : cases) EXPECT_EQ(IsCleanableFolder(expected.folder), expected.cleanable) << expected.folder;
+}
+
+// An unset variable leaves "\recent", the current drive's root folder: measured as nothing.
+TEST(ClutterMeasure, ACategoryWithAnUnsetVariableMeasuresNothing) {
+  test::TempFolder temp;
+  WriteFile(temp.Path() / "x.tmp", 4096);
+  ClutterSources sources;
+  sources.categoryFolders = [&] {
+    return std::vector<std::string>{temp.Path().string(), ExpandEnvironmentPattern("%TIDEWELL_TEST_UNSET%\\windows")};
+  };
+  sources.fixedDrives = [] { return std::vector<FixedDrive>(); };
+  sources.driveSpace = [](const std::string&) { return std::optional<DriveSpace>(); };
+  sources.recycleBin = [](const std::string&) { return std::optional<RecycleBin>(); };
+  sources.homeDrive = [] { return std::string(); };
+  ClutterMeasurement measured = MeasureClutter(sources);
+  ASSERT_EQ(measured.categories.size(), 2u);
+  EXPECT_TRUE(measured.categories[0].cleanable);
+  EXPECT_FALSE(measured.categories[1].cleanable);
+  EXPECT_EQ(measured.categories[1].folder, "\\windows");
+  EXPECT_EQ(measured.categories[1].measure.fileCount, 0u);
+  EXPECT_EQ(measured.clutterBytes, 4096u);
 }
 
 TEST(ClutterMeasure, TheMachinesOwnDrivesAreMeasured) {

@@ -1,0 +1,167 @@
+#include "tidewell/cleanup/TempCleaner.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include "shared/win/Handles.h"
+#include "shared/win/Registry.h"
+#include "tests/support/TestFolder.h"
+#include "tests/tidewell/cleanup/CleanupTestSupport.h"
+
+namespace tidewell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PlantFile;
+
+constexpr const char* kScratchDataHome = "tidewell-scratch-data";
+constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+TEST(TempCleaner, EmptiesTheFolderButKeepsIt) {
+  test::TempFolder temp;
+  PlantFile(temp.Path() / "a.tmp", 10);
+  PlantFile(temp.Path() / "sub" / "b.tmp", 10);
+  PlantFile(temp.Path() / "sub" / "deeper" / "c.tmp", 10);
+  fs::create_directories(temp.Path() / "empty");
+  SetFileAttributesA((temp.Path() / "a.tmp").string().c_str(), FILE_ATTRIBUTE_READONLY);
+
+  CleanupResult result = CleanFolder(temp.Path().string());
+  EXPECT_FALSE(result.refused);
+  EXPECT_EQ(result.deletedFiles, 3u);
+  EXPECT_TRUE(result.scheduled.empty());
+  EXPECT_TRUE(result.failed.empty());
+  EXPECT_TRUE(fs::is_directory(temp.Path()));
+  EXPECT_TRUE(fs::is_empty(temp.Path()));
+}
+
+TEST(TempCleaner, NeverEntersOrRemovesALink) {
+  fs::path fixture = test::LinkFixture(), folder = fixture / "clean-me", target = fixture / "target";
+  std::string link = (folder / "link").string();
+  if (!(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "the build made no link fixture";
+  PlantFile(target / "precious.txt", 5);
+  PlantFile(target / "precious.log", 5);
+  PlantFile(folder / "junk.tmp", 5);
+  PlantFile(folder / "junk.log", 5);
+
+  EXPECT_EQ(ScanLogFiles(folder.string(), {}).count, 1u);
+  CleanupResult logs = DeleteLogFiles(folder.string());
+  EXPECT_EQ(logs.deletedFiles, 1u);
+  CleanupResult result = CleanFolder(folder.string());
+  EXPECT_EQ(result.skippedLinks, 1u);
+  EXPECT_EQ(result.deletedFiles, 1u);
+  EXPECT_TRUE(fs::exists(target / "precious.txt"));
+  EXPECT_TRUE(fs::exists(target / "precious.log"));
+  EXPECT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_TRUE(CleanFolder(link).refused);  // a link is no folder to clean
+  EXPECT_TRUE(fs::exists(target / "precious.txt"));
+  fs::remove(target / "precious.txt");
+  fs::remove(target / "precious.log");
+}
+
+TEST(TempCleaner, ALockedFileSurvivesAndIsScheduledForTheReboot) {
+  test::TempFolder temp;
+  PlantFile(temp.Path() / "locked.tmp", 10);
+  PlantFile(temp.Path() / "free.tmp", 10);
+  std::string locked = (temp.Path() / "locked.tmp").string();
+  {
+    UniqueHandle open(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(open);
+    CleanupResult result = CleanFolder(temp.Path().string());
+    EXPECT_EQ(result.deletedFiles, 1u);
+    EXPECT_TRUE(fs::exists(locked));
+    // Scheduling needs administrator rights: the file is either scheduled or reported as left.
+    EXPECT_EQ(result.scheduled.size() + result.failed.size(), 1u);
+    if (!result.scheduled.empty()) {
+      EXPECT_EQ(result.scheduled[0], locked);
+    }
+  }
+  // Leave no pending rename behind in the test prefix.
+  if (UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_SET_VALUE))
+    RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
+}
+
+TEST(TempCleaner, RefusesRootsSystemFoldersAndUnexpandedPaths) {
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  char userProfile[MAX_PATH] = {};
+  GetEnvironmentVariableA("USERPROFILE", userProfile, MAX_PATH);
+  for (std::string folder : {std::string("C:\\"), std::string(windows), std::string(windows) + "\\System32",
+                             std::string(userProfile), std::string(userProfile) + "\\", std::string("\\recent"),
+                             std::string("%userprofile%\\recent"), std::string("C:\\no-such-folder-tidewell")}) {
+    CleanupResult result = CleanFolder(folder);
+    EXPECT_TRUE(result.refused) << folder;
+    EXPECT_EQ(result.deletedFiles, 0u) << folder;
+  }
+}
+
+TEST(TempCleaner, LogFileNames) {
+  struct {
+    const char* name;
+    bool log;
+  } cases[] = {{"setup.log", true},   {"SETUP.LOG", true},   {"a.Log", true},       {"install.log", false},
+               {"INSTALL.LOG", false}, {".log", false},       {"setup.log.old", false}, {"log", false},
+               {"reinstall.log", true}, {"setuplog", false}};
+  for (const auto& expected : cases) EXPECT_EQ(IsLogFileName(expected.name), expected.log) << expected.name;
+}
+
+TEST(TempCleaner, LogFilesAreCountedInWholeKilobytesAndDeletedAlone) {
+  test::TempFolder windows;
+  PlantFile(windows.Path() / "setup.log", 2047);             // 1 KB
+  PlantFile(windows.Path() / "debug" / "trace.LOG", 3072);   // 3 KB
+  PlantFile(windows.Path() / "install.log", 5000);
+  PlantFile(windows.Path() / "notes.txt", 5000);
+  int heard = 0;
+  LogFileTotals totals = ScanLogFiles(windows.Path().string(), {}, [&](const LogFileTotals&) { ++heard; });
+  EXPECT_EQ(totals.count, 2u);
+  EXPECT_EQ(totals.kilobytes, 4u);
+  EXPECT_EQ(heard, 2);
+
+  CleanupResult result = DeleteLogFiles(windows.Path().string());
+  EXPECT_EQ(result.deletedFiles, 2u);
+  EXPECT_FALSE(fs::exists(windows.Path() / "setup.log"));
+  EXPECT_FALSE(fs::exists(windows.Path() / "debug" / "trace.LOG"));
+  EXPECT_TRUE(fs::exists(windows.Path() / "debug"));
+  EXPECT_TRUE(fs::exists(windows.Path() / "install.log"));
+  EXPECT_TRUE(fs::exists(windows.Path() / "notes.txt"));
+}
+
+TEST(TempCleaner, AStopEndsTheCleanupEarly) {
+  test::TempFolder temp;
+  for (int i = 0; i < 20; ++i) PlantFile(temp.Path() / ("f" + std::to_string(i) + ".tmp"), 1);
+  StopSource stop;
+  stop.RequestStop();
+  CleanupResult result = CleanFolder(temp.Path().string(), stop.Token());
+  EXPECT_TRUE(result.stopped);
+  EXPECT_EQ(result.deletedFiles, 0u);
+}
+
+// Under Wine every drive's recycle bin is the Linux trash below XDG_DATA_HOME;
+// the test runs only where that points at a scratch folder.
+TEST(TempCleaner, EmptiesTheRecycleBin) {
+  char xdg[MAX_PATH] = {};
+  GetEnvironmentVariableA("XDG_DATA_HOME", xdg, MAX_PATH);
+  if (!std::string(xdg).ends_with(kScratchDataHome)) GTEST_SKIP() << "XDG_DATA_HOME is not pointed at a scratch folder";
+  test::TempFolder temp;
+  PlantFile(temp.Path() / "binned.tmp", 100);
+  std::string from = (temp.Path() / "binned.tmp").string() + '\0';
+  SHFILEOPSTRUCTA operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  ASSERT_EQ(SHFileOperationA(&operation), 0);
+  SHQUERYRBINFO before{};
+  before.cbSize = sizeof before;
+  ASSERT_TRUE(SUCCEEDED(SHQueryRecycleBinA("C:\\", &before)));
+  EXPECT_GE(before.i64NumItems, 1);
+
+  EXPECT_TRUE(EmptyRecycleBin(nullptr, "C:\\", SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND));
+  SHQUERYRBINFO after{};
+  after.cbSize = sizeof after;
+  ASSERT_TRUE(SUCCEEDED(SHQueryRecycleBinA("C:\\", &after)));
+  EXPECT_EQ(after.i64NumItems, 0);
+}
+
+}  // namespace
+}  // namespace tidewell

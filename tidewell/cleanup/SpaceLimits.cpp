@@ -1,0 +1,235 @@
+#include "tidewell/cleanup/SpaceLimits.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <vector>
+
+#include "shared/win/Registry.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr int64_t kMaxMegabytes = int64_t{1} << 40;  // far beyond any disk; keeps products in range
+
+int64_t ClampMegabytes(int64_t megabytes) { return std::clamp<int64_t>(megabytes, 0, kMaxMegabytes); }
+
+std::optional<int> Position(int64_t numerator, int64_t divisor, bool roundUp, int low, int high) {
+  if (divisor < 1) return std::nullopt;
+  int64_t position = roundUp ? (numerator + divisor - 1) / divisor : numerator / divisor;
+  return static_cast<int>(std::clamp<int64_t>(position, low, high));
+}
+
+std::string Environment(const char* name, size_t limit) {
+  std::string value(limit + 1, '\0');
+  DWORD length = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+  if (length == 0 || length > limit) return {};
+  value.resize(length);
+  return value;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The first line of UTF-16LE text as code units, after a byte-order mark;
+// `start` is the line's byte offset. Empty when no line feed ends it.
+std::optional<std::u16string> FirstLine(const std::string& bytes, size_t& start) {
+  start = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                  static_cast<unsigned char>(bytes[1]) == 0xFE
+              ? 2
+              : 0;
+  std::u16string line;
+  for (size_t at = start; at + 1 < bytes.size(); at += 2) {
+    char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
+                                          (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    if (unit == u'\n') return line;
+    line += unit;
+  }
+  return std::nullopt;
+}
+
+struct LastNumber {
+  size_t offset = 0;  // in code units, within the line
+  size_t length = 0;
+  int64_t value = 0;
+};
+
+bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t' || unit == u'\r'; }
+
+// The last blank-separated field of the line, when it is a plain number.
+std::optional<LastNumber> FindLastNumber(const std::u16string& line) {
+  size_t end = line.size();
+  while (end > 0 && IsBlank(line[end - 1])) --end;
+  size_t begin = end;
+  while (begin > 0 && !IsBlank(line[begin - 1])) --begin;
+  if (begin == end || end - begin > 15) return std::nullopt;
+  LastNumber number{begin, end - begin, 0};
+  for (size_t at = begin; at < end; ++at) {
+    if (line[at] < u'0' || line[at] > u'9') return std::nullopt;
+    number.value = number.value * 10 + (line[at] - u'0');
+  }
+  return number;
+}
+
+}  // namespace
+
+int64_t ParseField(const std::string& text) {
+  size_t at = text.find_first_not_of(" \t");
+  if (at == std::string::npos) return 0;
+  bool negative = false;
+  if (text[at] == '-' || text[at] == '+') negative = text[at++] == '-';
+  int64_t value = 0;
+  for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
+    value = std::min<int64_t>(value * 10 + (text[at] - '0'), kMaxMegabytes);
+  return negative ? -value : value;
+}
+
+std::optional<int> CacheSliderAtOpening(int64_t megabytes, int64_t diskMb) {
+  if (megabytes == 1) return diskMb < 1 ? std::nullopt : std::optional<int>(0);
+  return Position(ClampMegabytes(megabytes) * kCacheSliderMax, diskMb, true, 0, kCacheSliderMax);
+}
+
+std::optional<int> CacheSliderForLimit(int64_t megabytes, int64_t diskMb) {
+  return Position(ClampMegabytes(megabytes) * kCacheSliderMax, diskMb, false, 0, kCacheSliderMax);
+}
+
+std::optional<int> RestoreSliderAtOpening(int64_t megabytes, int64_t diskMb) {
+  return Position(ClampMegabytes(megabytes) * 100, diskMb, true, kRestoreSliderMin, kRestoreSliderMax);
+}
+
+std::optional<int> OfflineSliderForLimit(int64_t megabytes, int64_t homeMb) {
+  return Position(ClampMegabytes(megabytes) * kOfflineSliderMax, homeMb, false, 0, kOfflineSliderMax);
+}
+
+int64_t CacheFieldForSlider(int position, int64_t diskMb) {
+  return std::max<int64_t>(1, ClampMegabytes(diskMb) * position / kCacheSliderMax);
+}
+
+int64_t RestoreFieldForSlider(int position, int64_t diskMb) {
+  return std::max<int64_t>(1, ClampMegabytes(diskMb) * position / 100);
+}
+
+int64_t OfflineFieldForSlider(int position, int64_t homeMb) {
+  return ClampMegabytes(homeMb) * position / kOfflineSliderMax;
+}
+
+int64_t OfflineFieldAtOpening(int64_t setting, int64_t homeMb) {
+  return (ClampMegabytes(homeMb) * std::clamp<int64_t>(setting, 0, kOfflineSliderMax) + kOfflineSliderMax - 1) /
+         kOfflineSliderMax;
+}
+
+uint32_t ReadCacheLimitKb() {
+  UniqueKey key = OpenKey(HKEY_CURRENT_USER, kCacheContentKey50, KEY_QUERY_VALUE);
+  if (!key) return 0;
+  return ReadDword(key.Get(), "CacheLimit").value_or(0);
+}
+
+uint32_t CacheLimitValueKb(int64_t megabytes) {
+  if (megabytes <= 0) return 1024;
+  return static_cast<uint32_t>(std::min<int64_t>(megabytes, std::numeric_limits<uint32_t>::max() / 1024) * 1024);
+}
+
+bool WriteCacheLimit(int64_t megabytes) {
+  DWORD value = CacheLimitValueKb(megabytes);
+  UniqueKey first = CreateKey(HKEY_CURRENT_USER, kCacheContentKey50, KEY_SET_VALUE);
+  if (!first || !WriteDword(first.Get(), "CacheLimit", value)) return false;
+  if (UniqueKey second = OpenKey(HKEY_CURRENT_USER, kCacheContentKey, KEY_SET_VALUE))
+    WriteDword(second.Get(), "CacheLimit", value);
+  return true;
+}
+
+std::optional<int> ReadOfflineSetting() {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kNetCacheKey, KEY_QUERY_VALUE);
+  if (!key || ReadDword(key.Get(), "Enabled").value_or(0) != 1) return std::nullopt;
+  DWORD size = ReadDword(key.Get(), "DefCacheSize").value_or(0);
+  return static_cast<int>(std::min<DWORD>(size, kOfflineSliderMax));
+}
+
+bool WriteOfflineSetting(int position) {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kNetCacheKey, KEY_SET_VALUE);
+  if (!key) return false;
+  bool written = WriteDword(key.Get(), "Enabled", 1);
+  written = WriteDword(key.Get(), "SyncAtLogon", 0) && written;
+  written = WriteDword(key.Get(), "SyncAtLogoff", 1) && written;
+  written = WriteDword(key.Get(), "NoReminders", 1) && written;
+  written = WriteDword(key.Get(), "ReminderFreqMinutes", 60) && written;
+  return WriteDword(key.Get(), "DefCacheSize", std::clamp(position, 0, kOfflineSliderMax)) && written;
+}
+
+std::optional<std::string> RestoreTableFile() {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kRestoreParametersKey, KEY_QUERY_VALUE);
+  if (!key) return std::nullopt;
+  std::string guid = ReadString(key.Get(), "MachineGuid").value_or("");
+  std::string drive = Environment("SystemDrive", 50);
+  // Both pieces become a path: nothing that could leave the folder.
+  if (guid.empty() || guid.size() > 200 || drive.empty() || guid.find_first_of("\\/:.") != std::string::npos)
+    return std::nullopt;
+  return drive + "\\System Volume Information\\_restore" + guid + "\\drivetable.txt";
+}
+
+std::optional<int64_t> ParseRestoreLimit(const std::string& fileBytes) {
+  size_t start = 0;
+  auto line = FirstLine(fileBytes, start);
+  if (!line) return std::nullopt;
+  auto number = FindLastNumber(*line);
+  if (!number) return std::nullopt;
+  return number->value;
+}
+
+std::optional<std::string> RewriteRestoreLimit(const std::string& fileBytes, int64_t megabytes) {
+  size_t start = 0;
+  auto line = FirstLine(fileBytes, start);
+  if (!line) return std::nullopt;
+  auto number = FindLastNumber(*line);
+  if (!number) return std::nullopt;
+  // The number must stand once as a field of its own, or the change is ambiguous.
+  std::u16string field = line->substr(number->offset, number->length);
+  size_t fields = 0;
+  for (size_t at = line->find(field); at != std::u16string::npos; at = line->find(field, at + 1)) {
+    bool startsField = at == 0 || IsBlank((*line)[at - 1]);
+    bool endsField = at + field.size() == line->size() || IsBlank((*line)[at + field.size()]);
+    if (startsField && endsField) ++fields;
+  }
+  if (fields != 1) return std::nullopt;
+  std::string digits = std::to_string(ClampMegabytes(megabytes));
+  std::string replacement;
+  for (char digit : digits) replacement += {digit, '\0'};
+  std::string result = fileBytes;
+  result.replace(start + number->offset * 2, number->length * 2, replacement);
+  return result;
+}
+
+std::optional<int64_t> ReadRestoreLimit(const std::string& file) {
+  auto bytes = ReadWholeFile(file);
+  if (!bytes) return std::nullopt;
+  return ParseRestoreLimit(*bytes);
+}
+
+bool WriteRestoreLimit(const std::string& file, int64_t megabytes) {
+  auto bytes = ReadWholeFile(file);
+  if (!bytes) return false;
+  auto rewritten = RewriteRestoreLimit(*bytes, megabytes);
+  if (!rewritten) return false;
+  if (*rewritten == *bytes) return true;
+  std::string fresh = file + ".new";
+  {
+    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+    out.write(rewritten->data(), static_cast<std::streamsize>(rewritten->size()));
+    out.flush();
+    if (!out) {
+      DeleteFileA(fresh.c_str());
+      return false;
+    }
+  }
+  if (MoveFileExA(fresh.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileA(fresh.c_str());
+  return false;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,216 @@
+#include "tidewell/cleanup/TempCleaner.h"
+
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include "shared/win/Handles.h"
+#include "tidewell/cleanup/ClutterMeasure.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr DWORD kUrlEntryStart = 4096;
+constexpr DWORD kUrlEntryLimit = 256 * 1024;  // no real entry comes near; a larger ask is not trusted
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+bool IsLink(DWORD attributes) { return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
+
+// Deletes one file; on failure finds out whether it is gone after all, and
+// otherwise schedules it for the next reboot.
+void RemoveFile(const std::string& path, DWORD attributes, CleanupResult& result) {
+  if (DeleteFileA(path.c_str())) {
+    ++result.deletedFiles;
+    return;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (DeleteFileA(path.c_str())) {
+      ++result.deletedFiles;
+      return;
+    }
+  }
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    ++result.deletedFiles;
+    return;
+  }
+  // Needs administrator rights; without them the file stays for good.
+  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    result.scheduled.push_back(path);
+  else
+    result.failed.push_back(path);
+}
+
+// Visits a folder's entries below `folder`, never entering or touching links.
+// `files` decides which files go; subfolders are emptied and, when
+// `removeFolders`, removed.
+template <class FileFilter>
+void CleanEntries(const std::string& folder, const FileFilter& files, bool removeFolders, const StopToken& stop,
+                  CleanupResult& result) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\') base += '\\';
+  WIN32_FIND_DATAA entry{};
+  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
+  if (!find) return;
+  do {
+    if (stop.StopRequested()) {
+      result.stopped = true;
+      return;
+    }
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = base + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      ++result.skippedLinks;
+      continue;
+    }
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CleanEntries(path, files, removeFolders, stop, result);
+      if (removeFolders && !result.stopped) RemoveDirectoryA(path.c_str());  // stays silently when not empty
+    } else if (files(name)) {
+      RemoveFile(path, entry.dwFileAttributes, result);
+    }
+  } while (FindNextFileA(find.Get(), &entry));
+}
+
+void ScanLogEntries(const std::string& folder, const StopToken& stop, LogFileTotals& totals,
+                    const std::function<void(const LogFileTotals&)>& progress) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\') base += '\\';
+  WIN32_FIND_DATAA entry{};
+  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
+  if (!find) return;
+  do {
+    if (stop.StopRequested()) return;
+    std::string name = entry.cFileName;
+    if (name == "." || name == ".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ScanLogEntries(base + name, stop, totals, progress);
+    } else if (IsLogFileName(name)) {
+      uint64_t length = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+      ++totals.count;
+      totals.kilobytes += length / 1024;
+      if (progress) progress(totals);
+    }
+  } while (FindNextFileA(find.Get(), &entry));
+}
+
+std::string Environment(const char* name) {
+  char value[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+struct UrlCacheFindTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static bool IsValid(HANDLE h) { return h != nullptr; }
+  static void Close(HANDLE h) { FindCloseUrlCache(h); }
+};
+using UniqueUrlCacheFind = UniqueResource<HANDLE, UrlCacheFindTraits>;
+
+}  // namespace
+
+void CleanupResult::Add(const CleanupResult& other) {
+  deletedFiles += other.deletedFiles;
+  scheduled.insert(scheduled.end(), other.scheduled.begin(), other.scheduled.end());
+  failed.insert(failed.end(), other.failed.begin(), other.failed.end());
+  skippedLinks += other.skippedLinks;
+  refused = refused || other.refused;
+  stopped = stopped || other.stopped;
+}
+
+bool MayCleanFolder(const std::string& folder) {
+  if (!IsCleanableFolder(folder)) return false;
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes))
+    return false;
+  std::string target = Lower(WithoutTrailingSeparator(folder));
+  std::string windows = Environment("windir");
+  for (const std::string& system :
+       {windows, windows + "\\system32", windows + "\\syswow64", Environment("SystemRoot"), Environment("ProgramFiles"),
+        Environment("ProgramFiles(x86)"), Environment("ProgramData"), Environment("USERPROFILE"),
+        Environment("APPDATA"), Environment("LOCALAPPDATA"), Environment("PUBLIC")}) {
+    if (!system.empty() && target == Lower(WithoutTrailingSeparator(system))) return false;
+  }
+  return true;
+}
+
+CleanupResult CleanFolder(const std::string& folder, const StopToken& stop) {
+  CleanupResult result;
+  if (!MayCleanFolder(folder)) {
+    result.refused = true;
+    return result;
+  }
+  CleanEntries(folder, [](const std::string&) { return true; }, true, stop, result);
+  return result;
+}
+
+bool IsLogFileName(const std::string& name) {
+  std::string lower = Lower(name);
+  return lower.size() > 4 && lower.ends_with(".log") && lower != "install.log";
+}
+
+LogFileTotals ScanLogFiles(const std::string& folder, const StopToken& stop,
+                           const std::function<void(const LogFileTotals&)>& progress) {
+  LogFileTotals totals;
+  if (IsCleanableFolder(folder)) ScanLogEntries(folder, stop, totals, progress);
+  return totals;
+}
+
+CleanupResult DeleteLogFiles(const std::string& folder, const StopToken& stop) {
+  CleanupResult result;
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (!IsCleanableFolder(folder) || attributes == INVALID_FILE_ATTRIBUTES || IsLink(attributes)) {
+    result.refused = true;
+    return result;
+  }
+  CleanEntries(folder, IsLogFileName, false, stop, result);
+  return result;
+}
+
+size_t PurgeUrlCache() {
+  size_t deleted = 0;
+  DWORD capacity = kUrlEntryStart;
+  auto buffer = std::make_unique<BYTE[]>(capacity);
+  auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.get());
+  DWORD size = capacity;
+  UniqueUrlCacheFind find(FindFirstUrlCacheEntryA(nullptr, entry, &size));
+  while (!find && GetLastError() == ERROR_INSUFFICIENT_BUFFER && size > capacity && size <= kUrlEntryLimit) {
+    capacity = size;
+    buffer = std::make_unique<BYTE[]>(capacity);
+    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.get());
+    find.Reset(FindFirstUrlCacheEntryA(nullptr, entry, &size));
+  }
+  if (!find) return 0;
+  for (;;) {
+    if (entry->lpszSourceUrlName && DeleteUrlCacheEntryA(entry->lpszSourceUrlName)) ++deleted;
+    size = capacity;
+    if (FindNextUrlCacheEntryA(find.Get(), entry, &size)) continue;
+    // Grows only to what the system asks for, once per entry, and never without bound.
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= capacity || size > kUrlEntryLimit) break;
+    capacity = size;
+    buffer = std::make_unique<BYTE[]>(capacity);
+    entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.get());
+    if (!FindNextUrlCacheEntryA(find.Get(), entry, &size)) break;
+  }
+  return deleted;
+}
+
+bool EmptyRecycleBin(HWND owner, const std::string& root, DWORD flags) {
+  return SUCCEEDED(SHEmptyRecycleBinA(owner, root.c_str(), flags));
+}
+
+}  // namespace tidewell
