@@ -18,6 +18,7 @@
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
 #include "tidewell/startup/StartupList.h"
+#include "tidewell/traffic/NetWatchDialog.h"
 
 namespace tidewell {
 
@@ -534,7 +535,7 @@ void CMainDialog::FillScanLocations() {}    // worker that fills the scan-locati
 INT_PTR CMainDialog::OnScanTreeNotify(const NMHDR&) { return 0; }  // expanding folders, check clicks into spwscan
 void CMainDialog::OnSpywareScan() {}        // spyware scan worker and the results dialog
 void CMainDialog::OnClutterMeter() {}       // Clutter-Meter dialog, modal, then the gauge again
-void CMainDialog::OnNetWatch() {}           // show the traffic watcher window
-void CMainDialog::SetUpTrafficWatch() {}    // hidden graphs 1089-1091 and the watcher window (dialog 182)
+void CMainDialog::OnNetWatch() { if (traffic_) traffic_->Show(); }
+void CMainDialog::SetUpTrafficWatch() { traffic_ = TrafficWatch::Create(Handle()); }
 
 }  // namespace tidewell
