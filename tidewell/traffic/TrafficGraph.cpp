@@ -60,26 +60,43 @@ void DrawBars(HDC dc, const RECT& rect, const TrafficGraphState& state, const Gr
   const int height = rect.bottom - rect.top;
   const auto& history = state.History();
   const int columns = std::min(state.Columns(), static_cast<int>((rect.right - rect.left) / 2));
+  // Every bar as two one-pixel lines and every peak as one short line, each
+  // kind in one call: a call per column costs more than the whole frame may.
+  std::vector<POINT> bodies, peaks;
+  bodies.reserve(static_cast<size_t>(columns) * 4);
+  peaks.reserve(static_cast<size_t>(columns) * 2);
   for (int k = 0; k < columns; ++k) {
     const GraphSample& sample = history[static_cast<size_t>(k)];
     if (!sample.present || !(sample.value > 0)) continue;
     double scaled = std::min(sample.value * height / maximum, static_cast<double>(height));
     int bar = std::clamp(static_cast<int>(std::lround(scaled)), 1, height);
-    int x = rect.left + 2 * k;
-    RECT body{x, rect.bottom - bar + 1, x + 2, rect.bottom};
-    if (body.top < body.bottom) FillRect(dc, &body, kit.bar.Get());
-    RECT top{x, rect.bottom - bar, x + 2, rect.bottom - bar + 1};
-    FillRect(dc, &top, kit.peak.Get());
+    int x = rect.left + 2 * k, top = rect.bottom - bar;
+    if (bar > 1) {
+      for (int column : {x, x + 1}) {
+        bodies.push_back({column, top + 1});
+        bodies.push_back({column, rect.bottom});  // lines leave out their last point
+      }
+    }
+    peaks.push_back({x, top});
+    peaks.push_back({x + 2, top});
   }
+  auto draw = [dc](const std::vector<POINT>& points, HPEN pen) {
+    if (points.empty()) return;
+    std::vector<DWORD> counts(points.size() / 2, 2);
+    Selected selected(dc, pen);
+    PolyPolyline(dc, points.data(), counts.data(), static_cast<DWORD>(counts.size()));
+  };
+  draw(bodies, kit.barPen.Get());
+  draw(peaks, kit.peakPen.Get());
 }
 
 }  // namespace
 
 GraphPaintKit::GraphPaintKit()
     : background(CreateSolidBrush(kBackground)),
-      bar(CreateSolidBrush(kBar)),
-      peak(CreateSolidBrush(kPeak)),
       grid(CreatePen(PS_SOLID, 1, kGrid)),
+      barPen(CreatePen(PS_SOLID, 1, kBar)),
+      peakPen(CreatePen(PS_SOLID, 1, kPeak)),
       font(CreateFontA(10, 0, 0, 0, 100, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial")),
       text(kText) {}

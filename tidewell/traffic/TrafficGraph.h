@@ -19,8 +19,8 @@ namespace tidewell {
 // The GDI objects a graph draws with; created once per graph, on its first paint.
 struct GraphPaintKit {
   GraphPaintKit();
-  UniqueGdi<HBRUSH> background, bar, peak;
-  UniqueGdi<HPEN> grid;
+  UniqueGdi<HBRUSH> background;
+  UniqueGdi<HPEN> grid, barPen, peakPen;
   UniqueGdi<HFONT> font;  // "Arial", 10 pixels, weight 100
   COLORREF text;
 };
