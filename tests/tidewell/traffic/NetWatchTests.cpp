@@ -191,19 +191,6 @@ TEST(NetWatch, ShowsOnlyItsFrameUntilThePointerComesOver) {
   EXPECT_FALSE(dialog.WholeWindowShown());
 }
 
-TEST(NetWatch, ClosingOnlyHidesIt) {
-  HostWindow host;
-  Opened opened;
-  auto watch = TrafficWatch::Create(host.Get(), SteadyFactory(opened));
-  auto& dialog = watch->Dialog();
-  dialog.Show();
-  SendMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
-  EXPECT_TRUE(IsWindow(dialog.Handle()));
-  EXPECT_FALSE(IsWindowVisible(dialog.Handle()));
-  watch->Show();
-  EXPECT_TRUE(IsWindowVisible(dialog.Handle()));
-}
-
 // Moves `length` bytes from one loopback socket to another; returns what arrived.
 size_t TransferOverLoopback(size_t length) {
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

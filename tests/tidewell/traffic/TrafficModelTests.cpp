@@ -67,15 +67,6 @@ TEST(TrafficGraphState, TheFirstSampleAfterSelectingOnlyPrimes) {
   EXPECT_EQ(state.Caption(), "2.0 / 2.0 KB/sec");
 }
 
-TEST(TrafficGraphState, SelectingWithAReadingAtHandGivesARateAtTheNextSample) {
-  TrafficGraphState state(TrafficType::Incoming);
-  state.Resize(20);
-  auto primed = Reading(100, 1000);
-  state.SelectInterface(0, &primed);
-  state.AddSample(Reading(100 + 4096, 2000));
-  EXPECT_EQ(state.Current(), 4096.0);
-}
-
 TEST(TrafficGraphState, RatesAreScaledToASecondWhenTheTimerComesLate) {
   TrafficGraphState state(TrafficType::Incoming);
   state.Resize(20);
@@ -137,14 +128,6 @@ TEST(TrafficGraphState, AnInterfaceMissingFromTheReadingRecordsZeroAndPrimesAgai
   state.SelectInterface(5, &primed);  // no such interface
   state.AddSample(Reading(70'000, 4000));
   EXPECT_EQ(state.Current(), 0.0);
-}
-
-TEST(TrafficGraphState, TheGridScrollsLeftAndWrapsIntoTheCell) {
-  TrafficGraphState state;
-  state.AdvanceGrid();
-  EXPECT_EQ(state.GridOffsetX(), 9);
-  for (int i = 0; i < 9; ++i) state.AdvanceGrid();
-  EXPECT_EQ(state.GridOffsetX(), 0);
 }
 
 }  // namespace
