@@ -20,6 +20,7 @@
 #include "tidewell/spyware/SpywareScanner.h"
 #include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
+#include "tidewell/traffic/NetWatchDialog.h"
 
 namespace tidewell {
 
@@ -545,7 +546,7 @@ void CMainDialog::OnClutterMeter() {
   ShowClutterMeter(*this);
   RefreshClutterGauge();
 }
-void CMainDialog::OnNetWatch() {}           // show the traffic watcher window
-void CMainDialog::SetUpTrafficWatch() {}    // hidden graphs 1089-1091 and the watcher window (dialog 182)
+void CMainDialog::OnNetWatch() { if (traffic_) traffic_->Show(); }
+void CMainDialog::SetUpTrafficWatch() { traffic_ = TrafficWatch::Create(Handle()); }
 
 }  // namespace tidewell

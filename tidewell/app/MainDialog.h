@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@
 #include "tidewell/bho/BhoManager.h"
 
 namespace tidewell {
+
+class TrafficWatch;
 
 class CMainDialog : public Dialog, public IMainWindow {
  public:
@@ -151,6 +154,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   CProductsPage products_;
   CTaskbarNotifier notifier_;
   BhoManager bhos_{database_, workers_};
+  std::unique_ptr<TrafficWatch> traffic_;
 };
 
 }  // namespace tidewell
