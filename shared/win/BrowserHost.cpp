@@ -168,16 +168,18 @@ BrowserHost::~BrowserHost() {
   if (oleStarted_) OleUninitialize();
 }
 
-std::unique_ptr<BrowserHost> BrowserHost::Create(HWND parent, const RECT& area) {
+std::unique_ptr<BrowserHost> BrowserHost::Create(HWND parent, const RECT& area, Engine engine) {
   std::unique_ptr<BrowserHost> host(new BrowserHost);
   // In-place activation needs OLE on this (single-threaded) thread.
   if (FAILED(OleInitialize(nullptr))) return nullptr;
   host->oleStarted_ = true;
 
-  ComPtr<IUnknown> engine;
-  if (FAILED(CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, engine.PutVoid())))
-    return nullptr;
-  engine.Reset();
+  if (engine == Engine::Required) {
+    ComPtr<IUnknown> document;
+    if (FAILED(CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                document.PutVoid())))
+      return nullptr;
+  }
 
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterHostClass(instance, &BrowserHost::WindowProcedure)) return nullptr;

@@ -13,9 +13,14 @@ namespace tidewell {
 
 class BrowserHost {
  public:
+  // NotChecked hosts the control even without its HTML engine, where it
+  // shows nothing; that lets tests drive the container where the engine is
+  // missing.
+  enum class Engine { Required, NotChecked };
+
   // The control placed at area (client coordinates of parent); nothing, and
   // no window left behind, when it cannot be created. UI thread only.
-  static std::unique_ptr<BrowserHost> Create(HWND parent, const RECT& area);
+  static std::unique_ptr<BrowserHost> Create(HWND parent, const RECT& area, Engine engine = Engine::Required);
   ~BrowserHost();
   BrowserHost(const BrowserHost&) = delete;
   BrowserHost& operator=(const BrowserHost&) = delete;

@@ -69,6 +69,40 @@ TEST(BrowserHost, CreationWithoutTheEngineFailsAndLeavesNoWindow) {
   DestroyWindow(parent);
 }
 
+// Wine's control exists without its engine: enough to drive the container.
+TEST(BrowserHost, TheControlFillsItsWindowAndEndsCleanly) {
+  for (bool parentGoesFirst : {false, true}) {
+    SCOPED_TRACE(parentGoesFirst ? "parent destroyed first" : "host destroyed first");
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 500, nullptr, nullptr, nullptr, nullptr);
+    auto host = BrowserHost::Create(parent, {0, 0, 300, 200}, BrowserHost::Engine::NotChecked);
+    ASSERT_TRUE(host);
+    HWND control = GetWindow(host->Window(), GW_CHILD);
+    ASSERT_TRUE(control);
+    for (RECT area : {RECT{10, 20, 310, 220}, RECT{0, 0, 500, 400}}) {
+      host->Place(area);
+      RECT placed{}, inner{};
+      GetWindowRect(host->Window(), &placed);
+      MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&placed), 2);
+      EXPECT_TRUE(EqualRect(&placed, &area));
+      EXPECT_TRUE(HasVisibleStyle(host->Window()));
+      GetWindowRect(control, &inner);
+      EXPECT_EQ(inner.right - inner.left, area.right - area.left);
+      EXPECT_EQ(inner.bottom - inner.top, area.bottom - area.top);
+    }
+    EXPECT_TRUE(host->Navigate("http://127.0.0.1:1/links.html"));
+    host->Hide();
+    EXPECT_FALSE(HasVisibleStyle(host->Window()));
+    if (parentGoesFirst) {
+      DestroyWindow(parent);
+      host.reset();
+    } else {
+      host.reset();
+      EXPECT_EQ(ChildCount(parent), 0);
+      DestroyWindow(parent);
+    }
+  }
+}
+
 // Needs the system's browser engine: runs on Windows, skips under the tests' Wine.
 TEST(BrowserHost, BrowserAsksTheSiteForThePage) {
   if (!HtmlEngineLoads()) GTEST_SKIP() << "no HTML engine here (Wine with mshtml switched off)";
