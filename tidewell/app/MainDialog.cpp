@@ -118,7 +118,7 @@ bool CMainDialog::OnInit() {
 
   GetWindowRect(Item(IDC_BROWSER), &browserRect_);
   MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&browserRect_), 2);
-  products_.Bind(Handle(), Item(IDC_BROWSER), Item(IDC_PRODUCTS_MESSAGE), workers_);
+  products_.Bind(Handle(), Item(IDC_BROWSER), Item(IDC_PRODUCTS_MESSAGE));
   HideBrowser();
 
   SetUpSkinButtons();

@@ -23,11 +23,10 @@ std::string UnreachableSiteMessage(const std::string& host) {
 
 std::string ProductPageUrl(const std::string& host) { return "http://" + host + kProductLinksPath; }
 
-void CProductsPage::Bind(HWND dialog, HWND list, HWND message, WorkerGroup& workers) {
+void CProductsPage::Bind(HWND dialog, HWND list, HWND message) {
   dialog_ = dialog;
   list_ = list;
   message_ = message;
-  workers_ = &workers;
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   SetColumns(list_);
 }
@@ -61,7 +60,7 @@ void CProductsPage::LoadLinks(const std::string& host) {
   HWND dialog = dialog_;
   // The worker keeps to its own copies; `this` is used only by the posted
   // closure, on the UI thread, after the generation says the page still exists.
-  workers_->Start(load_, [this, dialog, host, generation, current](const StopToken& stop) {
+  workers_.Start(load_, [this, dialog, host, generation, current](const StopToken& stop) {
     std::string response = HttpGet(host, kProductLinksPath);
     if (stop.StopRequested()) return;  // quitting, or a newer load took over
     auto body = HttpResponseBody(response);

@@ -19,9 +19,8 @@ namespace tidewell {
 
 class CProductsPage {
  public:
-  // list: the dialog's control 1062 (a list view); message: a static of the
-  // dialog; workers: where the link list is fetched, stopped with the window.
-  void Bind(HWND dialog, HWND list, HWND message, WorkerGroup& workers);
+  // list: the dialog's control 1062 (a list view); message: a static of the dialog.
+  void Bind(HWND dialog, HWND list, HWND message);
   // Places the page and loads "/links.html" from host: in the browser where
   // there is one, otherwise as links fetched on a worker.
   void Navigate(const std::string& host, const RECT& area);
@@ -39,12 +38,16 @@ class CProductsPage {
   // link-list path.
   const BrowserHost* Browser() const { return browser_.get(); }
 
+  // Stops the link fetch and waits for it (bounded); nothing loads after.
+  // The page's end does the same.
+  bool Stop() { return workers_.StopAndWait(); }
+  int FetchesRunning() const { return workers_.Running(); }
+
  private:
   bool NavigateBrowser(const std::string& host, const RECT& area);
   void LoadLinks(const std::string& host);
 
   HWND dialog_ = nullptr, list_ = nullptr, message_ = nullptr;
-  WorkerGroup* workers_ = nullptr;
   RECT area_{};
   bool visible_ = false, showingMessage_ = true;
   bool browserTried_ = false;
@@ -52,6 +55,9 @@ class CProductsPage {
   std::vector<ProductLink> links_;
   StopSource load_;  // the running link fetch; a newer one stops it
   std::shared_ptr<int> generation_ = std::make_shared<int>(0);  // drops answers to older loads
+  // Its own group: a fetch touches nothing the window destroys, so a hung
+  // one must not hold up the window's workers or force the program's end.
+  WorkerGroup workers_;
 };
 
 // The address the browser opens on the product site.

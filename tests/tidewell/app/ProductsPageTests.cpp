@@ -40,10 +40,10 @@ class ProductsPageTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dialog.Create(GetModuleHandleA(nullptr), IDD_MAIN_DIALOG, nullptr));
     area = {10, 30, 410, 330};
-    page.Bind(dialog.Handle(), dialog.Item(IDC_BROWSER), dialog.Item(IDC_PRODUCTS_MESSAGE), workers);
+    page.Bind(dialog.Handle(), dialog.Item(IDC_BROWSER), dialog.Item(IDC_PRODUCTS_MESSAGE));
   }
   void TearDown() override {
-    workers.StopAndWait();
+    page.Stop();
     dialog.Destroy();
   }
   std::string MessageText() const {
@@ -53,7 +53,6 @@ class ProductsPageTest : public ::testing::Test {
   }
 
   Dialog dialog;
-  WorkerGroup workers;  // before the page: the page goes first, as in the main window
   CProductsPage page;
   RECT area{};
 };
@@ -149,15 +148,15 @@ TEST_F(ProductsPageTest, StoppingTheWorkersWaitsForTheFetchAndDropsItsAnswer) {
   test::LoopbackHttpServer site(kLinksPage);
   site.SetDelay(1500ms);
   page.Navigate(site.Host(), area);
-  EXPECT_EQ(workers.Running(), 1);
+  EXPECT_EQ(page.FetchesRunning(), 1);
   ASSERT_TRUE(test::PumpUntil([&] { return !site.Requests().empty(); }, 5s));
-  EXPECT_TRUE(workers.StopAndWait());
-  EXPECT_EQ(workers.Running(), 0);
+  EXPECT_TRUE(page.Stop());
+  EXPECT_EQ(page.FetchesRunning(), 0);
   test::PumpFor(300ms);
   EXPECT_TRUE(page.Links().empty());
   EXPECT_EQ(MessageText(), "Loading the product page from " + site.Host() + "...");
-  page.Navigate(site.Host(), area);  // the group refuses new work after a stop
-  EXPECT_EQ(workers.Running(), 0);
+  page.Navigate(site.Host(), area);  // nothing starts after a stop
+  EXPECT_EQ(page.FetchesRunning(), 0);
 }
 
 }  // namespace
