@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <thread>
-
 #include "shared/net/HttpResponse.h"
 #include "shared/win/ListView.h"
 #include "shared/win/UiThread.h"
@@ -23,6 +21,8 @@ std::string UnreachableSiteMessage(const std::string& host) {
   return "The product web site (" + host + ") cannot be reached.";
 }
 
+std::string ProductPageUrl(const std::string& host) { return "http://" + host + kProductLinksPath; }
+
 void CProductsPage::Bind(HWND dialog, HWND list, HWND message) {
   dialog_ = dialog;
   list_ = list;
@@ -32,13 +32,39 @@ void CProductsPage::Bind(HWND dialog, HWND list, HWND message) {
 }
 
 void CProductsPage::Navigate(const std::string& host, const RECT& area) {
-  int generation = ++*generation_;
+  if (NavigateBrowser(host, area)) return;
   ShowMessage("Loading the product page from " + host + "...");
   Place(area);
+  LoadLinks(host);
+}
+
+bool CProductsPage::NavigateBrowser(const std::string& host, const RECT& area) {
+  if (!browserTried_) {  // once: without a browser engine it stays the link list
+    browserTried_ = true;
+    browser_ = BrowserHost::Create(dialog_, area);
+  }
+  if (!browser_) return false;
+  if (!browser_->Navigate(ProductPageUrl(host))) {
+    browser_.reset();
+    return false;
+  }
+  Place(area);
+  return true;
+}
+
+void CProductsPage::LoadLinks(const std::string& host) {
+  int generation = ++*generation_;
+  load_.RequestStop();
+  load_ = StopSource();
   std::weak_ptr<int> current = generation_;
   HWND dialog = dialog_;
-  std::thread([this, dialog, host, generation, current] {
-    HttpResponse response = HttpFetch(host, kProductLinksPath);
+  // The worker keeps to its own copies; `this` is used only by the posted
+  // closure, on the UI thread, after the generation says the page still exists.
+  workers_.Start(load_, [this, dialog, host, generation, current](const StopToken& stop) {
+    HttpHooks hooks;
+    hooks.stopRequested = [stop] { return stop.StopRequested(); };
+    HttpResponse response = HttpFetch(host, kProductLinksPath, {}, hooks);
+    if (stop.StopRequested()) return;  // quitting, or a newer load took over
     auto body = HttpResponseBody(response);
     std::vector<ProductLink> links;
     if (body) links = ParseProductLinks(*body, host);
@@ -53,12 +79,18 @@ void CProductsPage::Navigate(const std::string& host, const RECT& area) {
       else
         ShowLinks(std::move(links));
     });
-  }).detach();
+  });
 }
 
 void CProductsPage::Place(const RECT& area) {
   area_ = area;
   visible_ = true;
+  if (browser_) {
+    for (HWND hidden : {list_, message_})
+      SetWindowPos(hidden, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    browser_->Place(area);
+    return;
+  }
   int width = area.right - area.left, height = area.bottom - area.top;
   HWND shown = showingMessage_ ? message_ : list_;
   HWND other = showingMessage_ ? list_ : message_;
@@ -74,6 +106,7 @@ void CProductsPage::Place(const RECT& area) {
 
 void CProductsPage::Hide() {
   visible_ = false;
+  if (browser_) browser_->Hide();
   SetWindowPos(list_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
   SetWindowPos(message_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
 }
