@@ -76,7 +76,7 @@ std::optional<ParsedRootKey> ParseRootKeyText(std::string_view text);
 // a key strictly below its location, depth components deep, no empty parts.
 bool IsStrictlyBelow(std::string_view subkey, std::string_view location, int depth);
 
-// The part between the first double quote and the next, when the text
+// The text between the first double quote and the next, when the text
 // starts with one (blanks before it ignored); otherwise the text itself.
 std::string ExtractQuotedPath(std::string_view text);
 std::string Trim(std::string_view text);

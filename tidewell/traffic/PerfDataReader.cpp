@@ -47,7 +47,7 @@ class Window {
     if (!low || !high) return std::nullopt;
     return uint64_t{*low} | uint64_t{*high} << 32;
   }
-  // The part [offset, offset + length) as its own window.
+  // The span [offset, offset + length) as its own window.
   std::optional<Window> Sub(size_t offset, size_t length) const {
     if (!Has(offset, length)) return std::nullopt;
     return Window(bytes_, begin_ + offset, begin_ + offset + length);
