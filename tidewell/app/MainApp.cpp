@@ -19,6 +19,9 @@ int CMainApp::Run(HINSTANCE instance) {
     // A quit message ends the modal run; make sure the window (and with it the
     // tray icon) is gone before the database closes.
     if (dialog.Handle()) DestroyWindow(dialog.Handle());
+    // Ended at once, without the libraries' exit code running beside a
+    // stuck worker, and before the database closes under it.
+    if (!dialog.WorkersStopped()) TerminateProcess(GetCurrentProcess(), 0);
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return 0;

@@ -349,9 +349,7 @@ void CMainDialog::OnDestroy() {
   KillTimer(Handle(), TIMER_TRAY_ICON);
   KillTimer(Handle(), TIMER_AUTO_REFRESH);
   tray_.Remove();
-  // A worker that did not stop in time still uses the database: end the
-  // program here rather than close it under that worker.
-  if (!workers_.StopAndWait()) ExitProcess(0);
+  workersStopped_ = workers_.StopAndWait();
   TreeView_SetImageList(Tree(), nullptr, TVSIL_NORMAL);
   TabCtrl_SetImageList(Item(IDC_MAIN_TABS), nullptr);
   ListView_SetImageList(List(), nullptr, LVSIL_SMALL);

@@ -52,6 +52,9 @@ class CMainDialog : public Dialog, public IMainWindow {
   bool Started() const { return started_; }
   const std::string& ConnectionString() const { return connection_; }
   const ClutterReading& Clutter() const { return clutter_; }
+  // False when a worker did not end in time at the window's end: it may still
+  // use the database, so the program must end without closing it.
+  bool WorkersStopped() const { return workersStopped_; }
   const CProductsPage& ProductsPage() const { return products_; }
   // The tab-change rules, as a click on the tab would run them.
   void SelectTab(int tab);
@@ -138,6 +141,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   WorkerGroup workers_;  // declared after the database: destroyed (stopped) first
   std::string connection_;
   bool visible_ = false;
+  bool workersStopped_ = true;
   bool started_ = false;
   bool socketsStarted_ = false;
   TrayIcon tray_;

@@ -25,11 +25,11 @@ int64_t FileTimeValue(const FILETIME& time) {
 
 DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
   // One BHO key per registry view; a change in either sets the one event.
+  // A view without the key (no 32-bit browser installed) is not watched.
   std::vector<UniqueKey> keys;
-  for (RegistryView view : RegistryViews()) {
-    keys.push_back(OpenBhoRegistrationKey(KEY_NOTIFY, view));
-    if (!keys.back()) return Fail("Cannot open registry key");
-  }
+  for (RegistryView view : RegistryViews())
+    if (UniqueKey key = OpenBhoRegistrationKey(KEY_NOTIFY, view)) keys.push_back(std::move(key));
+  if (keys.empty()) return Fail("Cannot open registry key");
   UniqueHandle changed(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!changed) return Fail("Error in CreateEvent.\n");
   const DWORD filter =

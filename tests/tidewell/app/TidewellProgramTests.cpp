@@ -149,7 +149,10 @@ class ManyKnownBhos {
   std::vector<std::string> clsids_;
 };
 
-TEST_F(StartedTidewell, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartWorks) {
+TEST(TidewellProgram, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartWorks) {
+  CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects");
+  test::TestAppFolder folder;
+  CopyProgramInto(folder);
   ManyKnownBhos bhos(folder.ConnectionString(), 300);
   const struct {
     const char* name;
@@ -160,11 +163,9 @@ TEST_F(StartedTidewell, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartW
                {"tray Quit during a listing", false, ID_TRAY_QUIT}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!window) {  // the next start
-      tidewell = std::make_unique<test::RunningProgram>(folder.File("Tidewell.exe"), folder.Text());
-      window = WaitForHiddenMainWindow(*tidewell, 20s);
-      ASSERT_NE(window, nullptr);
-    }
+    test::RunningProgram tidewell(folder.File("Tidewell.exe"), folder.Text());
+    HWND window = WaitForHiddenMainWindow(tidewell, 20s);
+    ASSERT_NE(window, nullptr);
     if (c.deepScan) {
       PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDB_SCAN_BHOS, BN_CLICKED), 0);
       EXPECT_TRUE(WaitUntil([&] { return test::WindowText(GetDlgItem(window, IDC_STATUS_LINE)).rfind("CLSID\\", 0) == 0; }));
@@ -173,8 +174,7 @@ TEST_F(StartedTidewell, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartW
       Sleep(100);
     }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(c.quit, BN_CLICKED), 0);
-    EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
-    window = nullptr;
+    EXPECT_EQ(tidewell.WaitForExit(20s), std::optional<DWORD>(0));
   }
 }
 
