@@ -107,8 +107,8 @@ TEST_F(BhoCatalogTest, ListingNamesRatesAndSkipsNothingRegistered) {
 // A machine where no BHO was ever registered has no registration key: that
 // is an empty list, not an error, and the key is there for the watcher after.
 TEST_F(BhoCatalogTest, MissingRegistrationKeyListsNothingAndIsCreated) {
-  {
-    UniqueKey existing = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath);
+  for (RegistryView view : RegistryViews()) {
+    UniqueKey existing = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, KEY_READ, view);
     if (existing && !SubkeyNames(existing.Get()).empty()) GTEST_SKIP() << "other BHOs are registered";
   }
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kBhoKeyPath);
