@@ -158,8 +158,8 @@ TEST_F(BhoManagerTest, ADeepScanStartedDuringAListingOwnsTheTreeAlone) {
   manager->StartDeepScan();
   ASSERT_TRUE(WaitIdle());
   test::PumpFor(300ms);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Count("Owned test helper " + std::to_string(i)), 1) << i;
-  EXPECT_EQ(Count("Unknown BHO"), 0) << "the listing's result came after the scan began";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Count(test::Shown("Owned test helper " + std::to_string(i))), 1) << i;
+  EXPECT_EQ(Count(test::Shown("Unknown BHO")), 0) << "the listing's result came after the scan began";
 }
 
 TEST_F(BhoManagerTest, InformationOfAnUnknownBhoSavesANewRowAndTheEvent) {

@@ -33,6 +33,8 @@ class NullSink : public CleanerSink {
 
 bool TwoViews() { return RegistryViews().size() > 1; }
 std::string Label64() { return TwoViews() ? " (64-bit)" : ""; }
+// Where a key planted without a view choice lands: this build's own view.
+std::string NativeLabel() { return TwoViews() && sizeof(void*) == 4 ? " (32-bit)" : Label64(); }
 
 class CleanerEngineTest : public ::testing::Test {
  protected:
@@ -88,9 +90,9 @@ TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
   ScanResult result = Scan(Category::CustomControls);
   EXPECT_FALSE(result.stopped);
   std::set<std::string> expected = {
-      "RCC|HKCR" + Label64() + "|CLSID\\{" + M() + "-1}\\InprocServer32",
-      "RCC|HKCR" + Label64() + "|CLSID\\{" + M() + "-4}\\InprocServer32",
-      "RCC|HKCR" + Label64() + "|CLSID\\{" + M() + "-6}\\InprocServer32",
+      "RCC|HKCR" + NativeLabel() + "|CLSID\\{" + M() + "-1}\\InprocServer32",
+      "RCC|HKCR" + NativeLabel() + "|CLSID\\{" + M() + "-4}\\InprocServer32",
+      "RCC|HKCR" + NativeLabel() + "|CLSID\\{" + M() + "-6}\\InprocServer32",
   };
   if (TwoViews()) expected.insert("RCC|HKCR (32-bit)|CLSID\\{" + M() + "-9}\\InprocServer32");
   EXPECT_EQ(Found(), expected);
@@ -132,14 +134,14 @@ TEST_F(CleanerEngineTest, ProgramsAreJudgedMissingOnlyWhenNoReadingOfTheCommandF
   Scan(Category::Startup);
   Scan(Category::AddRemove);
   Scan(Category::SoftwareLocations);
-  std::string hklm = "HKLM" + Label64();
+  std::string hklm = "HKLM" + NativeLabel();
   std::set<std::string> expected = {
       "SUP|" + hklm + "|" + M() + "-missing",
       "SUP|" + hklm + "|" + M() + "-dash",
       "SUP|" + hklm + "|" + M() + "-baremissing",
       "ARP|" + hklm + "|" + kUninstall + "\\" + M() + "-quoted",
       "ARP|" + hklm + "|" + kUninstall + "\\" + M() + "-spaces",
-      "SWL|" + hklm + "|" + kAppPaths + "\\" + M() + "-gone.exe",
+      "SWL|HKLM" + Label64() + "|" + kAppPaths + "\\" + M() + "-gone.exe",
   };
   if (TwoViews()) expected.insert("SUP|HKLM (32-bit)|" + M() + "-wow");
   EXPECT_EQ(Found(), expected);
@@ -162,7 +164,7 @@ TEST_F(CleanerEngineTest, HelpAndSharedFilesAreFoundByTheirOwnRules) {
 
   Scan(Category::HelpAndResources);
   Scan(Category::SharedPrograms);
-  std::string hklm = "HKLM" + Label64();
+  std::string hklm = "HKLM" + NativeLabel();
   EXPECT_EQ(Found(), (std::set<std::string>{"HHR|" + hklm + "|" + M() + ".hlp", "HHR1|" + hklm + "|" + M() + "-gone.chm",
                                             "SSDLL|" + hklm + "|" + missing + "\\shared.dll"}));
   for (const auto& row : test::MarkedProblems(database, M()))
