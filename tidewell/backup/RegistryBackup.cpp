@@ -21,6 +21,15 @@ namespace tidewell {
 
 namespace {
 
+// The machine's own reg.exe, for export and import alike: a 32-bit one,
+// started by the 32-bit build, would see and restore only the 32-bit view.
+std::string MachineRegTool() {
+  char system[MAX_PATH];
+  UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "reg.exe";
+  return PathFromView(std::string(system, length) + "\\reg.exe", RegistryView::Bits64);
+}
+
 constexpr const char* kBackupQuestion = "Tidewell will backup parts of your registry system. Proceed?";
 constexpr const char* kBackupCaption = "Tidewell registry backup";
 
@@ -110,6 +119,7 @@ int32_t NewBackupTime() {
 }
 
 std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view) {
+  if (view == RegistryView::Native && sizeof(void*) == 4) view = RegistryView::Bits32;  // this build's own view
   if (view != RegistryView::Bits32 || RegistryViews().size() < 2) return path;
   if (root == HKEY_CLASSES_ROOT) return "Wow6432Node\\" + path;
   constexpr std::string_view software = "SOFTWARE\\";
@@ -139,7 +149,7 @@ bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::s
   std::string file = BackupFolder(time, true) + "\\" + fileBase + ".reg";
   // /y: reg.exe would otherwise ask in its hidden console whether to replace
   // a file of the same name (two backups in one second) and never end.
-  std::string commandLine = "reg.exe export \"" + keyPath + "\" \"" + file + "\" /y";
+  std::string commandLine = "\"" + MachineRegTool() + "\" export \"" + keyPath + "\" \"" + file + "\" /y";
   Notify(observer_.exportStarted);
   std::optional<DWORD> exitCode = RunHiddenAndWait(commandLine, appFolder_);
   Notify(observer_.exportFinished);
@@ -276,13 +286,7 @@ bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
 
 void CRegistryBackup::ImportRegFile(const std::string& path) {
   std::string parameters = "import \"" + path + "\"";
-  // The machine's own reg.exe: a 32-bit one, started by the 32-bit build,
-  // would import the 64-bit view's keys into the 32-bit view.
-  std::string tool = "reg.exe";
-  char system[MAX_PATH];
-  UINT length = GetSystemDirectoryA(system, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) tool = PathFromView(std::string(system, length) + "\\reg.exe", RegistryView::Bits64);
-  ShellExecuteA(owner_, "open", tool.c_str(), parameters.c_str(), ".", SW_HIDE);
+  ShellExecuteA(owner_, "open", MachineRegTool().c_str(), parameters.c_str(), ".", SW_HIDE);
 }
 
 }  // namespace tidewell
