@@ -98,7 +98,11 @@ bool IsMissingFile(const std::string& text, RegistryView view, bool libraryChanc
   std::string path = ExtractQuotedPath(ExpandForView(text, view));
   if (IsUnjudgeable(path) || path.find(":\\") == std::string::npos) return false;
   if (PathExistsInView(path, view)) return false;
-  if (libraryChance) {
+  // A loader cannot find a file in a folder that is not there either; the
+  // look is slow (under Wine most of a scan), so only a folder that exists
+  // earns it.
+  size_t slash = path.rfind('\\');
+  if (libraryChance && slash != std::string::npos && PathExistsInView(path.substr(0, slash + 1), view)) {
     // As data only: the library's own code never runs, not even its entry point.
     UniqueModule module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     if (module) return false;
