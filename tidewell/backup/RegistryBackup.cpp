@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include <shellapi.h>
 
@@ -40,11 +41,6 @@ constexpr const char* kHtmlHelpKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\HTML H
 constexpr const char* kSharedDllsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char* kRunKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-struct KeyExport {
-  const char* key;
-  const char* fileBase;
-};
 
 constexpr KeyExport kGeneralBackup[] = {
     {kCustomControlsKey, "CustomControls"}, {kAppPathsKey, "ApplicationPaths"}, {kHelpKey, "WHelp"},
@@ -160,26 +156,71 @@ bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::s
   return exported;
 }
 
+std::vector<std::string> CRegistryBackup::ExportInEveryView(std::span<const KeyExport> keys, int32_t time,
+                                                            const std::string& comment) {
+  std::vector<std::string> failed;
+  for (const auto& item : keys)
+    if (!ExportRegistryKey(item.key, item.fileBase, time, comment)) failed.push_back(item.key);
+  // The 32-bit view's twins, after the keys themselves: one reg.exe names
+  // them by their Wow6432Node path and a plain import puts them back there.
+  if (RegistryViews().size() < 2) return failed;
+  for (const auto& item : keys) {
+    std::string_view key = item.key;
+    size_t slash = key.find('\\');
+    HKEY root = key.substr(0, slash) == "HKCR" ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+    std::string path(key.substr(slash + 1));
+    std::string twin = ViewKeyPath(root, path, RegistryView::Bits32);
+    if (twin == path || !OpenKey(root, path, KEY_READ, RegistryView::Bits32)) continue;
+    std::string twinKey = std::string(key.substr(0, slash + 1)) + twin;
+    if (!ExportRegistryKey(twinKey, std::string(item.fileBase) + "32", time, comment)) failed.push_back(twinKey);
+  }
+  return failed;
+}
+
+bool CRegistryBackup::ConfirmBackup() {
+  return Prompt(owner_, kBackupQuestion, kBackupCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES;
+}
+
+void CRegistryBackup::ReportFailedExports(const std::vector<std::string>& failed) {
+  std::string keys;
+  for (const auto& key : failed) keys += "\n" + key;
+  Prompt(owner_, "Tidewell could not back up these keys:" + keys + "\nThe backup is incomplete.", "Tidewell",
+         MB_OK | MB_ICONWARNING);
+}
+
 bool CRegistryBackup::RunGeneralBackup() {
-  if (Prompt(owner_, kBackupQuestion, kBackupCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+  if (!ConfirmBackup()) return false;
   int32_t time = NewBackupTime();
-  for (const auto& item : kGeneralBackup) ExportRegistryKey(item.key, item.fileBase, time, "");
+  std::vector<std::string> failed = ExportInEveryView(kGeneralBackup, time, "");
   LogEvent(database_, "General registry backup");
-  Prompt(owner_, "Registry backup complete", "Tidewell", MB_OK);
+  if (failed.empty()) Prompt(owner_, "Registry backup complete", "Tidewell", MB_OK);
+  else ReportFailedExports(failed);
   return true;
 }
 
-bool CRegistryBackup::BackupCategory(BackupCategoryKind category) {
+CategoryBackupResult CRegistryBackup::WriteCategoryBackup(BackupCategoryKind category) {
+  CategoryBackupResult result;
   auto found = std::find_if(CategoryBackups().begin(), CategoryBackups().end(),
                             [category](const CategoryBackup& item) { return item.kind == category; });
-  if (found == CategoryBackups().end()) return false;
-  if (Prompt(owner_, kBackupQuestion, kBackupCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+  if (found == CategoryBackups().end()) return result;
   int32_t time = NewBackupTime();
-  for (const auto& item : found->exports) ExportRegistryKey(item.key, item.fileBase, time, found->comment);
-  std::string text = BackupDisplayName(found->comment, FormatEventTime(time));
-  LogEventAt(database_, time, text);
-  Prompt(owner_, "Backup completed: " + text, "Tidewell", MB_OK);
-  return true;
+  result.failed = ExportInEveryView(found->exports, time, found->comment);
+  result.name = BackupDisplayName(found->comment, FormatEventTime(time));
+  LogEventAt(database_, time, result.name);
+  return result;
+}
+
+void CRegistryBackup::ReportCategoryBackup(const CategoryBackupResult& result) {
+  if (result.name.empty()) return;
+  if (result.failed.empty()) Prompt(owner_, "Backup completed: " + result.name, "Tidewell", MB_OK);
+  else ReportFailedExports(result.failed);
+}
+
+bool CRegistryBackup::BackupCategory(BackupCategoryKind category) {
+  if (!ConfirmBackup()) return false;
+  CategoryBackupResult result = WriteCategoryBackup(category);
+  ReportCategoryBackup(result);
+  return !result.name.empty();
 }
 
 bool CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,

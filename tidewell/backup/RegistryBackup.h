@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,19 @@ struct BackupObserver {
   std::function<void()> listChanged;     // regbk changed; refresh a shown backup list
 };
 
+// A key a backup exports ("HKLM\\SOFTWARE\\...") and its file's name.
+struct KeyExport {
+  const char* key;
+  const char* fileBase;
+};
+
+// A category backup's display name ("<comment> - <time>") and the keys that
+// could not be exported; no name when the category is unknown.
+struct CategoryBackupResult {
+  std::string name;
+  std::vector<std::string> failed;
+};
+
 // The current time as a backup time: names the folder and keys the rows.
 int32_t NewBackupTime();
 
@@ -67,11 +81,15 @@ class CRegistryBackup {
   bool ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
                          const std::string& comment);
 
-  // "Registry backup": the seven keys under one time, after the question.
-  // False when the user declined.
+  // "Registry backup": the seven keys (and their 32-bit twins) under one
+  // time, after the question. False when the user declined.
   bool RunGeneralBackup();
-  // A "Backup" button of the registry cleaner.
+  // A "Backup" button of the registry cleaner: the question, the exports and
+  // the answer. The parts are apart too, so the exports can run off the UI thread.
   bool BackupCategory(BackupCategoryKind category);
+  bool ConfirmBackup();
+  CategoryBackupResult WriteCategoryBackup(BackupCategoryKind category);
+  void ReportCategoryBackup(const CategoryBackupResult& result);
   // A problem key, exported before the registry cleaner deletes it, into a
   // file of its own (never one an earlier export of the run wrote). True as
   // for ExportRegistryKey.
@@ -98,6 +116,10 @@ class CRegistryBackup {
   void Busy(bool on) {
     if (observer_.busy) observer_.busy(on);
   }
+  // Exports each key, then the 32-bit view's twin of each that has one;
+  // the keys that failed.
+  std::vector<std::string> ExportInEveryView(std::span<const KeyExport> keys, int32_t time, const std::string& comment);
+  void ReportFailedExports(const std::vector<std::string>& failed);
   std::vector<std::string> FilesOf(int32_t time);
   uint64_t FolderSize(int32_t time) const;
 

@@ -150,6 +150,7 @@ void CRegistryToolsDlg::UpdateRow(int row) {
   EnableWindow(Item(IDB_REGCLEAN_STOP_FIRST + row), state.scanning);
   // A repair while the row scans would delete what the scan is still judging.
   EnableWindow(Item(IDB_REGCLEAN_REPAIR_FIRST + row), !busy);
+  EnableWindow(Item(IDB_REGCLEAN_BACKUP_FIRST + row), !state.backingUp);
 }
 
 void CRegistryToolsDlg::UpdateScanAll() {
@@ -259,12 +260,34 @@ void CRegistryToolsDlg::OpenDetails(std::optional<Category> category) {
 }
 
 void CRegistryToolsDlg::OnBackup(int row) {
-  BackupObserver observer;
-  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
-  observer.exportStarted = [] { SetCursor(LoadCursor(nullptr, IDC_WAIT)); };
-  observer.exportFinished = [] { SetCursor(LoadCursor(nullptr, IDC_ARROW)); };
-  CRegistryBackup backup(main_.Database(), appFolder_, Handle(), std::move(observer));
-  backup.BackupCategory(static_cast<BackupCategoryKind>(row));
+  RowState& state = rows_[row];
+  if (state.backingUp || !CRegistryBackup(main_.Database(), appFolder_, Handle()).ConfirmBackup()) return;
+  state.backingUp = true;
+  UpdateRow(row);
+
+  CADODatabase* database = &main_.Database();
+  std::string appFolder = appFolder_;
+  HWND window = Handle();
+  auto shared = shared_;
+  // reg.exe takes seconds over a large key: off the UI thread, on the main
+  // window's workers so a begun backup is finished even if the dialog closes.
+  bool started = main_.Workers().Start([database, appFolder, window, shared, row](const StopToken&) {
+    CategoryBackupResult result =
+        CRegistryBackup(*database, appFolder).WriteCategoryBackup(static_cast<BackupCategoryKind>(row));
+    PostToWindow(window, [shared, row, result] {
+      if (shared->dialog) shared->dialog->BackupEnded(row, result);
+    });
+  });
+  if (!started) {
+    state.backingUp = false;
+    UpdateRow(row);
+  }
+}
+
+void CRegistryToolsDlg::BackupEnded(int row, const CategoryBackupResult& result) {
+  rows_[row].backingUp = false;
+  UpdateRow(row);
+  CRegistryBackup(main_.Database(), appFolder_, Handle()).ReportCategoryBackup(result);
 }
 
 void CRegistryToolsDlg::OnScanAll() {

@@ -14,6 +14,7 @@
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Workers.h"
+#include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CategoryText.h"
 #include "tidewell/shell/MainWindow.h"
 
@@ -45,6 +46,7 @@ class CRegistryToolsDlg : public Dialog {
     std::optional<StopSource> stop;
     bool scanning = false;
     bool repairing = false;
+    bool backingUp = false;
     int generation = 0;
     int count = 0;  // cached rows to review; repainted without a query
   };
@@ -54,6 +56,7 @@ class CRegistryToolsDlg : public Dialog {
   void OnRepair(int row);
   void OnDetails(int row);
   void OnBackup(int row);
+  void BackupEnded(int row, const CategoryBackupResult& result);
   void OnScanAll();
   void OnRepairAll();
   void OnDetailsAll();

@@ -274,7 +274,7 @@ TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
   test::ScriptedPrompt script{IDYES, IDOK};
   ASSERT_TRUE(backup.BackupCategory(BackupCategoryKind::HelpAndResources));
   auto rows = test::RegbkRows(database);
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_GE(rows.size(), 2u);  // and the 32-bit twins the machine has
   EXPECT_EQ(rows[0].time, rows[1].time);
   EXPECT_EQ(fs::path(rows[0].file).filename().string(), "WHelp.reg");
   EXPECT_EQ(fs::path(rows[1].file).filename().string(), "WHTMLHelp.reg");
@@ -303,9 +303,6 @@ TEST_F(RegistryBackupTest, DecliningABackupExportsNothing) {
 // The whole road: seven keys out, the machine's keys changed, the backup
 // restored, then deleted.
 TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
-  // Known gap: the 32-bit build on 64-bit Windows does not yet restore its own
-  // view's keys from a general backup (export and import name different views).
-  if (sizeof(void*) == 4 && RegistryViews().size() > 1) GTEST_SKIP() << "32-bit general restore across views";
   const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + test::UniqueName("tool") + ".exe";
   const std::string runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
   const std::string runValue = test::UniqueName("TidewellGeneral");
@@ -326,14 +323,18 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
     EXPECT_EQ(prompts[1].text, "Registry backup complete");
   }
   auto rows = test::RegbkRows(database);
-  ASSERT_EQ(rows.size(), 7u);
+  // The seven keys, then the 32-bit view's twins of those it has (the keys
+  // planted above among them in the 32-bit build).
+  ASSERT_GE(rows.size(), 7u);
+  ASSERT_LE(rows.size(), RegistryViews().size() > 1 ? 14u : 7u);
   const char* names[] = {"CustomControls", "ApplicationPaths", "WHelp", "WHTMLHelp",
                          "SharedDLLs",     "Startup",          "AddRemoveProgr"};
   uintmax_t total = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(rows[i].time, rows[0].time);
     EXPECT_EQ(rows[i].comment, "");
-    EXPECT_EQ(rows[i].file, FolderOf(rows[0].time) + "\\" + names[i] + ".reg");
+    if (i < 7) EXPECT_EQ(rows[i].file, FolderOf(rows[0].time) + "\\" + names[i] + ".reg");
+    else EXPECT_TRUE(rows[i].file.ends_with("32.reg")) << rows[i].file;
     std::error_code error;
     uintmax_t size = fs::file_size(rows[i].file, error);
     if (!error) total += size;
