@@ -40,6 +40,16 @@ struct CRegistryToolsDlg::Shared {
   }
 };
 
+CRegistryToolsDlg::WorkerReach CRegistryToolsDlg::Reach() const {
+  return {&main_.Database(), appFolder_, Handle(), shared_};
+}
+
+void CRegistryToolsDlg::WorkerReach::Deliver(std::function<void(CRegistryToolsDlg&)> done) const {
+  PostToWindow(window, [shared = shared, done = std::move(done)] {
+    if (shared->dialog) done(*shared->dialog);
+  });
+}
+
 namespace {
 
 class RowSink : public CleanerSink {
@@ -171,15 +181,10 @@ void CRegistryToolsDlg::OnScan(int row) {
   UpdateRow(row);
   UpdateScanAll();
 
-  CADODatabase* database = &main_.Database();
-  HWND window = Handle();
-  auto shared = shared_;
-  bool started = scans_.Start(*state.stop, [database, window, shared, row, generation](const StopToken& token) {
-    RowSink sink(shared, row, generation);
-    ScanCategory(*database, CategoryOf(row), token, sink);
-    PostToWindow(window, [shared, row, generation] {
-      if (shared->dialog) shared->dialog->ScanEnded(row, generation);
-    });
+  bool started = scans_.Start(*state.stop, [reach = Reach(), row, generation](const StopToken& token) {
+    RowSink sink(reach.shared, row, generation);
+    ScanCategory(*reach.database, CategoryOf(row), token, sink);
+    reach.Deliver([row, generation](CRegistryToolsDlg& dialog) { dialog.ScanEnded(row, generation); });
   });
   if (!started) {
     state.scanning = false;
@@ -220,18 +225,12 @@ void CRegistryToolsDlg::StartRepair(int row) {
   state.repairing = true;
   UpdateRow(row);
 
-  CADODatabase* database = &main_.Database();
-  std::string appFolder = appFolder_;
-  HWND window = Handle();
-  auto shared = shared_;
   // The main window's workers: a repair that has begun is not cut short by Close.
-  bool started = main_.Workers().Start([database, appFolder, window, shared, row](const StopToken& token) {
-    RowSink sink(shared, row, 0);
-    CRegistryBackup backup(*database, appFolder);
-    RepairCategory(*database, backup, CategoryOf(row), token, sink);
-    PostToWindow(window, [shared, row] {
-      if (shared->dialog) shared->dialog->RepairEnded(row);
-    });
+  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken& token) {
+    RowSink sink(reach.shared, row, 0);
+    CRegistryBackup backup(*reach.database, reach.appFolder);
+    RepairCategory(*reach.database, backup, CategoryOf(row), token, sink);
+    reach.Deliver([row](CRegistryToolsDlg& dialog) { dialog.RepairEnded(row); });
   });
   if (!started) {
     state.repairing = false;
@@ -265,18 +264,12 @@ void CRegistryToolsDlg::OnBackup(int row) {
   state.backingUp = true;
   UpdateRow(row);
 
-  CADODatabase* database = &main_.Database();
-  std::string appFolder = appFolder_;
-  HWND window = Handle();
-  auto shared = shared_;
   // reg.exe takes seconds over a large key: off the UI thread, on the main
   // window's workers so a begun backup is finished even if the dialog closes.
-  bool started = main_.Workers().Start([database, appFolder, window, shared, row](const StopToken&) {
+  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken&) {
     CategoryBackupResult result =
-        CRegistryBackup(*database, appFolder).WriteCategoryBackup(static_cast<BackupCategoryKind>(row));
-    PostToWindow(window, [shared, row, result] {
-      if (shared->dialog) shared->dialog->BackupEnded(row, result);
-    });
+        CRegistryBackup(*reach.database, reach.appFolder).WriteCategoryBackup(static_cast<BackupCategoryKind>(row));
+    reach.Deliver([row, result](CRegistryToolsDlg& dialog) { dialog.BackupEnded(row, result); });
   });
   if (!started) {
     state.backingUp = false;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,17 @@ class CRegistryToolsDlg : public Dialog {
   void OnDestroy() override;
 
  private:
+  // What a worker holds of the dialog: the database, the folder, and a way
+  // back to the UI thread that does nothing once the dialog is gone.
+  struct WorkerReach {
+    CADODatabase* database;
+    std::string appFolder;
+    HWND window;
+    std::shared_ptr<Shared> shared;
+    void Deliver(std::function<void(CRegistryToolsDlg&)> done) const;
+  };
+  WorkerReach Reach() const;
+
   struct RowState {
     std::optional<StopSource> stop;
     bool scanning = false;
