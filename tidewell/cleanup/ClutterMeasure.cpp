@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "shared/win/FolderEntries.h"
 #include "shared/win/Handles.h"
 
 namespace tidewell {
@@ -28,24 +29,16 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }
 
 void AddFolder(const std::string& folder, FolderMeasure& measure, bool top, const StopToken& stop) {
-  if (stop.StopRequested()) return;
-  std::string base = folder;
-  if (!base.empty() && base.back() != '\\') base += '\\';
-  WIN32_FIND_DATAA entry{};
-  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
-  if (!find) return;
-  do {
-    if (stop.StopRequested()) return;
-    std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // Junctions would count their target twice or loop.
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) AddFolder(base + name, measure, false, stop);
-    } else {
+  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
+    if (stop.StopRequested()) return false;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       if (top) ++measure.fileCount;
-      measure.bytes += (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+      measure.bytes += EntrySize(entry);
+    } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      AddFolder(path, measure, false, stop);  // junctions would count their target twice or loop
     }
-  } while (FindNextFileA(find.Get(), &entry));
+    return true;
+  });
 }
 
 std::string Format(const char* format, auto... values) {

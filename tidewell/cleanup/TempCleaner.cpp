@@ -7,6 +7,7 @@
 #include <cctype>
 #include <memory>
 
+#include "shared/win/FolderEntries.h"
 #include "shared/win/Handles.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
 
@@ -60,52 +61,37 @@ void RemoveFile(const std::string& path, DWORD attributes, CleanupResult& result
 template <class FileFilter>
 void CleanEntries(const std::string& folder, const FileFilter& files, bool removeFolders, const StopToken& stop,
                   CleanupResult& result) {
-  std::string base = folder;
-  if (!base.empty() && base.back() != '\\') base += '\\';
-  WIN32_FIND_DATAA entry{};
-  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
-  if (!find) return;
-  do {
+  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
     if (stop.StopRequested()) {
       result.stopped = true;
-      return;
+      return false;
     }
-    std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = base + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       ++result.skippedLinks;
-      continue;
-    }
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       CleanEntries(path, files, removeFolders, stop, result);
       if (removeFolders && !result.stopped) RemoveDirectoryA(path.c_str());  // stays silently when not empty
-    } else if (files(name)) {
+    } else if (files(std::string(entry.cFileName))) {
       RemoveFile(path, entry.dwFileAttributes, result);
     }
-  } while (FindNextFileA(find.Get(), &entry));
+    return true;
+  });
 }
 
 void ScanLogEntries(const std::string& folder, const StopToken& stop, LogFileTotals& totals,
                     const std::function<void(const LogFileTotals&)>& progress) {
-  std::string base = folder;
-  if (!base.empty() && base.back() != '\\') base += '\\';
-  WIN32_FIND_DATAA entry{};
-  UniqueFindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
-  if (!find) return;
-  do {
-    if (stop.StopRequested()) return;
-    std::string name = entry.cFileName;
-    if (name == "." || name == ".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
+    if (stop.StopRequested()) return false;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ScanLogEntries(base + name, stop, totals, progress);
-    } else if (IsLogFileName(name)) {
-      uint64_t length = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+      ScanLogEntries(path, stop, totals, progress);
+    } else if (IsLogFileName(entry.cFileName)) {
       ++totals.count;
-      totals.kilobytes += length / 1024;
+      totals.kilobytes += EntrySize(entry) / 1024;
       if (progress) progress(totals);
     }
-  } while (FindNextFileA(find.Get(), &entry));
+    return true;
+  });
 }
 
 std::string Environment(const char* name) {
