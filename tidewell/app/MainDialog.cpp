@@ -518,7 +518,7 @@ void CMainDialog::SetUpNotifier() {
   notifier_.SetTextColor(RGB(0, 0, 0), RGB(0, 0, 200));
   SIZE skin = notifier_.SkinSize();
   notifier_.SetTextRect({10, 50, skin.cx - 10, skin.cy - 5});
-  bhos_.Attach(Handle(), [this] { SelectTab(kTabBhoManager); }, [this](const std::string& name) {
+  bhos_.Attach([this] { SelectTab(kTabBhoManager); }, [this](const std::string& name) {
     notifier_.Show(name, 300, 500000, 500, 1);
     SetWindowPos(notifier_.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   });

@@ -157,7 +157,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   ClutterGaugeRefresher clutterGauge_;
   CProductsPage products_;
   CTaskbarNotifier notifier_;
-  BhoManager bhos_{database_, workers_};
+  BhoManager bhos_{*this};
   std::unique_ptr<TrafficWatch> traffic_;
 };
 

@@ -73,19 +73,16 @@ void AddLinkedProcesses(HWND tree, HTREEITEM item, const std::vector<LinkedProce
     InsertTreeItem(tree, item, process.exeName, kImageLinkedProcess, static_cast<LPARAM>(process.processId));
 }
 
-BhoManager::BhoManager(CADODatabase& database, WorkerGroup& workers)
-    : database_(database), workers_(workers), state_(std::make_shared<State>()) {
-  state_->database = &database;
-}
+BhoManager::BhoManager(IMainWindow& main) : main_(main), state_(std::make_shared<State>()) {}
 
 BhoManager::~BhoManager() {
   if (state_->scan) state_->scan->RequestStop();
 }
 
-void BhoManager::Attach(HWND mainWindow, std::function<void()> selectBhoTab,
-                        std::function<void(const std::string&)> showNotifier) {
-  mainWindow_ = mainWindow;
-  state_->mainWindow = mainWindow;
+void BhoManager::Attach(std::function<void()> selectBhoTab, std::function<void(const std::string&)> showNotifier) {
+  mainWindow_ = main_.Window();
+  state_->mainWindow = mainWindow_;
+  state_->database = &main_.Database();
   selectBhoTab_ = std::move(selectBhoTab);
   std::lock_guard lock(state_->mutex);
   state_->showNotifier = std::move(showNotifier);
@@ -98,7 +95,7 @@ void BhoManager::StartListing() {
   std::shared_ptr<State> state = state_;
   const int owner = ++state->treeOwner;
   ++state->workers;
-  bool started = workers_.Start([state, owner](const StopToken& stop) {
+  bool started = main_.Workers().Start([state, owner](const StopToken& stop) {
     WorkerScope scope(state->workers);
     // Requests that arrive during a listing wait their turn; exchange makes
     // the test and the set one step.
@@ -136,7 +133,7 @@ void BhoManager::StartDeepScan() {
 
   std::shared_ptr<State> state = state_;
   ++state->workers;
-  bool started = workers_.Start(scan, [state, owner](const StopToken& stop) {
+  bool started = main_.Workers().Start(scan, [state, owner](const StopToken& stop) {
     WorkerScope scope(state->workers);
     DeepScanSink sink;
     sink.classStarted = [state](const std::string& classKey) {
@@ -182,7 +179,7 @@ void BhoManager::StartKeyWatch() {
   std::shared_ptr<State> state = state_;
   KeyWatchTarget target;
   target.mainWindow = mainWindow_;
-  target.database = &database_;
+  target.database = &main_.Database();
   target.announce = [state](const std::string& clsid, const std::string& name) {
     std::function<void(const std::string&)> show;
     {
@@ -192,7 +189,7 @@ void BhoManager::StartKeyWatch() {
     }
     if (show) PostToWindow(state->mainWindow, [show, name] { show(name); });
   };
-  workers_.Start([target](const StopToken& stop) { WatchBhoKey(target, stop); });
+  main_.Workers().Start([target](const StopToken& stop) { WatchBhoKey(target, stop); });
 }
 
 std::optional<SelectedBho> BhoManager::Selected() const {
@@ -210,20 +207,20 @@ std::optional<SelectedBho> BhoManager::Selected() const {
 void BhoManager::ShowSelectedBhoInfo() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected || selected->clsid.empty()) return;
-  ShowBhoInfo(mainWindow_, database_, selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); },
+  ShowBhoInfo(mainWindow_, main_.Database(), selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); },
               selected->view);
 }
 
 void BhoManager::ShowNotifiedBhoInfo() {
   std::string clsid = NotifiedClsid();
   if (clsid.empty()) return;
-  ShowBhoInfo(mainWindow_, database_, clsid, BhoInfoSource::Notifier, [this] { RequestRefresh(); });
+  ShowBhoInfo(mainWindow_, main_.Database(), clsid, BhoInfoSource::Notifier, [this] { RequestRefresh(); });
 }
 
 int BhoManager::UninstallSelectedBho() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected) return 0;
-  return UninstallBho(mainWindow_, database_, *selected, uninstallTiming_);
+  return UninstallBho(mainWindow_, main_.Database(), *selected, uninstallTiming_);
 }
 
 std::string BhoManager::NotifiedClsid() const {

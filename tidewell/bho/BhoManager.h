@@ -19,6 +19,7 @@
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/UninstallProgressDlg.h"
+#include "tidewell/shell/MainWindow.h"
 
 namespace tidewell {
 
@@ -30,18 +31,18 @@ void AddLinkedProcesses(HWND tree, HTREEITEM item, const std::vector<LinkedProce
 
 class BhoManager {
  public:
-  // Workers run in `workers`, which the owner stops and waits for before
-  // the database closes.
-  BhoManager(CADODatabase& database, WorkerGroup& workers);
+  // Workers run in the main window's group, which it stops and waits for
+  // before the database closes.
+  explicit BhoManager(IMainWindow& main);
   ~BhoManager();
   BhoManager(const BhoManager&) = delete;
   BhoManager& operator=(const BhoManager&) = delete;
 
-  // mainWindow holds the tree, status line, BHO buttons and tabs, and runs
-  // closures posted with PostToWindow. selectBhoTab selects tab 0 with its
-  // rules; showNotifier shows the popup for a new BHO (on the UI thread).
-  void Attach(HWND mainWindow, std::function<void()> selectBhoTab,
-              std::function<void(const std::string& text)> showNotifier);
+  // Once the main window exists: it holds the tree, status line, BHO
+  // buttons and tabs, and runs closures posted with PostToWindow.
+  // selectBhoTab selects tab 0 with its rules; showNotifier shows the popup
+  // for a new BHO (on the UI thread).
+  void Attach(std::function<void()> selectBhoTab, std::function<void(const std::string& text)> showNotifier);
 
   void StartListing();        // WM_REFRESH_BHOS
   void StartDeepScan();       // "Scan for BHOs"
@@ -65,8 +66,7 @@ class BhoManager {
   struct State;
   void RequestRefresh() const;
 
-  CADODatabase& database_;
-  WorkerGroup& workers_;
+  IMainWindow& main_;
   HWND mainWindow_ = nullptr;
   std::shared_ptr<State> state_;
   std::function<void()> selectBhoTab_;

@@ -33,14 +33,14 @@ class BhoManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(database.Open(folder.ConnectionString()));
-    manager = std::make_unique<BhoManager>(database, workers);
-    manager->Attach(window.Handle(), [this] { ++tabSelections; }, [this](const std::string& text) { popups.push_back(text); });
+    manager = std::make_unique<BhoManager>(window);
+    manager->Attach([this] { ++tabSelections; }, [this](const std::string& text) { popups.push_back(text); });
     window.onRefresh = [this] { manager->StartListing(); };
   }
   void TearDown() override {
     EXPECT_TRUE(test::PumpUntil([&] { return !manager->Busy(); }, 120s));
     test::PumpFor(50ms);
-    EXPECT_TRUE(workers.StopAndWait());
+    EXPECT_TRUE(window.Workers().StopAndWait());
   }
 
   bool WaitIdle() { return test::PumpUntil([&] { return !manager->Busy(); }, 60s); }
@@ -57,8 +57,7 @@ class BhoManagerTest : public ::testing::Test {
 
   test::TestAppFolder folder;
   CADODatabase database;
-  test::TestMainWindow window;
-  WorkerGroup workers;
+  test::TestMainWindow window{&database};
   std::unique_ptr<BhoManager> manager;
   int tabSelections = 0;
   std::vector<std::string> popups;

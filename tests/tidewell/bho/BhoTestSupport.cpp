@@ -114,13 +114,16 @@ bool HostProcess::WaitUntilLoaded(const std::string& dll, std::chrono::milliseco
   return false;
 }
 
-TestMainWindow::TestMainWindow() {
+TestMainWindow::TestMainWindow(CADODatabase* database) : database_(database) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   EXPECT_TRUE(Create(GetModuleHandleA(nullptr), kTestMainWindowTemplate, nullptr));
 }
 
-TestMainWindow::~TestMainWindow() { Destroy(); }
+TestMainWindow::~TestMainWindow() {
+  workers_.StopAndWait();
+  Destroy();
+}
 
 HWND TestMainWindow::Tree() const { return Item(IDC_BHO_TREE); }
 

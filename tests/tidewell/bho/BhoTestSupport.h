@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "tests/support/MessagePump.h"
+#include "tidewell/shell/MainWindow.h"
 
 namespace tidewell::test {
 
@@ -75,11 +77,21 @@ class HostProcess {
 
 // A stand-in for the main window with the controls the BHO manager uses,
 // recording the private messages it receives.
-class TestMainWindow : public Dialog {
+// The main window's BHO tab as the BHO manager sees it. Workers run in the
+// window's own group; the database is the test's (none where no manager runs).
+class TestMainWindow : public Dialog, public IMainWindow {
  public:
-  TestMainWindow();
+  explicit TestMainWindow(CADODatabase* database = nullptr);
   ~TestMainWindow() override;
-  HWND Tree() const;
+  CADODatabase& Database() override { return *database_; }
+  WorkerGroup& Workers() override { return workers_; }
+  HWND Window() const override { return Handle(); }
+  HWND Tree() const override;
+  HWND List() const override { return nullptr; }
+  HWND StatusLine() const override { return Item(IDC_STATUS_LINE); }
+  HWND Button(int id) const override { return Item(id); }
+  int SelectedTab() const override { return 0; }
+  void SetStatus(const std::string& text) override { SetWindowTextA(StatusLine(), text.c_str()); }
   std::function<void()> onRefresh;  // run for each WM_REFRESH_BHOS
   int refreshes = 0;
   int keyWatchStarts = 0;
@@ -92,6 +104,10 @@ class TestMainWindow : public Dialog {
 
  protected:
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+ private:
+  CADODatabase* database_;
+  WorkerGroup workers_;
 };
 
 }  // namespace tidewell::test

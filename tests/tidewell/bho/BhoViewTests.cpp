@@ -118,10 +118,9 @@ TEST_F(BhoViewTest, TheTreeRemembersTheViewOfEachItem) {
   std::string twin = test::NewClassId();
   test::RegisteredBho in64(std::nullopt, twin, k64), in32(std::nullopt, twin, k32);
   test::InsertBhoRow(database, twin, "Tree twin", "high");
-  test::TestMainWindow window;
-  WorkerGroup workers;
-  BhoManager manager(database, workers);
-  manager.Attach(window.Handle(), nullptr, nullptr);
+  test::TestMainWindow window{&database};
+  BhoManager manager(window);
+  manager.Attach(nullptr, nullptr);
   manager.StartListing();
   ASSERT_TRUE(test::PumpUntil([&] { return !manager.Busy() && window.FindTopLevel("Tree twin (32-bit)"); }, 60s));
   for (auto [text, view] : {std::pair{"Tree twin", k64}, std::pair{"Tree twin (32-bit)", k32}}) {
