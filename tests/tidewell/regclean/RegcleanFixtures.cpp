@@ -25,7 +25,8 @@ void PlantedEntries::Key(HKEY root, const std::string& path, const std::string& 
   UniqueKey key = CreateKey(root, path, KEY_ALL_ACCESS, view);
   ASSERT_TRUE(key) << path;
   planted_.push_back({root, path, "", true, view});
-  if (!valueName.empty() || !data.empty()) ASSERT_TRUE(WriteString(key.Get(), valueName, data, type));
+  if (valueName.empty() && data.empty()) return;
+  ASSERT_TRUE(WriteString(key.Get(), valueName, data, type));
 }
 
 void PlantedEntries::Value(HKEY root, const std::string& path, const std::string& name, const std::string& data,

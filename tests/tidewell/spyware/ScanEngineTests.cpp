@@ -22,12 +22,6 @@ namespace {
 using test::Environment;
 using test::SpyName;
 
-std::string Doubled(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return out;
-}
-
 std::string Upper(std::string text) {
   CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
   return text;
