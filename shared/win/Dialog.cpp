@@ -56,6 +56,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, DWLP_USER, 0);
     self->window_ = nullptr;
+    DropPostedTasks(window);
   }
   return result;
 }

@@ -18,4 +18,10 @@ void RunPostedTask(LPARAM payload) {
   if (task && *task) (*task)();
 }
 
+void DropPostedTasks(HWND window) {
+  MSG message;
+  while (PeekMessageA(&message, window, kRunOnUiThreadMessage, kRunOnUiThreadMessage, PM_REMOVE))
+    std::unique_ptr<std::function<void()>>(reinterpret_cast<std::function<void()>*>(message.lParam));
+}
+
 }  // namespace tidewell

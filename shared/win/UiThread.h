@@ -17,4 +17,8 @@ bool PostToWindow(HWND window, std::function<void()> task);
 // Runs and frees a closure that PostToWindow sent (the message's lParam).
 void RunPostedTask(LPARAM payload);
 
+// Frees, unrun, the closures still queued for a window being destroyed
+// (WM_NCDESTROY): the queue would otherwise drop them with what they hold.
+void DropPostedTasks(HWND window);
+
 }  // namespace tidewell

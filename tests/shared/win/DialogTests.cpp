@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "shared/win/UiThread.h"
@@ -79,10 +80,23 @@ TEST(UiThread, ClosuresFromAWorkerRunOnTheDialogsThread) {
   EXPECT_EQ(dialog.ranOn, GetCurrentThreadId());
 }
 
-TEST(UiThread, PostingToAWindowThatIsGoneDropsTheClosure) {
+TEST(UiThread, ClosuresForAWindowThatIsGoneAreFreedUnrun) {
   bool ran = false;
-  EXPECT_FALSE(PostToWindow(nullptr, [&] { ran = true; }));
+  auto held = std::make_shared<int>(0);
+  EXPECT_FALSE(PostToWindow(nullptr, [&ran, held] { ran = true; }));
+  EXPECT_EQ(held.use_count(), 1);
+
+  // Queued while the window lived, still queued when it is destroyed.
+  GoDialog dialog;
+  HWND window = dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(PostToWindow(window, [&ran, held] { ran = true; }));
+  EXPECT_EQ(held.use_count(), 2);
+  DestroyWindow(window);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   EXPECT_FALSE(ran);
+  EXPECT_EQ(held.use_count(), 1);
 }
 
 TEST(Dialog, ModelessDialogLivesUntilDestroyed) {
