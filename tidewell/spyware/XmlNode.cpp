@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace tidewell {
 
@@ -159,11 +161,65 @@ void RecordError(CXmlParseInfo& info, const char* at, int code, std::string mess
   info.errorMessage = std::move(message);
 }
 
+// Hands out runs of elements from blocks that grow up to about a megabyte and
+// are freed together. What is handed out stays where it is.
+template <class T>
+class Pool {
+ public:
+  T* Allocate(size_t count) {
+    if (count > free_) {
+      size_t size = std::max(count, next_);
+      next_ = std::min(next_ * 2, kLargestBlock);
+      blocks_.emplace_back(new T[size]);
+      at_ = blocks_.back().get();
+      free_ = size;
+    }
+    T* run = at_;
+    at_ += count;
+    free_ -= count;
+    return run;
+  }
+
+ private:
+  static constexpr size_t kLargestBlock = std::max<size_t>(1, (1u << 20) / sizeof(T));
+  std::vector<std::unique_ptr<T[]>> blocks_;
+  T* at_ = nullptr;
+  size_t free_ = 0;
+  size_t next_ = std::max<size_t>(1, 4096 / sizeof(T));
+};
+
 }  // namespace
 
+struct CXmlNode::Document {
+  Pool<CXmlNode> nodes;
+  Pool<CXmlNode*> childLists;
+  Pool<CXmlAttribute> attributes;
+};
+
 struct CXmlNode::Context {
-  explicit Context(CXmlParseInfo& options)
-      : info(options), decoder(options.decodeEntities ? options.entities : std::span<const CXmlEntity>{}) {}
+  Context(CXmlParseInfo& options, Document& storage)
+      : info(options),
+        decoder(options.decodeEntities ? options.entities : std::span<const CXmlEntity>{}),
+        document(storage) {}
+
+  // The children read since mark, moved from the scratch list into the document.
+  std::span<CXmlNode*> TakeChildren(size_t mark) {
+    size_t count = openChildren.size() - mark;
+    if (count == 0) return {};
+    CXmlNode** list = document.childLists.Allocate(count);
+    std::copy(openChildren.begin() + mark, openChildren.end(), list);
+    openChildren.resize(mark);
+    return {list, count};
+  }
+
+  std::span<CXmlAttribute> TakeAttributes() {
+    size_t count = openAttributes.size();
+    if (count == 0) return {};
+    CXmlAttribute* list = document.attributes.Allocate(count);
+    std::move(openAttributes.begin(), openAttributes.end(), list);
+    openAttributes.clear();
+    return {list, count};
+  }
 
   // Stores the text between start and the stop that ended the search.
   void Store(const char* start, const char* end, bool sawBackslash, std::string& target) const {
@@ -183,11 +239,21 @@ struct CXmlNode::Context {
 
   CXmlParseInfo& info;
   EntityDecoder decoder;
+  Document& document;
+  // Children of the open elements, innermost last, and the attributes of the
+  // start tag being read: each list moves into the document once complete.
+  std::vector<CXmlNode*> openChildren;
+  std::vector<CXmlAttribute> openAttributes;
 };
+
+CXmlNode::CXmlNode() = default;
+CXmlNode::~CXmlNode() = default;
 
 const char* CXmlNode::Load(const char* text, CXmlParseInfo& info) {
   if (text == nullptr) return nullptr;
-  Context context(info);
+  Clear();
+  document_ = std::make_unique<Document>();
+  Context context(info, *document_);
   return LoadElement(text, context, 0);
 }
 
@@ -208,6 +274,14 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
   if (*nameEnd == '\0') return nullptr;
   name.assign(at, nameEnd);
 
+  // Whatever way the element ends, the children read so far stay attached.
+  struct ChildList {
+    ~ChildList() { node.children_ = context.TakeChildren(mark); }
+    CXmlNode& node;
+    Context& context;
+    size_t mark;
+  } childList{*this, context, context.openChildren.size()};
+
   at = LoadAttributes(nameEnd, context);
   if (at == nullptr) return nullptr;
   if (*at == '/') {
@@ -227,10 +301,10 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
       at = tag;
       break;
     }
-    auto child = std::make_unique<CXmlNode>();
+    CXmlNode* child = context.document.nodes.Allocate(1);
     child->parent = this;
     const char* next = child->LoadElement(at, context, depth + 1);
-    if (!child->name.empty()) children_.push_back(std::move(child));
+    if (!child->name.empty()) context.openChildren.push_back(child);
     if (next == nullptr) return nullptr;
     at = next;
     // Text after a child counts only when the element had none before it.
@@ -253,6 +327,11 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
 
 // From just after the tag name to the "/" or ">" that ends the start tag.
 const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
+  struct AttributeList {
+    ~AttributeList() { node.attributes_ = context.TakeAttributes(); }
+    CXmlNode& node;
+    Context& context;
+  } attributeList{*this, context};
   for (;;) {
     at = SkipSpace(at);
     if (*at == '\0') return nullptr;  // the text ends inside the start tag
@@ -264,7 +343,7 @@ const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
       RecordError(context.info, at, kXmlErrorAttribute, "<" + name + "> attribute has error ");
       return nullptr;
     }
-    CXmlAttribute& attribute = attributes_.emplace_back();
+    CXmlAttribute& attribute = context.openAttributes.emplace_back();
     attribute.name.assign(at, nameEnd);
     attribute.parent = this;
 
@@ -284,12 +363,12 @@ const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
 
 CXmlNode* CXmlNode::GetChild(int index) const {
   if (index < 0 || index >= GetChildCount()) return nullptr;
-  return children_[index].get();
+  return children_[index];
 }
 
 CXmlNode* CXmlNode::FindChild(std::string_view childName) const {
-  for (const auto& child : children_)
-    if (child->name == childName) return child.get();
+  for (CXmlNode* child : children_)
+    if (child->name == childName) return child;
   return nullptr;
 }
 
@@ -305,8 +384,8 @@ const CXmlAttribute* CXmlNode::FindAttribute(std::string_view attributeName) con
 }
 
 void CXmlNode::Clear() {
-  children_.clear();
-  attributes_.clear();
+  children_ = {};
+  attributes_ = {};
 }
 
 }  // namespace tidewell
