@@ -42,10 +42,11 @@ struct CXmlParseInfo {
 
 class CXmlNode;
 
+// Names and values view text held by the document of the node that was loaded.
 class CXmlAttribute {
  public:
-  std::string name;
-  std::string value;
+  std::string_view name;
+  std::string_view value;
   CXmlNode* parent = nullptr;
 };
 
@@ -76,8 +77,8 @@ class CXmlNode {
   // the loaded node's and goes with its next load.
   void Clear();
 
-  std::string name;
-  std::string value;
+  std::string_view name;
+  std::string_view value;
   CXmlNode* parent = nullptr;
 
  private:

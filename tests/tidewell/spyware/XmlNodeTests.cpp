@@ -37,7 +37,7 @@ struct Parsed {
 
 std::string AttributeValue(const CXmlNode* node, const char* name) {
   const CXmlAttribute* attribute = node ? node->FindAttribute(name) : nullptr;
-  return attribute ? attribute->value : "<none>";
+  return attribute ? std::string(attribute->value) : "<none>";
 }
 
 TEST(XmlLoad, EmptyElementEndsJustAfterItsTag) {
