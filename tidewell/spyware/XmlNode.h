@@ -77,6 +77,7 @@ class CXmlNode {
   // the loaded node's and goes with its next load.
   void Clear();
 
+  // Views of the loaded node's document, like everything below this node.
   std::string_view name;
   std::string_view value;
   CXmlNode* parent = nullptr;
@@ -87,8 +88,8 @@ class CXmlNode {
   const char* LoadElement(const char* text, Context& context, int depth);
   const char* LoadAttributes(const char* at, Context& context);
 
-  // Nodes, child lists and attributes come in blocks from the loaded node's
-  // document, not one heap block each: a heap call per node dominated the
+  // Nodes, child lists, attributes and their text come in blocks from the
+  // loaded node's document, not one heap block each: heap calls dominated the
   // parse under Wine.
   std::span<CXmlNode*> children_;
   std::span<CXmlAttribute> attributes_;
