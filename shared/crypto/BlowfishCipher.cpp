@@ -40,6 +40,20 @@ size_t PaddedLength(size_t length) {
   return (length + kBlock - 1) / kBlock * kBlock;
 }
 
+// strlen eight bytes a step: Wine's runtime scans a byte at a time, which
+// showed when deciphering megabytes.
+size_t FirstNul(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  size_t at = 0;
+  for (; text.size() - at >= 8; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    if (((word - kOnes) & ~word & kHighs) != 0) break;
+  }
+  while (at < text.size() && text[at] != '\0') ++at;
+  return at;
+}
+
 // Uppercase digits are taken at their value; everything the system writes is lowercase.
 int HexValue(char digit) {
   unsigned char c = static_cast<unsigned char>(digit);
@@ -215,10 +229,13 @@ std::vector<unsigned char> CBlowfishCipher::EncryptBytes(const void* in, size_t 
 
 std::string CBlowfishCipher::DecryptBytes(const void* in, size_t length) const {
   // Copied first: a short last block is completed with zero bytes, never read past the input.
-  std::string text(PaddedLength(length), '\0');
-  std::memcpy(text.data(), in, length);
+  size_t padded = PaddedLength(length);
+  std::string text;
+  text.reserve(padded);
+  text.assign(static_cast<const char*>(in), length);
+  text.append(padded - length, '\0');
   Decrypt(text.data(), text.data(), text.size());
-  text.resize(std::strlen(text.c_str()));
+  text.resize(FirstNul(text));
   return text;
 }
 

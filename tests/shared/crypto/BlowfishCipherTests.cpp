@@ -151,6 +151,14 @@ TEST(BlowfishBytes, TextEndsAtTheFirstNul) {
   CBlowfishCipher cipher(kDefinitionsKey);
   Bytes enciphered = cipher.EncryptBytes("ab\0cdefghij", 11);
   EXPECT_EQ(cipher.DecryptBytes(enciphered.data(), enciphered.size()), "ab");
+  // The NUL at every place of three blocks, among bytes next to zero in value.
+  const std::string mix = std::string("\x01\x80\xff\x7f", 4) + "A1";
+  for (size_t nul = 0; nul <= 24; ++nul) {
+    std::string text;
+    for (size_t i = 0; i < 24; ++i) text += i == nul ? '\0' : mix[i % mix.size()];
+    Bytes packed = cipher.EncryptBytes(text.data(), text.size());
+    EXPECT_EQ(cipher.DecryptBytes(packed.data(), packed.size()), text.substr(0, nul)) << "NUL at " << nul;
+  }
 }
 
 TEST(BlowfishBytes, EmptyInputIsRefused) {
