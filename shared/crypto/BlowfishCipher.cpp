@@ -40,6 +40,20 @@ size_t PaddedLength(size_t length) {
   return (length + kBlock - 1) / kBlock * kBlock;
 }
 
+// strlen eight bytes a step: Wine's runtime scans a byte at a time, which
+// showed when deciphering megabytes.
+size_t FirstNul(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  size_t at = 0;
+  for (; text.size() - at >= 8; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    if (((word - kOnes) & ~word & kHighs) != 0) break;
+  }
+  while (at < text.size() && text[at] != '\0') ++at;
+  return at;
+}
+
 // Uppercase digits are taken at their value; everything the system writes is lowercase.
 int HexValue(char digit) {
   unsigned char c = static_cast<unsigned char>(digit);
@@ -88,10 +102,12 @@ inline uint32_t CBlowfishCipher::Round(uint32_t half) const {
   return ((s_[0][half >> 24] + s_[1][(half >> 16) & 0xFF]) ^ s_[2][(half >> 8) & 0xFF]) + s_[3][half & 0xFF];
 }
 
-// Two rounds per step, so the halves trade places without a swap.
+// Two rounds per step, so the halves trade places without a swap. The pragmas
+// unroll the loops, which GCC at -O2 (the Windows build) leaves rolled.
 void CBlowfishCipher::EncryptBlock(BlowfishBlock& block) const {
   uint32_t left = block.left;
   uint32_t right = block.right;
+#pragma GCC unroll 8
   for (int i = 0; i < 16; i += 2) {
     left ^= p_[i];
     right ^= Round(left);
@@ -105,6 +121,7 @@ void CBlowfishCipher::EncryptBlock(BlowfishBlock& block) const {
 void CBlowfishCipher::DecryptBlock(BlowfishBlock& block) const {
   uint32_t left = block.left;
   uint32_t right = block.right;
+#pragma GCC unroll 8
   for (int i = 17; i > 1; i -= 2) {
     left ^= p_[i];
     right ^= Round(left);
@@ -113,6 +130,39 @@ void CBlowfishCipher::DecryptBlock(BlowfishBlock& block) const {
   }
   block.left = right ^ p_[0];
   block.right = left ^ p_[1];
+}
+
+// EncryptBlock and DecryptBlock on two blocks, their rounds interleaved.
+void CBlowfishCipher::EncryptPair(BlowfishBlock (&pair)[2]) const {
+  uint32_t left0 = pair[0].left, right0 = pair[0].right;
+  uint32_t left1 = pair[1].left, right1 = pair[1].right;
+#pragma GCC unroll 8
+  for (int i = 0; i < 16; i += 2) {
+    left0 ^= p_[i];
+    left1 ^= p_[i];
+    right0 ^= Round(left0) ^ p_[i + 1];
+    right1 ^= Round(left1) ^ p_[i + 1];
+    left0 ^= Round(right0);
+    left1 ^= Round(right1);
+  }
+  pair[0] = {right0 ^ p_[17], left0 ^ p_[16]};
+  pair[1] = {right1 ^ p_[17], left1 ^ p_[16]};
+}
+
+void CBlowfishCipher::DecryptPair(BlowfishBlock (&pair)[2]) const {
+  uint32_t left0 = pair[0].left, right0 = pair[0].right;
+  uint32_t left1 = pair[1].left, right1 = pair[1].right;
+#pragma GCC unroll 8
+  for (int i = 17; i > 1; i -= 2) {
+    left0 ^= p_[i];
+    left1 ^= p_[i];
+    right0 ^= Round(left0) ^ p_[i - 1];
+    right1 ^= Round(left1) ^ p_[i - 1];
+    left0 ^= Round(right0);
+    left1 ^= Round(right1);
+  }
+  pair[0] = {right0 ^ p_[0], left0 ^ p_[1]};
+  pair[1] = {right1 ^ p_[0], left1 ^ p_[1]};
 }
 
 void CBlowfishCipher::Encrypt(const void* in, void* out, size_t length, int mode) const {
@@ -127,8 +177,22 @@ void CBlowfishCipher::Transform(const void* in, void* out, size_t length, int mo
   if (length == 0 || length % kBlock != 0) throw CBlowfishException(kIncorrectBufferLength);
   const auto* source = static_cast<const unsigned char*>(in);
   auto* target = static_cast<unsigned char*>(out);
+  size_t at = 0;
+  if (mode != CBC && mode != CFB) {
+    // ECB blocks do not depend on each other: two at once keep two chains of
+    // table lookups in flight, where one block alone waits on every round.
+    for (; length - at >= 2 * kBlock; at += 2 * kBlock) {
+      BlowfishBlock pair[2] = {LoadBlock(source + at), LoadBlock(source + at + kBlock)};
+      if (encrypt)
+        EncryptPair(pair);
+      else
+        DecryptPair(pair);
+      StoreBlock(pair[0], target + at);
+      StoreBlock(pair[1], target + at + kBlock);
+    }
+  }
   BlowfishBlock chain = chain_;
-  for (size_t at = 0; at < length; at += kBlock) {
+  for (; at < length; at += kBlock) {
     // Each block is read whole before its output is written, so in may equal out.
     BlowfishBlock block = LoadBlock(source + at);
     if (mode == CBC) {
@@ -165,10 +229,13 @@ std::vector<unsigned char> CBlowfishCipher::EncryptBytes(const void* in, size_t 
 
 std::string CBlowfishCipher::DecryptBytes(const void* in, size_t length) const {
   // Copied first: a short last block is completed with zero bytes, never read past the input.
-  std::string text(PaddedLength(length), '\0');
-  std::memcpy(text.data(), in, length);
+  size_t padded = PaddedLength(length);
+  std::string text;
+  text.reserve(padded);
+  text.assign(static_cast<const char*>(in), length);
+  text.append(padded - length, '\0');
   Decrypt(text.data(), text.data(), text.size());
-  text.resize(std::strlen(text.c_str()));
+  text.resize(FirstNul(text));
   return text;
 }
 

@@ -66,6 +66,8 @@ class CBlowfishCipher {
 
  private:
   uint32_t Round(uint32_t half) const;
+  void EncryptPair(BlowfishBlock (&pair)[2]) const;
+  void DecryptPair(BlowfishBlock (&pair)[2]) const;
   void Transform(const void* in, void* out, size_t length, int mode, bool encrypt) const;
 
   BlowfishBlock chain_;  // copied at the start of every CBC and CFB call, never advanced

@@ -139,7 +139,7 @@ bool IsFileName(std::string_view name) {
 
 std::string Attribute(const CXmlNode& node, std::string_view name) {
   const CXmlAttribute* attribute = node.FindAttribute(name);
-  return attribute ? attribute->value : std::string();
+  return attribute ? std::string(attribute->value) : std::string();
 }
 
 const CXmlNode* Child(const CXmlNode* node, std::string_view name) { return node ? node->FindChild(name) : nullptr; }
@@ -185,8 +185,8 @@ std::string StripDeclaration(std::string text) {
 
 bool ParseDefinitions(const std::string& text, CXmlNode& root) {
   root.Clear();
-  root.name.clear();
-  root.value.clear();
+  root.name = {};
+  root.value = {};
   std::string body = StripDeclaration(text);
   CXmlParseInfo info;
   info.trimValues = true;
@@ -246,7 +246,7 @@ SpywareDefinitions ReadDefinitions(const CXmlNode& root) {
     SpywareEntry entry;
     entry.name = Attribute(node, "NAME");
     if (entry.name.empty()) {
-      skip(node.name, "an entry without a name", node.name);
+      skip(std::string(node.name), "an entry without a name", node.name);
       return;
     }
     if (const CXmlNode* description = node.FindChild("DESCRIPTION")) entry.description = description->value;

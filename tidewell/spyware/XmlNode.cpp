@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace tidewell {
 
@@ -57,7 +59,7 @@ const char* FindAny(const char* at, uint8_t set) {
   return at;
 }
 
-bool IsBlank(const std::string& text) {
+bool IsBlank(std::string_view text) {
   for (char c : text)
     if (!IsSpace(c)) return false;
   return true;
@@ -77,28 +79,20 @@ const char* FindUnescaped(const char* at, uint8_t set, bool& sawBackslash) {
   }
 }
 
-// Leaves the target as it was when nothing remains after trimming. An escape
-// character is dropped unless a dropped one precedes it.
-void SetString(const char* start, const char* end, std::string& target, bool trim, char escape) {
-  if (trim) {
-    while (start < end && IsSpace(*start)) ++start;
-    while (end > start && IsSpace(end[-1])) --end;
-  }
-  if (start == end) return;
-  if (escape == '\0') {
-    target.assign(start, end);
-    return;
-  }
-  target.clear();
+// Copies the text, dropping each escape character that no dropped one
+// precedes; the length copied.
+size_t CopyUnescaped(const char* start, const char* end, char* target, char escape) {
+  char* at = target;
   bool dropped = false;
   for (; start < end; ++start) {
     if (*start == escape && !dropped) {
       dropped = true;
     } else {
-      target += *start;
+      *at++ = *start;
       dropped = false;
     }
   }
+  return at - target;
 }
 
 // The entity table prepared once per parse. Decoding is one pass: a character
@@ -116,29 +110,22 @@ class EntityDecoder {
     }
   }
 
-  void Decode(std::string& text) const {
-    auto startsReference = [this](char c) { return starts_[static_cast<unsigned char>(c)]; };
-    if (references_.empty() || std::none_of(text.begin(), text.end(), startsReference)) return;
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-      const Reference* match = nullptr;
-      if (startsReference(text[i])) {
-        for (const Reference& reference : references_) {
-          if (text.compare(i, reference.length, reference.entity->reference, reference.length) == 0) {
-            match = &reference;
-            break;
-          }
-        }
-      }
+  // Decodes in place, as no reference is shorter than its character; the new length.
+  size_t Decode(char* text, size_t length) const {
+    if (references_.empty()) return length;
+    size_t from = 0;
+    while (from < length && !StartsReference(text[from])) ++from;
+    size_t to = from;
+    while (from < length) {
+      const Reference* match = StartsReference(text[from]) ? Match(text + from, length - from) : nullptr;
       if (match != nullptr) {
-        decoded += match->entity->character;
-        i += match->length;
+        text[to++] = match->entity->character;
+        from += match->length;
       } else {
-        decoded += text[i++];
+        text[to++] = text[from++];
       }
     }
-    text.swap(decoded);
+    return to;
   }
 
  private:
@@ -146,6 +133,18 @@ class EntityDecoder {
     const CXmlEntity* entity;
     size_t length;
   };
+  bool StartsReference(char c) const { return starts_[static_cast<unsigned char>(c)]; }
+
+  const Reference* Match(const char* text, size_t length) const {
+    for (const Reference& reference : references_) {
+      if (reference.length > length) continue;
+      size_t i = 0;
+      while (i < reference.length && text[i] == reference.entity->reference[i]) ++i;
+      if (i == reference.length) return &reference;
+    }
+    return nullptr;
+  }
+
   std::vector<Reference> references_;
   bool starts_[256] = {};
 };
@@ -159,22 +158,108 @@ void RecordError(CXmlParseInfo& info, const char* at, int code, std::string mess
   info.errorMessage = std::move(message);
 }
 
+// Hands out runs of elements from blocks that grow up to 64 KB and
+// are freed together. What is handed out stays where it is.
+template <class T>
+class Pool {
+ public:
+  T* Allocate(size_t count) {
+    if (count > free_) {
+      size_t size = std::max(count, next_);
+      next_ = std::min(next_ * 2, kLargestBlock);
+      blocks_.emplace_back(new T[size]);
+      at_ = blocks_.back().get();
+      free_ = size;
+    }
+    T* run = at_;
+    at_ += count;
+    free_ -= count;
+    return run;
+  }
+
+  // Returns the unused end of the latest run.
+  void GiveBack(size_t count) {
+    at_ -= count;
+    free_ += count;
+  }
+
+ private:
+  static constexpr size_t kLargestBlock = std::max<size_t>(1, (64u << 10) / sizeof(T));
+  std::vector<std::unique_ptr<T[]>> blocks_;
+  T* at_ = nullptr;
+  size_t free_ = 0;
+  size_t next_ = std::max<size_t>(1, 4096 / sizeof(T));
+};
+
 }  // namespace
 
-struct CXmlNode::Context {
-  explicit Context(CXmlParseInfo& options)
-      : info(options), decoder(options.decodeEntities ? options.entities : std::span<const CXmlEntity>{}) {}
+struct CXmlNode::Document {
+  Pool<CXmlNode> nodes;
+  Pool<CXmlNode*> childLists;
+  Pool<CXmlAttribute> attributes;
+  Pool<char> text;  // names and values, without terminators
+};
 
-  // Stores the text between start and the stop that ended the search.
-  void Store(const char* start, const char* end, bool sawBackslash, std::string& target) const {
+struct CXmlNode::Context {
+  Context(CXmlParseInfo& options, Document& storage)
+      : info(options),
+        decoder(options.decodeEntities ? options.entities : std::span<const CXmlEntity>{}),
+        document(storage) {}
+
+  // The children read since mark, moved from the scratch list into the document.
+  std::span<CXmlNode*> TakeChildren(size_t mark) {
+    size_t count = openChildren.size() - mark;
+    if (count == 0) return {};
+    CXmlNode** list = document.childLists.Allocate(count);
+    std::copy(openChildren.begin() + mark, openChildren.end(), list);
+    openChildren.resize(mark);
+    return {list, count};
+  }
+
+  std::span<CXmlAttribute> TakeAttributes() {
+    size_t count = openAttributes.size();
+    if (count == 0) return {};
+    CXmlAttribute* list = document.attributes.Allocate(count);
+    std::move(openAttributes.begin(), openAttributes.end(), list);
+    openAttributes.clear();
+    return {list, count};
+  }
+
+  // Stores the text between start and the stop that ended the search. Leaves
+  // the target as it was when nothing remains after trimming.
+  void Store(const char* start, const char* end, bool sawBackslash, std::string_view& target) {
+    if (info.trimValues) {
+      while (start < end && IsSpace(*start)) ++start;
+      while (end > start && IsSpace(end[-1])) --end;
+    }
     // Without a backslash in the text there is nothing the default escape could drop.
-    bool escapes = info.escapeChar != '\\' || sawBackslash;
-    SetString(start, end, target, info.trimValues, escapes ? info.escapeChar : '\0');
-    decoder.Decode(target);
+    char escape = info.escapeChar != '\\' || sawBackslash ? info.escapeChar : '\0';
+    if (start != end)
+      target = Keep(start, end, escape);
+    else if (!target.empty())
+      target = Keep(target.data(), target.data() + target.size(), '\0');  // the kept value passes the decoder again
+  }
+
+  // A copy in the document, unescaped and decoded.
+  std::string_view Keep(const char* start, const char* end, char escape) {
+    size_t length = end - start;
+    char* copy = document.text.Allocate(length);
+    size_t kept = escape == '\0' ? (std::memcpy(copy, start, length), length) : CopyUnescaped(start, end, copy, escape);
+    kept = decoder.Decode(copy, kept);
+    document.text.GiveBack(length - kept);
+    return {copy, kept};
+  }
+
+  std::string_view Copy(const char* start, const char* end) {
+    if (start == end) return {};
+    size_t length = end - start;
+    char* copy = document.text.Allocate(length);
+    std::memcpy(copy, start, length);
+    return {copy, length};
   }
 
   // Text up to the next unescaped "<" or the end.
-  const char* ReadText(const char* at, std::string& target) const {
+  const char* ReadText(const char* at, std::string_view& target) {
     bool sawBackslash = false;
     const char* end = FindUnescaped(at, kTextEnd, sawBackslash);
     Store(at, end, sawBackslash, target);
@@ -183,11 +268,21 @@ struct CXmlNode::Context {
 
   CXmlParseInfo& info;
   EntityDecoder decoder;
+  Document& document;
+  // Children of the open elements, innermost last, and the attributes of the
+  // start tag being read: each list moves into the document once complete.
+  std::vector<CXmlNode*> openChildren;
+  std::vector<CXmlAttribute> openAttributes;
 };
+
+CXmlNode::CXmlNode() = default;
+CXmlNode::~CXmlNode() = default;
 
 const char* CXmlNode::Load(const char* text, CXmlParseInfo& info) {
   if (text == nullptr) return nullptr;
-  Context context(info);
+  Clear();
+  document_ = std::make_unique<Document>();
+  Context context(info, *document_);
   return LoadElement(text, context, 0);
 }
 
@@ -195,8 +290,8 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
   CXmlParseInfo& info = context.info;
   Clear();
   // A reused node describes the element read now, not the one before.
-  name.clear();
-  value.clear();
+  name = {};
+  value = {};
 
   const char* at = FindAny(text, kTextEnd);
   if (*at == '\0') return nullptr;
@@ -206,7 +301,15 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
   ++at;
   const char* nameEnd = FindAny(at, kTagNameEnd);
   if (*nameEnd == '\0') return nullptr;
-  name.assign(at, nameEnd);
+  name = context.Copy(at, nameEnd);
+
+  // Whatever way the element ends, the children read so far stay attached.
+  struct ChildList {
+    ~ChildList() { node.children_ = context.TakeChildren(mark); }
+    CXmlNode& node;
+    Context& context;
+    size_t mark;
+  } childList{*this, context, context.openChildren.size()};
 
   at = LoadAttributes(nameEnd, context);
   if (at == nullptr) return nullptr;
@@ -227,10 +330,10 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
       at = tag;
       break;
     }
-    auto child = std::make_unique<CXmlNode>();
+    CXmlNode* child = context.document.nodes.Allocate(1);
     child->parent = this;
     const char* next = child->LoadElement(at, context, depth + 1);
-    if (!child->name.empty()) children_.push_back(std::move(child));
+    if (!child->name.empty()) context.openChildren.push_back(child);
     if (next == nullptr) return nullptr;
     at = next;
     // Text after a child counts only when the element had none before it.
@@ -241,18 +344,23 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
   at = SkipSpace(at + 2);
   const char* closingEnd = FindAny(at, kBlankOrClose);
   if (*closingEnd == '\0') {
-    RecordError(info, closingTag, kXmlErrorClosingTagCut, "it must be closed with </" + name + ">");
+    RecordError(info, closingTag, kXmlErrorClosingTagCut, "it must be closed with </" + std::string(name) + ">");
     return nullptr;
   }
   std::string_view closingName(at, closingEnd - at);
   if (closingName == name) return closingEnd + 1;
   RecordError(info, at, kXmlErrorTagMismatch,
-              "'<" + name + "> ... </" + std::string(closingName) + ">' is not wel-formed.");
+              "'<" + std::string(name) + "> ... </" + std::string(closingName) + ">' is not wel-formed.");
   return nullptr;
 }
 
 // From just after the tag name to the "/" or ">" that ends the start tag.
 const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
+  struct AttributeList {
+    ~AttributeList() { node.attributes_ = context.TakeAttributes(); }
+    CXmlNode& node;
+    Context& context;
+  } attributeList{*this, context};
   for (;;) {
     at = SkipSpace(at);
     if (*at == '\0') return nullptr;  // the text ends inside the start tag
@@ -261,11 +369,11 @@ const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
     // The name runs to the next blank or "=" however far: names may hold line breaks.
     const char* nameEnd = FindAny(at, kAttributeNameEnd);
     if (*nameEnd == '\0') {
-      RecordError(context.info, at, kXmlErrorAttribute, "<" + name + "> attribute has error ");
+      RecordError(context.info, at, kXmlErrorAttribute, "<" + std::string(name) + "> attribute has error ");
       return nullptr;
     }
-    CXmlAttribute& attribute = attributes_.emplace_back();
-    attribute.name.assign(at, nameEnd);
+    CXmlAttribute& attribute = context.openAttributes.emplace_back();
+    attribute.name = context.Copy(at, nameEnd);
     attribute.parent = this;
 
     at = SkipSpace(nameEnd);
@@ -284,12 +392,12 @@ const char* CXmlNode::LoadAttributes(const char* at, Context& context) {
 
 CXmlNode* CXmlNode::GetChild(int index) const {
   if (index < 0 || index >= GetChildCount()) return nullptr;
-  return children_[index].get();
+  return children_[index];
 }
 
 CXmlNode* CXmlNode::FindChild(std::string_view childName) const {
-  for (const auto& child : children_)
-    if (child->name == childName) return child.get();
+  for (CXmlNode* child : children_)
+    if (child->name == childName) return child;
   return nullptr;
 }
 
@@ -305,8 +413,8 @@ const CXmlAttribute* CXmlNode::FindAttribute(std::string_view attributeName) con
 }
 
 void CXmlNode::Clear() {
-  children_.clear();
-  attributes_.clear();
+  children_ = {};
+  attributes_ = {};
 }
 
 }  // namespace tidewell

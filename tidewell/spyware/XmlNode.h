@@ -7,7 +7,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tidewell {
 
@@ -43,10 +42,11 @@ struct CXmlParseInfo {
 
 class CXmlNode;
 
+// Names and values view text held by the document of the node that was loaded.
 class CXmlAttribute {
  public:
-  std::string name;
-  std::string value;
+  std::string_view name;
+  std::string_view value;
   CXmlNode* parent = nullptr;
 };
 
@@ -56,13 +56,15 @@ class CXmlNode {
   // file must not exhaust a worker thread's stack.
   static constexpr int kMaxDepth = 256;
 
-  CXmlNode() = default;
+  CXmlNode();
+  ~CXmlNode();
   CXmlNode(const CXmlNode&) = delete;  // children point back at their parent
   CXmlNode& operator=(const CXmlNode&) = delete;
 
   // Reads one element from a NUL-terminated text. Returns the position just
   // after it, or nullptr on failure (the partial tree stays attached). Never
-  // reads past the terminating NUL.
+  // reads past the terminating NUL. The tree read lives until this node is
+  // loaded again or destroyed.
   const char* Load(const char* text, CXmlParseInfo& info);
 
   int GetChildCount() const { return static_cast<int>(children_.size()); }
@@ -71,20 +73,27 @@ class CXmlNode {
   const CXmlAttribute* FindAttribute(std::string_view attributeName) const;
   int GetAttributeCount() const { return static_cast<int>(attributes_.size()); }
   const CXmlAttribute* GetAttribute(int index) const;
-  // Destroys children and attributes; name and value stay.
+  // Detaches children and attributes; name and value stay. Their storage is
+  // the loaded node's and goes with its next load.
   void Clear();
 
-  std::string name;
-  std::string value;
+  // Views of the loaded node's document, like everything below this node.
+  std::string_view name;
+  std::string_view value;
   CXmlNode* parent = nullptr;
 
  private:
+  struct Document;
   struct Context;
   const char* LoadElement(const char* text, Context& context, int depth);
   const char* LoadAttributes(const char* at, Context& context);
 
-  std::vector<std::unique_ptr<CXmlNode>> children_;
-  std::vector<CXmlAttribute> attributes_;  // held by value: one allocation fewer per attribute
+  // Nodes, child lists, attributes and their text come in blocks from the
+  // loaded node's document, not one heap block each: heap calls dominated the
+  // parse under Wine.
+  std::span<CXmlNode*> children_;
+  std::span<CXmlAttribute> attributes_;
+  std::unique_ptr<Document> document_;
 };
 
 }  // namespace tidewell

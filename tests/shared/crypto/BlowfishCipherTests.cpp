@@ -86,6 +86,25 @@ TEST(BlowfishModes, EveryModeRoundTripsInPlaceAndApart) {
   }
 }
 
+// Longer runs are enciphered two blocks at a time, with a single one left over
+// when the count is odd: each block must still be the block function's.
+TEST(BlowfishModes, EcbRunsMatchTheBlockFunctionBlockByBlock) {
+  CBlowfishCipher cipher(kDefinitionsKey);
+  for (size_t blocks = 1; blocks <= 5; ++blocks) {
+    std::string text;
+    for (size_t i = 0; i < blocks * 8; ++i) text += static_cast<char>(i * 37 + 11);
+    Bytes run = Encipher(cipher, text);
+    for (size_t at = 0; at < run.size(); at += 8) {
+      Bytes single(8);
+      cipher.Encrypt(text.data() + at, single.data(), 8);  // one block: never paired
+      EXPECT_EQ(Bytes(run.begin() + at, run.begin() + at + 8), single) << blocks << " blocks, block " << at / 8;
+    }
+    Bytes back(run.size());
+    cipher.Decrypt(run.data(), back.data(), run.size());
+    EXPECT_EQ(std::string(back.begin(), back.end()), text) << blocks << " blocks";
+  }
+}
+
 TEST(BlowfishModes, ChainedModesDifferFromEcbAndUnknownModesAreEcb) {
   CBlowfishCipher cipher(kDefinitionsKey, BlowfishBlock{1, 2});
   std::string repeated = "samesamesamesame";
@@ -132,6 +151,14 @@ TEST(BlowfishBytes, TextEndsAtTheFirstNul) {
   CBlowfishCipher cipher(kDefinitionsKey);
   Bytes enciphered = cipher.EncryptBytes("ab\0cdefghij", 11);
   EXPECT_EQ(cipher.DecryptBytes(enciphered.data(), enciphered.size()), "ab");
+  // The NUL at every place of three blocks, among bytes next to zero in value.
+  const std::string mix = std::string("\x01\x80\xff\x7f", 4) + "A1";
+  for (size_t nul = 0; nul <= 24; ++nul) {
+    std::string text;
+    for (size_t i = 0; i < 24; ++i) text += i == nul ? '\0' : mix[i % mix.size()];
+    Bytes packed = cipher.EncryptBytes(text.data(), text.size());
+    EXPECT_EQ(cipher.DecryptBytes(packed.data(), packed.size()), text.substr(0, nul)) << "NUL at " << nul;
+  }
 }
 
 TEST(BlowfishBytes, EmptyInputIsRefused) {

@@ -37,7 +37,7 @@ struct Parsed {
 
 std::string AttributeValue(const CXmlNode* node, const char* name) {
   const CXmlAttribute* attribute = node ? node->FindAttribute(name) : nullptr;
-  return attribute ? attribute->value : "<none>";
+  return attribute ? std::string(attribute->value) : "<none>";
 }
 
 TEST(XmlLoad, EmptyElementEndsJustAfterItsTag) {
@@ -184,6 +184,45 @@ TEST(XmlLoad, ReusedNodeHoldsOnlyTheNewElement) {
   EXPECT_EQ(root.value, "second");
   EXPECT_EQ(root.GetChildCount(), 2);
   EXPECT_EQ(root.FindAttribute("x"), nullptr);
+}
+
+// Enough nodes, attributes and text to fill many storage blocks: what the
+// first block holds must still read right once the last one is filled.
+TEST(XmlLoad, LargeDocumentKeepsEveryNodeAndTextWhereItWasRead) {
+  constexpr int kEntries = 20000;
+  std::string text = "<ROOT>";
+  for (int i = 0; i < kEntries; ++i) {
+    std::string n = std::to_string(i);
+    text += "<E" + n + " id='" + n + "' tag=\"&lt;" + n + "&gt;\"> entry " + n + " <F/><G v='" + n + "'/></E" + n + ">";
+  }
+  text += "</ROOT>";
+  Parsed p(text);
+  ASSERT_EQ(p.result, p.text.End());
+  ASSERT_EQ(p.root.GetChildCount(), kEntries);
+  for (int i = 0; i < kEntries; ++i) {
+    std::string n = std::to_string(i);
+    const CXmlNode* entry = p.root.GetChild(i);
+    ASSERT_EQ(entry->name, "E" + n);
+    ASSERT_EQ(entry->parent, &p.root);
+    ASSERT_EQ(entry->value, "entry " + n);
+    ASSERT_EQ(AttributeValue(entry, "id"), n);
+    ASSERT_EQ(AttributeValue(entry, "tag"), "<" + n + ">");
+    ASSERT_EQ(entry->GetChildCount(), 2);
+    ASSERT_EQ(AttributeValue(entry->GetChild(1), "v"), n);
+    ASSERT_EQ(entry->GetChild(1)->parent, entry);
+  }
+}
+
+TEST(XmlLoad, LoadingAChildLeavesItsSiblingsAndTheRootIntact) {
+  Parsed p("<A><B x='1'>b</B><C>c</C></A>");
+  ExactText other("<D y='2'><E/></D>");
+  CXmlParseInfo info;
+  ASSERT_NE(p.root.GetChild(0)->Load(other.Start(), info), nullptr);
+  EXPECT_EQ(p.root.GetChild(0)->name, "D");
+  EXPECT_EQ(AttributeValue(p.root.GetChild(0), "y"), "2");
+  EXPECT_EQ(p.root.GetChild(0)->GetChild(0)->name, "E");
+  EXPECT_EQ(p.root.GetChild(1)->value, "c");
+  EXPECT_EQ(p.root.name, "A");
 }
 
 TEST(XmlLoad, NoStartTagGivesNothingAndAClosingTagIsHandedBack) {
