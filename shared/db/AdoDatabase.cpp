@@ -96,6 +96,7 @@ bool CADODatabase::IsOpen() const {
 void CADODatabase::Close() {
   std::lock_guard lock(mutex_);
   if (handle_) {
+    statements_.Clear();
     sqlite3_close_v2(handle_);
     handle_ = nullptr;
   }

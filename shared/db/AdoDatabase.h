@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shared/db/AdoError.h"
+#include "shared/db/StatementCache.h"
 
 struct sqlite3;
 
@@ -50,6 +51,7 @@ class CADODatabase {
 
   mutable std::recursive_mutex mutex_;  // guards the handle and the error record
   sqlite3* handle_ = nullptr;
+  StatementCache statements_;  // guarded by mutex_, emptied before the handle closes
   std::string connectionString_;
   AdoErrorRecord lastError_;
   long connectionTimeout_ = 0;
