@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "shared/db/AdoError.h"
@@ -37,6 +38,11 @@ class CADODatabase {
   bool BeginTransaction();
   bool CommitTransaction();
   void RollbackTransaction();
+
+  // Whether the query gives at least one row (what a RecordCount above 0
+  // says) without reading any row. Nothing when it fails; the error record
+  // says why.
+  std::optional<bool> HasRows(const std::string& query);
 
   const std::string& GetConnectionString() const { return connectionString_; }
   void SetConnectionTimeout(long seconds) { connectionTimeout_ = seconds; }

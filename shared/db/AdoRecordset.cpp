@@ -133,36 +133,14 @@ bool CADORecordset::Execute(const std::string& sql) {
   sqlite3* handle = database_->handle_;
   if (!handle) return Fail(kErrorObjectClosed, "Operation is not allowed when the object is closed.");
 
-  // A data statement runs from the connection's compiled forms; the text is
-  // compiled as it stands only when its lifted form would not do.
-  sqlite3_stmt* statement = database_->statements_.Acquire(handle, sql);
-  const bool cached = statement != nullptr;
-  int rc = SQLITE_OK;
-  if (!cached) {
-    const char* tail = nullptr;
-    rc = sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &statement, &tail);
-    if (rc != SQLITE_OK || !statement) {
-      std::string description = rc == SQLITE_OK ? "Invalid SQL statement." : sqlite3_errmsg(handle);
-      sqlite3_finalize(statement);
-      return Fail(kErrorInCommand, description);
-    }
-    // One statement per text: anything after it is refused, never run.
-    while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
-    if (tail && *tail) {
-      sqlite3_finalize(statement);
-      return Fail(kErrorInCommand, "Characters found after end of SQL statement.");
-    }
-  }
-  auto finish = [&] {
-    if (cached)
-      StatementCache::Release(statement);
-    else
-      sqlite3_finalize(statement);
-  };
+  // Data statements run from the connection's kept compiled forms.
+  ReadyStatement ready(handle, database_->statements_, sql);
+  sqlite3_stmt* statement = ready.Get();
+  if (!statement) return Fail(kErrorInCommand, ready.Error());
 
   // Columns are read after the first step: a kept statement is compiled anew
   // there when the schema changed since.
-  rc = sqlite3_step(statement);
+  int rc = sqlite3_step(statement);
   int columnCount = sqlite3_column_count(statement);
   columns_.resize(columnCount);
   for (int i = 0; i < columnCount; ++i) {
@@ -190,12 +168,10 @@ bool CADORecordset::Execute(const std::string& sql) {
   if (rc != SQLITE_DONE) {
     uint32_t code = sqlite3_errcode(handle) == SQLITE_ERROR ? kErrorInCommand : kErrorUnspecified;
     std::string description = sqlite3_errmsg(handle);
-    finish();
     columns_.clear();
     rows_.clear();
     return Fail(code, description);
   }
-  finish();
   position_ = 0;
   open_ = columnCount > 0;
   if (!open_) columns_.clear();

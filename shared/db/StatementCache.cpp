@@ -146,4 +146,30 @@ void StatementCache::Clear() {
   entries_.clear();
 }
 
+ReadyStatement::ReadyStatement(sqlite3* handle, StatementCache& cache, const std::string& sql) {
+  statement_ = cache.Acquire(handle, sql);
+  kept_ = statement_ != nullptr;
+  if (kept_) return;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &statement_, &tail);
+  if (rc != SQLITE_OK || !statement_) {
+    error_ = rc == SQLITE_OK ? "Invalid SQL statement." : sqlite3_errmsg(handle);
+  } else {
+    // One statement per text: anything after it is refused, never run.
+    while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
+    if (tail && *tail) error_ = "Characters found after end of SQL statement.";
+  }
+  if (!error_.empty()) {
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+  }
+}
+
+ReadyStatement::~ReadyStatement() {
+  if (kept_)
+    StatementCache::Release(statement_);
+  else
+    sqlite3_finalize(statement_);
+}
+
 }  // namespace tidewell

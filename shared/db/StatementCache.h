@@ -62,4 +62,24 @@ class StatementCache {
   LiftedStatement lifted_;      // kept for its buffers, and the bound values live here
 };
 
+// A statement ready to step: the cache's kept form with the text's literals
+// bound, or else the text compiled for this one use. Handed back to the cache
+// or finalized when it goes.
+class ReadyStatement {
+ public:
+  ReadyStatement(sqlite3* handle, StatementCache& cache, const std::string& sql);
+  ~ReadyStatement();
+  ReadyStatement(const ReadyStatement&) = delete;
+  ReadyStatement& operator=(const ReadyStatement&) = delete;
+
+  // Null when the text cannot run; Error then says why.
+  sqlite3_stmt* Get() const { return statement_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+  bool kept_ = false;
+  std::string error_;
+};
+
 }  // namespace tidewell

@@ -25,9 +25,11 @@ class KeptStatementTest : public ::testing::Test {
 
   // "name=value;" per field, one line per row, or the error's description;
   // the layer's fields are read by the names SQLite gives.
-  std::string Raw(const std::string& sql, std::vector<std::string>& names) {
+  std::string Raw(const std::string& sql, std::vector<std::string>& names, bool* failed = nullptr) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(raw_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) return sqlite3_errmsg(raw_);
+    bool prepared = sqlite3_prepare_v2(raw_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK;
+    if (failed) *failed = !prepared;
+    if (!prepared) return sqlite3_errmsg(raw_);
     std::string rows;
     for (int i = 0; i < sqlite3_column_count(statement); ++i) names.push_back(sqlite3_column_name(statement, i));
     while (sqlite3_step(statement) == SQLITE_ROW) {
@@ -64,6 +66,7 @@ class KeptStatementTest : public ::testing::Test {
 TEST_F(KeptStatementTest, AnswersAsTheTextCompiledAsItStands) {
   const char* statements[] = {
       "select * from words where w='it''s'",
+      "select * from words where w='none'",
       "select w, n from words where n='2'",  // a text compared with a number column
       "select 'it''s' as v, '' as e, '''' as q",
       "select 'a' || w from words",  // a column named after its literal
@@ -81,9 +84,11 @@ TEST_F(KeptStatementTest, AnswersAsTheTextCompiledAsItStands) {
   for (const char* sql : statements) {
     SCOPED_TRACE(sql);
     std::vector<std::string> names;
-    std::string expected = Raw(sql, names);
+    bool failed = false;
+    std::string expected = Raw(sql, names, &failed);
     EXPECT_EQ(Layer(sql, names), expected);
     EXPECT_EQ(Layer(sql, names), expected) << "second run";
+    EXPECT_EQ(database_.HasRows(sql), failed ? std::nullopt : std::optional<bool>(!expected.empty()));
   }
 }
 
