@@ -1,5 +1,3 @@
-#include "shared/db/StatementCache.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -114,18 +112,6 @@ TEST_F(KeptStatementTest, FollowsTheTableThroughChanges) {
   recordset.Open("drop table words");
   EXPECT_EQ(recordset.GetLastError(), 0u) << recordset.GetLastErrorString();
   EXPECT_EQ(Layer("select * from words where w='x'", names), "no such table: words");
-}
-
-TEST(LiftLiterals, TakesOutTextsOnlyFromDataStatements) {
-  LiftedStatement lifted;
-  ASSERT_TRUE(LiftLiterals(" UPDATE t set [a'']='x''y', b=x'00' -- 'z'\n where c='' /* ' */", lifted));
-  EXPECT_EQ(lifted.text, " UPDATE t set [a'']=?, b=x'00' -- 'z'\n where c=? /* ' */");
-  ASSERT_EQ(lifted.literals.size(), 2u);
-  EXPECT_EQ(lifted.Literal(0), "x'y");
-  EXPECT_EQ(lifted.Literal(1), "");
-  EXPECT_FALSE(LiftLiterals("create table t(a default 'x')", lifted));
-  EXPECT_FALSE(LiftLiterals("select 'open", lifted));
-  EXPECT_FALSE(LiftLiterals(std::string("select 'a\0b'", 12), lifted));
 }
 
 }  // namespace
