@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 
 namespace tidewell {
 
@@ -103,12 +104,23 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* handle, std::string_view sql) {
   if (found != entries_.end()) {
     std::rotate(entries_.begin(), found, found + 1);
   } else {
+    // A form is kept from its second use on: texts with numbers written in
+    // (an event's time) never repeat, and keeping each would only cost.
+    size_t hash = std::hash<std::string>{}(lifted.text);
+    if (std::find(refused_.begin(), refused_.end(), hash) != refused_.end()) return nullptr;
+    if (std::find(seen_.begin(), seen_.end(), hash) == seen_.end()) {
+      seen_[seenNext_++ % seen_.size()] = hash;
+      return nullptr;
+    }
     sqlite3_stmt* statement = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v3(handle, lifted.text.c_str(), static_cast<int>(lifted.text.size()),
                            SQLITE_PREPARE_PERSISTENT, &statement, &tail) != SQLITE_OK ||
-        !statement)
+        !statement) {
+      sqlite3_finalize(statement);
+      refused_[refusedNext_++ % refused_.size()] = hash;
       return nullptr;
+    }
     bool same = static_cast<size_t>(sqlite3_bind_parameter_count(statement)) == lifted.literals.size();
     while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
     same = same && !(tail && *tail);
@@ -119,6 +131,7 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* handle, std::string_view sql) {
     }
     if (!same) {
       sqlite3_finalize(statement);
+      refused_[refusedNext_++ % refused_.size()] = hash;
       return nullptr;
     }
     if (entries_.size() >= capacity_) {

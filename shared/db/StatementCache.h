@@ -6,6 +6,7 @@
 // exactly as it would the literals. Compiling is most of the cost of a small
 // statement, so a run of inserts or look-ups pays it once.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -41,7 +42,8 @@ class StatementCache {
   StatementCache& operator=(const StatementCache&) = delete;
 
   // The compiled statement for sql with its literals bound, or null when sql
-  // is not a data statement or its lifted form does not behave as it would
+  // is not a data statement, its lifted form is new (it is kept from its
+  // second use on), or the lifted form does not behave as the text would
   // (it does not compile, holds more than one statement or parameters of its
   // own, or names a result column after a literal); the caller then compiles
   // sql itself. The statement stays the cache's: hand it back to Release
@@ -60,6 +62,10 @@ class StatementCache {
   size_t capacity_;
   std::vector<Entry> entries_;  // most recently used first
   LiftedStatement lifted_;      // kept for its buffers, and the bound values live here
+  std::array<size_t, 32> seen_{};     // hashes of recent lifted texts not kept yet
+  size_t seenNext_ = 0;
+  std::array<size_t, 16> refused_{};  // and of those whose lifted form would not do
+  size_t refusedNext_ = 0;
 };
 
 // A statement ready to step: the cache's kept form with the text's literals

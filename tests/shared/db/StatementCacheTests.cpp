@@ -84,8 +84,7 @@ TEST_F(KeptStatementTest, AnswersAsTheTextCompiledAsItStands) {
     std::vector<std::string> names;
     bool failed = false;
     std::string expected = Raw(sql, names, &failed);
-    EXPECT_EQ(Layer(sql, names), expected);
-    EXPECT_EQ(Layer(sql, names), expected) << "second run";
+    for (int use = 0; use < 3; ++use) EXPECT_EQ(Layer(sql, names), expected) << "use " << use;
     EXPECT_EQ(database_.HasRows(sql), failed ? std::nullopt : std::optional<bool>(!expected.empty()));
   }
 }
@@ -105,7 +104,8 @@ TEST_F(KeptStatementTest, WritesTheLiteralsValues) {
 // changed, and must not hold the table against being dropped.
 TEST_F(KeptStatementTest, FollowsTheTableThroughChanges) {
   std::vector<std::string> names{"w", "extra"};
-  EXPECT_EQ(Layer("select * from words where w='x'", names), "w=x;extra=(no such field);\n");
+  for (int use = 0; use < 2; ++use)  // kept from the second use on
+    EXPECT_EQ(Layer("select * from words where w='x'", names), "w=x;extra=(no such field);\n");
   CADORecordset recordset(database_);
   recordset.Open("alter table words add column extra TEXT default 'e'");
   EXPECT_EQ(Layer("select * from words where w='x'", names), "w=x;extra=e;\n");
