@@ -1,5 +1,7 @@
 #include "skylark/DefinitionsMerge.h"
 
+#include <optional>
+
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 
@@ -9,17 +11,17 @@ namespace {
 
 // Each statement on a recordset of its own: the layer keeps an error only
 // until the next failure, never clears it.
-bool Run(CADODatabase& database, const std::string& statement, uint32_t* count = nullptr) {
+bool Run(CADODatabase& database, const std::string& statement) {
   CADORecordset recordset(database);
   recordset.Open(statement);
-  if (count) *count = recordset.RecordCount();
   return recordset.GetLastError() == 0;
 }
 
 bool MergeOne(CADODatabase& database, const DefinitionRecord& r) {
-  uint32_t known = 0;
-  if (!Run(database, FormatSql("select * from bhos where clsid='%s'", r.clsid), &known)) return false;
-  if (known > 0)
+  // Only whether the row exists counts; its fields are never read.
+  std::optional<bool> known = database.HasRows(FormatSql("select * from bhos where clsid='%s'", r.clsid));
+  if (!known) return false;
+  if (*known)
     return Run(database,
                FormatSql("update bhos set [Name]='%s',[Files]='%s',[Risk]='%s',[Comments]='%s',[Modified]=1 where "
                          "[Clsid]='%s'",

@@ -96,6 +96,7 @@ bool CADODatabase::IsOpen() const {
 void CADODatabase::Close() {
   std::lock_guard lock(mutex_);
   if (handle_) {
+    statements_.Clear();
     sqlite3_close_v2(handle_);
     handle_ = nullptr;
   }
@@ -139,6 +140,23 @@ void CADODatabase::RollbackTransaction() {
   if (handle_) sqlite3_exec(handle_, "ROLLBACK", nullptr, nullptr, nullptr);
   inTransaction_ = false;
   mutex_.unlock();
+}
+
+std::optional<bool> CADODatabase::HasRows(const std::string& query) {
+  std::lock_guard lock(mutex_);
+  if (!handle_) {
+    Fail(kErrorObjectClosed, "Operation is not allowed when the object is closed.");
+    return std::nullopt;
+  }
+  ReadyStatement ready(handle_, statements_, query);
+  if (!ready.Get()) {
+    Fail(kErrorInCommand, ready.Error());
+    return std::nullopt;
+  }
+  int rc = sqlite3_step(ready.Get());
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc == SQLITE_ROW && sqlite3_column_count(ready.Get()) > 0;
+  Fail(sqlite3_errcode(handle_) == SQLITE_ERROR ? kErrorInCommand : kErrorUnspecified, sqlite3_errmsg(handle_));
+  return std::nullopt;
 }
 
 std::string CADODatabase::GetLastErrorString() const {

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "shared/db/AdoError.h"
+#include "shared/db/StatementCache.h"
 
 struct sqlite3;
 
@@ -37,6 +39,11 @@ class CADODatabase {
   bool CommitTransaction();
   void RollbackTransaction();
 
+  // Whether the query gives at least one row (what a RecordCount above 0
+  // says) without reading any row. Nothing when it fails; the error record
+  // says why.
+  std::optional<bool> HasRows(const std::string& query);
+
   const std::string& GetConnectionString() const { return connectionString_; }
   void SetConnectionTimeout(long seconds) { connectionTimeout_ = seconds; }
 
@@ -50,6 +57,7 @@ class CADODatabase {
 
   mutable std::recursive_mutex mutex_;  // guards the handle and the error record
   sqlite3* handle_ = nullptr;
+  StatementCache statements_;  // guarded by mutex_, emptied before the handle closes
   std::string connectionString_;
   AdoErrorRecord lastError_;
   long connectionTimeout_ = 0;

@@ -133,21 +133,14 @@ bool CADORecordset::Execute(const std::string& sql) {
   sqlite3* handle = database_->handle_;
   if (!handle) return Fail(kErrorObjectClosed, "Operation is not allowed when the object is closed.");
 
-  sqlite3_stmt* statement = nullptr;
-  const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &statement, &tail);
-  if (rc != SQLITE_OK || !statement) {
-    std::string description = rc == SQLITE_OK ? "Invalid SQL statement." : sqlite3_errmsg(handle);
-    sqlite3_finalize(statement);
-    return Fail(kErrorInCommand, description);
-  }
-  // One statement per text: anything after it is refused, never run.
-  while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
-  if (tail && *tail) {
-    sqlite3_finalize(statement);
-    return Fail(kErrorInCommand, "Characters found after end of SQL statement.");
-  }
+  // Data statements run from the connection's kept compiled forms.
+  ReadyStatement ready(handle, database_->statements_, sql);
+  sqlite3_stmt* statement = ready.Get();
+  if (!statement) return Fail(kErrorInCommand, ready.Error());
 
+  // Columns are read after the first step: a kept statement is compiled anew
+  // there when the schema changed since.
+  int rc = sqlite3_step(statement);
   int columnCount = sqlite3_column_count(statement);
   columns_.resize(columnCount);
   for (int i = 0; i < columnCount; ++i) {
@@ -155,7 +148,7 @@ bool CADORecordset::Execute(const std::string& sql) {
     columns_[i].name = name ? name : "";
     columns_[i].declared = KindOfDeclaredType(sqlite3_column_decltype(statement, i), columns_[i].scale);
   }
-  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(statement)) {
     std::vector<Value>& row = rows_.emplace_back(columnCount);
     for (int i = 0; i < columnCount; ++i) {
       Value& value = row[i];
@@ -175,12 +168,10 @@ bool CADORecordset::Execute(const std::string& sql) {
   if (rc != SQLITE_DONE) {
     uint32_t code = sqlite3_errcode(handle) == SQLITE_ERROR ? kErrorInCommand : kErrorUnspecified;
     std::string description = sqlite3_errmsg(handle);
-    sqlite3_finalize(statement);
     columns_.clear();
     rows_.clear();
     return Fail(code, description);
   }
-  sqlite3_finalize(statement);
   position_ = 0;
   open_ = columnCount > 0;
   if (!open_) columns_.clear();

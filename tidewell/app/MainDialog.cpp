@@ -21,6 +21,7 @@
 #include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
 #include "tidewell/traffic/NetWatchDialog.h"
+#include "skylark/SkylarkStart.h"
 
 namespace tidewell {
 
@@ -497,10 +498,7 @@ void CMainDialog::OnRegistryCleanupButton() {
 
 void CMainDialog::OnLog() { ShowLog(Handle(), database_); }
 
-void CMainDialog::OnUpdate() {
-  // Looked up from the current folder; not checked and not waited for.
-  ShellExecuteA(Handle(), "open", "Skylark.exe", nullptr, nullptr, SW_SHOWNORMAL);
-}
+void CMainDialog::OnUpdate() { StartSkylarkBeside(Handle(), programPath_); }
 
 // ---- Feature handlers; each feature fills its own.
 
