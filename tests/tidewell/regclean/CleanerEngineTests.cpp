@@ -168,7 +168,9 @@ TEST_F(CleanerEngineTest, HelpAndSharedFilesAreFoundByTheirOwnRules) {
   EXPECT_EQ(Found(), (std::set<std::string>{"HHR|" + hklm + "|" + M() + ".hlp", "HHR1|" + hklm + "|" + M() + "-gone.chm",
                                             "SSDLL|" + hklm + "|" + missing + "\\shared.dll"}));
   for (const auto& row : test::MarkedProblems(database, M())) {
-    if (row.ptype == "HHR") EXPECT_EQ(row.problem, test::WindowsFolder() + "\\" + M() + ".hlp");
+    if (row.ptype == "HHR") {
+      EXPECT_EQ(row.problem, test::WindowsFolder() + "\\" + M() + ".hlp");
+    }
   }
 }
 
