@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,23 +40,21 @@ class QuietSink : public CleanerSink {
 };
 
 // Stops the scan once it is well into the walk; the figure is the time from
-// the request to the scan's return.
+// the request until the scan has returned.
 double StopLatency(CADODatabase& database, bool& incomplete) {
   QuietSink sink;
   StopSource stop;
   WorkerGroup workers;
-  std::atomic<std::chrono::steady_clock::time_point::rep> ended = 0;
+  std::atomic<bool> ended = false;
   workers.Start(stop, [&](const StopToken& token) {
     incomplete = ScanCategory(database, Category::CustomControls, token, sink).stopped;
-    ended = std::chrono::steady_clock::now().time_since_epoch().count();
+    ended = true;
   });
-  while (sink.statuses < 200 && ended == 0) Sleep(1);
-  auto requested = std::chrono::steady_clock::now();
-  stop.RequestStop();
-  workers.StopAndWait(10000);
-  return std::chrono::duration<double>(std::chrono::steady_clock::time_point(
-                                           std::chrono::steady_clock::duration(ended.load())) - requested)
-      .count();
+  while (sink.statuses < 200 && !ended) Sleep(1);
+  return bench::MeasureSeconds([&] {
+    stop.RequestStop();
+    workers.StopAndWait(10000);
+  });
 }
 
 void Plant(const std::string& missingFolder) {

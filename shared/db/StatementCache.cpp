@@ -48,6 +48,13 @@ size_t NextSpecial(std::string_view sql, size_t from) {
   return std::string_view::npos;
 }
 
+// Whether only blanks and semicolons follow a compiled statement: one
+// statement per text, anything after it is refused, never run.
+bool NothingAfter(const char* tail) {
+  while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
+  return !(tail && *tail);
+}
+
 }  // namespace
 
 bool LiftLiterals(std::string_view sql, LiftedStatement& lifted) {
@@ -122,8 +129,7 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* handle, std::string_view sql) {
       return nullptr;
     }
     bool same = static_cast<size_t>(sqlite3_bind_parameter_count(statement)) == lifted.literals.size();
-    while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
-    same = same && !(tail && *tail);
+    same = same && NothingAfter(tail);
     // A result column named after its expression would be named "?".
     for (int i = 0, n = sqlite3_column_count(statement); same && i < n; ++i) {
       const char* name = sqlite3_column_name(statement, i);
@@ -167,10 +173,8 @@ ReadyStatement::ReadyStatement(sqlite3* handle, StatementCache& cache, const std
   int rc = sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size()), &statement_, &tail);
   if (rc != SQLITE_OK || !statement_) {
     error_ = rc == SQLITE_OK ? "Invalid SQL statement." : sqlite3_errmsg(handle);
-  } else {
-    // One statement per text: anything after it is refused, never run.
-    while (tail && *tail && (std::isspace(static_cast<unsigned char>(*tail)) || *tail == ';')) ++tail;
-    if (tail && *tail) error_ = "Characters found after end of SQL statement.";
+  } else if (!NothingAfter(tail)) {
+    error_ = "Characters found after end of SQL statement.";
   }
   if (!error_.empty()) {
     sqlite3_finalize(statement_);

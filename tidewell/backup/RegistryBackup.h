@@ -85,7 +85,8 @@ class CRegistryBackup {
   // time, after the question. False when the user declined.
   bool RunGeneralBackup();
   // A "Backup" button of the registry cleaner: the question, the exports and
-  // the answer. The parts are apart too, so the exports can run off the UI thread.
+  // the answer. Each step is also callable alone, so the exports can run off
+  // the UI thread.
   bool BackupCategory(BackupCategoryKind category);
   bool ConfirmBackup();
   CategoryBackupResult WriteCategoryBackup(BackupCategoryKind category);
