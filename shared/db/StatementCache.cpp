@@ -55,6 +55,25 @@ bool NothingAfter(const char* tail) {
   return !(tail && *tail);
 }
 
+// The lifted form compiled, or null when it would not behave as the text:
+// it does not compile, holds more than one statement or parameters of its
+// own, or names a result column after a literal (that name would be "?").
+sqlite3_stmt* CompileLifted(sqlite3* handle, const LiftedStatement& lifted) {
+  sqlite3_stmt* statement = nullptr;
+  const char* tail = nullptr;
+  bool same = sqlite3_prepare_v3(handle, lifted.text.c_str(), static_cast<int>(lifted.text.size()),
+                                 SQLITE_PREPARE_PERSISTENT, &statement, &tail) == SQLITE_OK &&
+              statement && NothingAfter(tail) &&
+              static_cast<size_t>(sqlite3_bind_parameter_count(statement)) == lifted.literals.size();
+  for (int i = 0, n = same ? sqlite3_column_count(statement) : 0; same && i < n; ++i) {
+    const char* name = sqlite3_column_name(statement, i);
+    same = name && !std::strchr(name, '?');
+  }
+  if (same) return statement;
+  sqlite3_finalize(statement);
+  return nullptr;
+}
+
 }  // namespace
 
 bool LiftLiterals(std::string_view sql, LiftedStatement& lifted) {
@@ -119,24 +138,8 @@ sqlite3_stmt* StatementCache::Acquire(sqlite3* handle, std::string_view sql) {
       seen_[seenNext_++ % seen_.size()] = hash;
       return nullptr;
     }
-    sqlite3_stmt* statement = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v3(handle, lifted.text.c_str(), static_cast<int>(lifted.text.size()),
-                           SQLITE_PREPARE_PERSISTENT, &statement, &tail) != SQLITE_OK ||
-        !statement) {
-      sqlite3_finalize(statement);
-      refused_[refusedNext_++ % refused_.size()] = hash;
-      return nullptr;
-    }
-    bool same = static_cast<size_t>(sqlite3_bind_parameter_count(statement)) == lifted.literals.size();
-    same = same && NothingAfter(tail);
-    // A result column named after its expression would be named "?".
-    for (int i = 0, n = sqlite3_column_count(statement); same && i < n; ++i) {
-      const char* name = sqlite3_column_name(statement, i);
-      same = name && !std::strchr(name, '?');
-    }
-    if (!same) {
-      sqlite3_finalize(statement);
+    sqlite3_stmt* statement = CompileLifted(handle, lifted);
+    if (!statement) {
       refused_[refusedNext_++ % refused_.size()] = hash;
       return nullptr;
     }

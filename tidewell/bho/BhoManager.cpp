@@ -80,15 +80,14 @@ BhoManager::~BhoManager() {
 }
 
 void BhoManager::Attach(std::function<void()> selectBhoTab, std::function<void(const std::string&)> showNotifier) {
-  mainWindow_ = main_.Window();
-  state_->mainWindow = mainWindow_;
+  state_->mainWindow = main_.Window();
   state_->database = &main_.Database();
   selectBhoTab_ = std::move(selectBhoTab);
   std::lock_guard lock(state_->mutex);
   state_->showNotifier = std::move(showNotifier);
 }
 
-void BhoManager::RequestRefresh() const { PostMessageA(mainWindow_, WM_REFRESH_BHOS, 0, 0); }
+void BhoManager::RequestRefresh() const { PostMessageA(main_.Window(), WM_REFRESH_BHOS, 0, 0); }
 
 void BhoManager::StartListing() {
   if (Scanning()) return;  // the deep scan fills the tree until it ends
@@ -123,7 +122,7 @@ void BhoManager::StartListing() {
 
 void BhoManager::StartDeepScan() {
   if (selectBhoTab_) selectBhoTab_();
-  SetScanButtons(mainWindow_, true);
+  SetScanButtons(main_.Window(), true);
   state_->classIds.Restart();
   TreeView_DeleteAllItems(state_->Tree());
   if (state_->scan) state_->scan->RequestStop();
@@ -169,8 +168,8 @@ void BhoManager::StartDeepScan() {
 }
 
 void BhoManager::StopDeepScan() {
-  SetScanButtons(mainWindow_, false);
-  SetDlgItemTextA(mainWindow_, IDC_STATUS_LINE, "");
+  SetScanButtons(main_.Window(), false);
+  SetDlgItemTextA(main_.Window(), IDC_STATUS_LINE, "");
   if (state_->scan) state_->scan->RequestStop();
   state_->scan.reset();
 }
@@ -178,7 +177,7 @@ void BhoManager::StopDeepScan() {
 void BhoManager::StartKeyWatch() {
   std::shared_ptr<State> state = state_;
   KeyWatchTarget target;
-  target.mainWindow = mainWindow_;
+  target.mainWindow = main_.Window();
   target.database = &main_.Database();
   target.announce = [state](const std::string& clsid, const std::string& name) {
     std::function<void(const std::string&)> show;
@@ -207,20 +206,20 @@ std::optional<SelectedBho> BhoManager::Selected() const {
 void BhoManager::ShowSelectedBhoInfo() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected || selected->clsid.empty()) return;
-  ShowBhoInfo(mainWindow_, main_.Database(), selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); },
+  ShowBhoInfo(main_.Window(), main_.Database(), selected->clsid, BhoInfoSource::TreeItem, [this] { RequestRefresh(); },
               selected->view);
 }
 
 void BhoManager::ShowNotifiedBhoInfo() {
   std::string clsid = NotifiedClsid();
   if (clsid.empty()) return;
-  ShowBhoInfo(mainWindow_, main_.Database(), clsid, BhoInfoSource::Notifier, [this] { RequestRefresh(); });
+  ShowBhoInfo(main_.Window(), main_.Database(), clsid, BhoInfoSource::Notifier, [this] { RequestRefresh(); });
 }
 
 int BhoManager::UninstallSelectedBho() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected) return 0;
-  return UninstallBho(mainWindow_, main_.Database(), *selected, uninstallTiming_);
+  return UninstallBho(main_.Window(), main_.Database(), *selected, uninstallTiming_);
 }
 
 std::string BhoManager::NotifiedClsid() const {

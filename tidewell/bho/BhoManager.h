@@ -67,7 +67,6 @@ class BhoManager {
   void RequestRefresh() const;
 
   IMainWindow& main_;
-  HWND mainWindow_ = nullptr;
   std::shared_ptr<State> state_;
   std::function<void()> selectBhoTab_;
   UninstallTiming uninstallTiming_;

@@ -184,9 +184,6 @@ std::string StripDeclaration(std::string text) {
 }
 
 bool ParseDefinitions(const std::string& text, CXmlNode& root) {
-  root.Clear();
-  root.name = {};
-  root.value = {};
   std::string body = StripDeclaration(text);
   CXmlParseInfo info;
   info.trimValues = true;
