@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "shared/win/FolderEntries.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 
 namespace tidewell {
@@ -29,13 +29,13 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }
 
 void AddFolder(const std::string& folder, FolderMeasure& measure, bool top, const StopToken& stop) {
-  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
+  ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
     if (stop.StopRequested()) return false;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!entry.IsFolder()) {
       if (top) ++measure.fileCount;
-      measure.bytes += EntrySize(entry);
-    } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      AddFolder(path, measure, false, stop);  // junctions would count their target twice or loop
+      measure.bytes += entry.size;
+    } else if (!entry.IsLink()) {
+      AddFolder(entry.path, measure, false, stop);  // junctions would count their target twice or loop
     }
     return true;
   });

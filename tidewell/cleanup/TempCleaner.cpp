@@ -7,8 +7,9 @@
 #include <cctype>
 #include <memory>
 
-#include "shared/win/FolderEntries.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
 
 namespace tidewell {
@@ -30,64 +31,55 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 bool IsLink(DWORD attributes) { return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT); }
 
-// Deletes one file; on failure finds out whether it is gone after all, and
-// otherwise schedules it for the next reboot.
-void RemoveFile(const std::string& path, DWORD attributes, CleanupResult& result) {
-  if (DeleteFileA(path.c_str())) {
-    ++result.deletedFiles;
-    return;
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    if (DeleteFileA(path.c_str())) {
-      ++result.deletedFiles;
-      return;
-    }
-  }
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+// Deletes one file, or schedules it for the next reboot when it stays.
+void RemoveFile(const FolderScope& scope, const std::string& path, CleanupResult& result) {
+  if (scope.DeleteFile(path)) {
     ++result.deletedFiles;
     return;
   }
   // Needs administrator rights; without them the file stays for good.
-  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+  if (scope.ScheduleDelete(path))
     result.scheduled.push_back(path);
   else
     result.failed.push_back(path);
 }
 
-// Visits a folder's entries below `folder`, never entering or touching links.
-// `files` decides which files go; subfolders are emptied and, when
-// `removeFolders`, removed.
+// Visits a folder's entries below the scope's folder, never entering or
+// touching links. `files` decides which files go; subfolders are emptied
+// and, when `removeFolders`, removed.
 template <class FileFilter>
-void CleanEntries(const std::string& folder, const FileFilter& files, bool removeFolders, const StopToken& stop,
-                  CleanupResult& result) {
-  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
-    if (stop.StopRequested()) {
-      result.stopped = true;
-      return false;
-    }
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      ++result.skippedLinks;
-    } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CleanEntries(path, files, removeFolders, stop, result);
-      if (removeFolders && !result.stopped) RemoveDirectoryA(path.c_str());  // stays silently when not empty
-    } else if (files(std::string(entry.cFileName))) {
-      RemoveFile(path, entry.dwFileAttributes, result);
-    }
-    return true;
-  });
+void CleanEntries(const FolderScope& scope, const std::string& folder, const FileFilter& files, bool removeFolders,
+                  const StopToken& stop, CleanupResult& result) {
+  ForEachFolderEntry(
+      folder,
+      [&](const FolderEntry& entry) {
+        if (stop.StopRequested()) {
+          result.stopped = true;
+          return false;
+        }
+        if (entry.IsLink()) {
+          ++result.skippedLinks;
+        } else if (entry.IsFolder()) {
+          CleanEntries(scope, entry.path, files, removeFolders, stop, result);
+          if (removeFolders && !result.stopped) scope.RemoveFolder(entry.path);  // stays silently when not empty
+        } else if (files(entry.name)) {
+          RemoveFile(scope, entry.path, result);
+        }
+        return true;
+      },
+      &result.unreadable);
 }
 
 void ScanLogEntries(const std::string& folder, const StopToken& stop, LogFileTotals& totals,
                     const std::function<void(const LogFileTotals&)>& progress) {
-  ForEachFolderEntry(folder, [&](const WIN32_FIND_DATAA& entry, const std::string& path) {
+  ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
     if (stop.StopRequested()) return false;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ScanLogEntries(path, stop, totals, progress);
-    } else if (IsLogFileName(entry.cFileName)) {
+    if (entry.IsLink()) return true;
+    if (entry.IsFolder()) {
+      ScanLogEntries(entry.path, stop, totals, progress);
+    } else if (IsLogFileName(entry.name)) {
       ++totals.count;
-      totals.kilobytes += EntrySize(entry) / 1024;
+      totals.kilobytes += entry.size / 1024;
       if (progress) progress(totals);
     }
     return true;
@@ -114,22 +106,23 @@ void CleanupResult::Add(const CleanupResult& other) {
   scheduled.insert(scheduled.end(), other.scheduled.begin(), other.scheduled.end());
   failed.insert(failed.end(), other.failed.begin(), other.failed.end());
   skippedLinks += other.skippedLinks;
+  unreadable += other.unreadable;
   refused = refused || other.refused;
   stopped = stopped || other.stopped;
 }
 
 bool MayCleanFolder(const std::string& folder) {
   if (!IsCleanableFolder(folder)) return false;
-  DWORD attributes = GetFileAttributesA(folder.c_str());
+  DWORD attributes = PathAttributes(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes))
     return false;
-  std::string target = Lower(WithoutTrailingSeparator(folder));
+  std::string target = WithoutTrailingSeparator(folder);
   std::string windows = Environment("windir");
   for (const std::string& system :
        {windows, windows + "\\system32", windows + "\\syswow64", Environment("SystemRoot"), Environment("ProgramFiles"),
         Environment("ProgramFiles(x86)"), Environment("ProgramData"), Environment("USERPROFILE"),
         Environment("APPDATA"), Environment("LOCALAPPDATA"), Environment("PUBLIC")}) {
-    if (!system.empty() && target == Lower(WithoutTrailingSeparator(system))) return false;
+    if (!system.empty() && SameNameIgnoringCase(target, WithoutTrailingSeparator(system))) return false;
   }
   return true;
 }
@@ -140,7 +133,7 @@ CleanupResult CleanFolder(const std::string& folder, const StopToken& stop) {
     result.refused = true;
     return result;
   }
-  CleanEntries(folder, [](const std::string&) { return true; }, true, stop, result);
+  CleanEntries(FolderScope(folder), folder, [](const std::string&) { return true; }, true, stop, result);
   return result;
 }
 
@@ -158,12 +151,12 @@ LogFileTotals ScanLogFiles(const std::string& folder, const StopToken& stop,
 
 CleanupResult DeleteLogFiles(const std::string& folder, const StopToken& stop) {
   CleanupResult result;
-  DWORD attributes = GetFileAttributesA(folder.c_str());
+  DWORD attributes = PathAttributes(folder);
   if (!IsCleanableFolder(folder) || attributes == INVALID_FILE_ATTRIBUTES || IsLink(attributes)) {
     result.refused = true;
     return result;
   }
-  CleanEntries(folder, IsLogFileName, false, stop, result);
+  CleanEntries(FolderScope(folder), folder, IsLogFileName, false, stop, result);
   return result;
 }
 

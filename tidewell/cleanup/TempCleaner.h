@@ -21,6 +21,7 @@ struct CleanupResult {
   std::vector<std::string> scheduled;  // could not be deleted; will go at the next reboot
   std::vector<std::string> failed;     // neither deleted nor scheduled
   uint32_t skippedLinks = 0;
+  uint32_t unreadable = 0;             // names that are not plain or do not convert: left alone
   bool refused = false;                // the folder is not one that may be cleaned
   bool stopped = false;
 
@@ -34,8 +35,8 @@ bool MayCleanFolder(const std::string& folder);
 
 // Deletes every file in the folder and its subfolders, then the subfolders;
 // the folder itself stays. A file that cannot be deleted is scheduled for
-// deletion at the next reboot. Whether a file survived is checked only after
-// its delete failed.
+// deletion at the next reboot. A file counts as deleted only when a look-up
+// afterwards no longer finds it.
 CleanupResult CleanFolder(const std::string& folder, const StopToken& stop = {});
 
 // "*.log" in any case, but not "install.log".
