@@ -18,9 +18,9 @@ namespace tidewell::bench {
 // The folder of the running benchmark, where the build puts bhodb.mdb.
 inline std::filesystem::path ProgramFolder() {
 #ifdef _WIN32
-  char buffer[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::filesystem::path(std::string(buffer, length)).parent_path();
+  wchar_t buffer[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return std::filesystem::path(std::wstring(buffer, length)).parent_path();
 #else
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 #endif

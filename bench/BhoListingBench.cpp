@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDatabase.h"
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/ConnectionString.h"
@@ -26,8 +27,7 @@ namespace fs = std::filesystem;
 int main() {
   fs::path folder = fs::temp_directory_path() / ("tidewell-bench-bho-" + std::to_string(GetCurrentProcessId()));
   fs::create_directories(folder);
-  char self[MAX_PATH];
-  fs::path bin = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH))).parent_path();
+  const fs::path bin = bench::ProgramFolder();
   fs::copy_file(bin / "bhodb.mdb", folder / "bhodb.mdb");
   CADODatabase database;
   if (!database.Open(BuildConnectionString(folder.string() + "\\\\bhodb.mdb"))) {

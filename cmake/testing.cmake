@@ -3,11 +3,21 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+# What every test program links: the helpers, a main that refuses to run
+# without the UTF-8 code page, and (on Windows) the programs' manifest.
+function(tidewell_test_program name)
+  target_link_libraries(${name} PRIVATE tests_support tests_main)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestProgram.rc)
+  endif()
+endfunction()
+
 # One CTest entry per test program; under Wine each start costs time.
 function(tidewell_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tests_support GTest::gtest_main)
+  tidewell_test_program(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if(WIN32)
     target_precompile_headers(${name} REUSE_FROM tests_support)
   endif()

@@ -41,6 +41,11 @@ bool IsPlainName(std::string_view name) {
 
 std::string FullFolderPath(const std::string& folder) {
   if (!IsAbsolute(folder)) return {};
+  // A path made of plain names is whole already; GetFullPathName would trim
+  // a name's trailing dots and blanks and so name another folder.
+  std::string trimmed = folder;
+  while (trimmed.size() > 3 && trimmed.back() == '\\') trimmed.pop_back();
+  if (IsWholePath(trimmed) && !WideFromUtf8(trimmed).empty()) return trimmed;
   std::wstring wide = WideFromUtf8(folder);
   if (wide.empty()) return {};
   DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -65,12 +70,15 @@ std::wstring LongPath(const std::string& path) {
 bool ForEachFolderEntry(const std::string& folder, const std::function<bool(const FolderEntry&)>& visit,
                         uint32_t* unreadable) {
   std::string base = FullFolderPath(folder);
-  if (base.empty()) return true;
+  if (base.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return true;
+  }
   if (base.back() != '\\') base += '\\';
   WIN32_FIND_DATAW found{};
   UniqueFindHandle find(FindFirstFileExW(LongPath(base + "*").c_str(), FindExInfoBasic, &found,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-  if (!find) return true;
+  if (!find) return true;  // GetLastError() says why
   FolderEntry entry;
   do {
     std::wstring_view wide = found.cFileName;
@@ -86,6 +94,7 @@ bool ForEachFolderEntry(const std::string& folder, const std::function<bool(cons
     entry.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     if (!visit(entry)) return false;
   } while (FindNextFileW(find.Get(), &found));
+  SetLastError(ERROR_SUCCESS);
   return true;
 }
 
@@ -135,6 +144,14 @@ bool FolderScope::SetAttributes(const std::string& path, DWORD attributes) const
 
 bool FolderScope::ScheduleDelete(const std::string& path) const {
   return Contains(path) && MoveFileExW(LongPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool DeleteFileIn(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return false;
+  std::string folder = path.substr(0, slash);
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  return FolderScope(folder).DeleteFile(path);
 }
 
 }  // namespace tidewell

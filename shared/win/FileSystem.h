@@ -38,7 +38,8 @@ std::wstring LongPath(const std::string& path);
 
 // Calls visit for each entry of the folder whose name is plain, until visit
 // returns false (then false). Other names are skipped and counted in
-// `unreadable`. Entry paths start with FullFolderPath(folder).
+// `unreadable`. Entry paths start with FullFolderPath(folder). A folder that
+// cannot be listed is visited as empty, with GetLastError() telling why.
 bool ForEachFolderEntry(const std::string& folder, const std::function<bool(const FolderEntry&)>& visit,
                         uint32_t* unreadable = nullptr);
 
@@ -70,5 +71,10 @@ class FolderScope {
  private:
   std::string folder_;
 };
+
+// One file named by a whole path (read from the registry, say), deleted
+// within its own folder; true only when it is gone. A path that climbs
+// ("..") or is not absolute is refused.
+bool DeleteFileIn(const std::string& path);
 
 }  // namespace tidewell

@@ -1,5 +1,7 @@
 #include "shared/win/Registry.h"
 
+#include "shared/win/Utf8.h"
+
 #include <cstring>
 
 namespace tidewell {
@@ -46,8 +48,7 @@ std::string PathFromView(const std::string& path, RegistryView view) {
   UINT length = GetSystemDirectoryA(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH || RegistryViews().size() < 2) return path;
   std::string system(folder, length);
-  if (path.size() <= system.size() || path[system.size()] != '\\' ||
-      _strnicmp(path.c_str(), system.c_str(), system.size()) != 0)
+  if (path.size() <= system.size() || path[system.size()] != '\\' || !StartsWithIgnoringCase(path, system))
     return path;
   std::string reached;
 #ifdef _WIN64

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "shared/win/Utf8.h"
 #else
 #include <unistd.h>
 #endif
@@ -19,13 +21,19 @@ namespace fs = std::filesystem;
 
 fs::path ProgramFolder() {
 #ifdef _WIN32
-  char buffer[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return fs::path(std::string(buffer, length)).parent_path();
+  wchar_t buffer[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return fs::path(std::wstring(buffer, length)).parent_path();
 #else
   return fs::read_symlink("/proc/self/exe").parent_path();
 #endif
 }
+
+#ifdef _WIN32
+bool PathExists(const std::string& path) {
+  return GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+#endif
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
@@ -47,11 +55,10 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::Text() const {
-  std::string text = path_.string();
 #ifdef _WIN32
-  return text + "\\";
+  return Utf8FromPath(path_) + "\\";
 #else
-  return text + "/";
+  return path_.string() + "/";
 #endif
 }
 

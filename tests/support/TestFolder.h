@@ -10,6 +10,11 @@ namespace tidewell::test {
 // the delivered bhodb.mdb), with a trailing separator.
 std::filesystem::path ProgramFolder();
 
+#ifdef _WIN32
+// Whether a file or folder (UTF-8 path) is there, through the wide functions.
+bool PathExists(const std::string& path);
+#endif
+
 // A fresh empty folder, removed with everything in it on destruction.
 class TempFolder {
  public:
@@ -19,9 +24,10 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  // The path as the programs spell it, with a trailing separator.
+  // The path as the programs spell it (UTF-8), with a trailing separator.
   std::string Text() const;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // A name (UTF-8) in the folder, as the programs spell it.
+  std::string File(const std::string& name) const { return Text() + name; }
 
  private:
   std::filesystem::path path_;

@@ -20,8 +20,9 @@ int CMainApp::Run(HINSTANCE instance) {
     // tray icon) is gone before the database closes.
     if (dialog.Handle()) DestroyWindow(dialog.Handle());
     // Ended at once, without the libraries' exit code running beside a
-    // stuck worker, and before the database closes under it.
-    if (!dialog.WorkersStopped()) TerminateProcess(GetCurrentProcess(), 0);
+    // stuck worker, and before the database closes under it; the exit code
+    // says so, since no clean end could be had.
+    if (!dialog.WorkersStopped()) TerminateProcess(GetCurrentProcess(), kExitWorkersStuck);
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return 0;

@@ -161,13 +161,21 @@ void CBhoInfoDialog::SubmitBhoRecord() {
 }
 
 void CBhoInfoDialog::SubmissionAnswered(const BhoRecordFields& fields, const HttpResponse& response) {
-  if (!RecordBhoSubmission(database_, fields, response)) {
+  SubmissionOutcome outcome = RecordBhoSubmission(database_, fields, response);
+  if (!outcome.sent) {
     SendMessageA(Item(IDC_BHO_INFO_PROGRESS), PBM_SETPOS, 0, 0);
     Prompt(Handle(), "Unable to connect to server", "Tidewell", MB_OK);
     EnableWindow(Item(IDB_BHO_SUBMIT), TRUE);
     return;
   }
   SendMessageA(Item(IDC_BHO_INFO_PROGRESS), PBM_SETPOS, 100, 0);
+  if (!outcome.marked) {
+    // Sent, but the title must not claim what the database does not hold.
+    Prompt(Handle(), "The record was sent, but Tidewell could not mark it as submitted in its database.", "Tidewell",
+           MB_OK | MB_ICONWARNING);
+    EnableWindow(Item(IDB_BHO_SUBMIT), TRUE);
+    return;
+  }
   // A short pause before the title says so; a timer keeps the dialog answering.
   submittedName_ = fields.name;
   SetTimer(Handle(), kSubmittedPauseTimer, 1000, nullptr);

@@ -12,8 +12,9 @@ namespace tidewell {
 
 namespace {
 
-DWORD Fail(const char* text) {
-  Prompt(nullptr, text, "Tidewell", MB_OK);
+// The watcher runs on a worker: its messages are shown by the main window.
+DWORD Fail(const KeyWatchTarget& target, const char* text) {
+  PostPrompt(target.mainWindow, text, "Tidewell", MB_OK);
   return 1;
 }
 
@@ -29,24 +30,24 @@ DWORD WatchBhoKey(const KeyWatchTarget& target, const StopToken& stop) {
   std::vector<UniqueKey> keys;
   for (RegistryView view : RegistryViews())
     if (UniqueKey key = OpenBhoRegistrationKey(KEY_NOTIFY, view)) keys.push_back(std::move(key));
-  if (keys.empty()) return Fail("Cannot open registry key");
+  if (keys.empty()) return Fail(target, "Cannot open registry key");
   UniqueHandle changed(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!changed) return Fail("Error in CreateEvent.\n");
+  if (!changed) return Fail(target, "Error in CreateEvent.\n");
   const DWORD filter =
       REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_SECURITY;
   for (const UniqueKey& key : keys)
     if (RegNotifyChangeKeyValue(key.Get(), TRUE, filter, changed.Get(), TRUE) != ERROR_SUCCESS)
-      return Fail("Error in RegNotifyChangeKeyValue.\n");
+      return Fail(target, "Error in RegNotifyChangeKeyValue.\n");
   HANDLE waits[] = {changed.Get(), stop.Event()};
   DWORD woken = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, INFINITE);
-  if (woken == WAIT_FAILED) return Fail("Error in WaitForSingleObject.\n");
+  if (woken == WAIT_FAILED) return Fail(target, "Error in WaitForSingleObject.\n");
   if (woken == WAIT_OBJECT_0 + 1 || stop.WaitFor(1000)) return 2;
   PostMessageA(target.mainWindow, WM_REFRESH_BHOS, 0, 0);
   CheckForNewBho(target);
   // Released by hand: a failed close is reported and stops the chain.
   for (UniqueKey& key : keys)
-    if (RegCloseKey(key.Release()) != ERROR_SUCCESS) return Fail("Error in RegCloseKey.\n");
-  if (!CloseHandle(changed.Release())) return Fail("Error in CloseHandle.\n");
+    if (RegCloseKey(key.Release()) != ERROR_SUCCESS) return Fail(target, "Error in RegCloseKey.\n");
+  if (!CloseHandle(changed.Release())) return Fail(target, "Error in CloseHandle.\n");
   PostMessageA(target.mainWindow, WM_START_KEY_WATCH, 0, 0);
   return 0;
 }
@@ -79,7 +80,7 @@ std::optional<std::vector<std::string>> FindJustWrittenBhoKeys() {
 void CheckForNewBho(const KeyWatchTarget& target) {
   std::optional<std::vector<std::string>> fresh = FindJustWrittenBhoKeys();
   if (!fresh) {
-    Prompt(nullptr, "Unable to open registry key", "Tidewell", MB_OK);
+    PostPrompt(target.mainWindow, "Unable to open registry key", "Tidewell", MB_OK);
     return;
   }
   for (const std::string& clsid : *fresh) {

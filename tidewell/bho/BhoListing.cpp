@@ -1,29 +1,19 @@
 #include "tidewell/bho/BhoListing.h"
 
-#include <mbstring.h>
-
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
 #include "tidewell/util/ProcessList.h"
 
 namespace tidewell {
 
-namespace {
-
-std::string FoldCase(std::string path) {
-  _mbslwr(reinterpret_cast<unsigned char*>(path.data()));
-  return path;
-}
-
-}  // namespace
-
-void ModuleIndex::Build() {
+void ModuleIndex::Build(HWND reportTo) {
   processes_.clear();
   byPath_.clear();
-  CProcessList list;
+  CProcessList list(reportTo);
   list.RefreshWithModules();
   std::unordered_map<DWORD, size_t> positionOf;
   for (size_t i = 0; i < list.ProcessCount(); ++i) {
@@ -36,7 +26,7 @@ void ModuleIndex::Build() {
     const ModuleRecord& module = list.Module(i);
     auto position = positionOf.find(module.th32ProcessID);
     if (position == positionOf.end()) continue;
-    std::vector<size_t>& holders = byPath_[FoldCase(module.szExePath)];
+    std::vector<size_t>& holders = byPath_[FoldNameCase(module.szExePath)];
     if (holders.empty() || holders.back() != position->second) holders.push_back(position->second);
   }
 }
@@ -44,16 +34,16 @@ void ModuleIndex::Build() {
 std::vector<LinkedProcess> ModuleIndex::ProcessesWith(const std::string& path) const {
   std::vector<LinkedProcess> linked;
   if (path.empty()) return linked;
-  auto holders = byPath_.find(FoldCase(path));
+  auto holders = byPath_.find(FoldNameCase(path));
   if (holders == byPath_.end()) return linked;
   for (size_t position : holders->second) linked.push_back(processes_[position]);
   return linked;
 }
 
-std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path) {
+std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path, HWND reportTo) {
   std::vector<LinkedProcess> linked;
   if (path.empty()) return linked;
-  CProcessList list;
+  CProcessList list(reportTo);
   if (!list.Refresh()) return linked;
   for (size_t i = 0; i < list.ProcessCount(); ++i) {
     const PROCESSENTRY32& entry = list.Process(i).entry;
@@ -105,7 +95,7 @@ bool DeepScanBhos(CADODatabase& database, const StopToken& stop, const DeepScanS
           item.view = view;
           item.name = BhoTextInView(row->name, view);
           item.image = RiskImageForWord(row->risk);
-          item.processes = FindLinkedProcesses(BhoFile(name, view));
+          item.processes = FindLinkedProcesses(BhoFile(name, view), sink.reportTo);
           if (sink.found) sink.found(std::move(item));
         }
       } else if (result != ERROR_MORE_DATA) {

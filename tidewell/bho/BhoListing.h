@@ -35,7 +35,8 @@ struct BhoItem {
 // without regard to case, in process-list order.
 class ModuleIndex {
  public:
-  void Build();
+  // reportTo: the window that tells the user when no snapshot can be taken.
+  void Build(HWND reportTo = nullptr);
   std::vector<LinkedProcess> ProcessesWith(const std::string& path) const;
 
  private:
@@ -45,7 +46,7 @@ class ModuleIndex {
 
 // The linked processes from a fresh process list, asking each process for
 // the file; for the odd single item (the deep scan's finds).
-std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path);
+std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path, HWND reportTo = nullptr);
 
 inline constexpr size_t kMaxBhoSubkeys = 1000;
 
@@ -59,6 +60,7 @@ std::optional<std::vector<BhoItem>> CollectRegisteredBhos(CADODatabase& database
 struct DeepScanSink {
   std::function<void(const std::string& classKey)> classStarted;  // "CLSID\{...}"
   std::function<void(BhoItem item)> found;
+  HWND reportTo = nullptr;  // tells the user what the process list could not read
 };
 
 // Walks every class under HKCR\CLSID, in each registry view, and reports

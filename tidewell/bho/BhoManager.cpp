@@ -101,11 +101,11 @@ void BhoManager::StartListing() {
     while (state->listingGuard.exchange(true))
       if (stop.WaitFor(100)) return;
     ModuleIndex modules;
-    modules.Build();
+    modules.Build(state->mainWindow);
     std::optional<std::vector<BhoItem>> items = CollectRegisteredBhos(*state->database, modules, stop);
     state->listingGuard.store(false);
     if (stop.StopRequested()) return;
-    if (!items) Prompt(nullptr, "Unable to open registry key", "Tidewell", MB_OK);
+    if (!items) PostPrompt(state->mainWindow, "Unable to open registry key", "Tidewell", MB_OK);
     PostToWindow(state->mainWindow, [state, owner, items = items.value_or(std::vector<BhoItem>{})] {
       // A newer listing or a deep scan has taken the tree meanwhile.
       if (state->treeOwner != owner || !state->TreeShowsBhos()) return;
@@ -135,6 +135,7 @@ void BhoManager::StartDeepScan() {
   bool started = main_.Workers().Start(scan, [state, owner](const StopToken& stop) {
     WorkerScope scope(state->workers);
     DeepScanSink sink;
+    sink.reportTo = state->mainWindow;
     sink.classStarted = [state](const std::string& classKey) {
       {
         std::lock_guard lock(state->mutex);

@@ -47,13 +47,23 @@ std::string BhoSubmittedEventText(const std::string& name) {
   return "Modifications made to \"" + name + "\" were submited to Tidewell web server";
 }
 
-bool RecordBhoSubmission(CADODatabase& database, const BhoRecordFields& fields, const HttpResponse& response) {
-  if (!response.Succeeded()) return false;
+SubmissionOutcome RecordBhoSubmission(CADODatabase& database, const BhoRecordFields& fields,
+                                      const HttpResponse& response) {
+  SubmissionOutcome outcome;
+  if (!response.Succeeded()) return outcome;
+  outcome.sent = true;
   if (!database.IsOpen()) database.Open();
   LogEvent(database, BhoSubmittedEventText(fields.name));
   CADORecordset mark(database);
   mark.Open(FormatSql("update BHOS set modified=2 where clsid='%s'", fields.clsid));
-  return true;
+  // An update that failed (a locked or read-only database) or found no row
+  // says nothing: only the row itself tells.
+  CADORecordset check(database);
+  int modified = 0;
+  outcome.marked = check.Open(FormatSql("select modified from BHOS where clsid='%s'", fields.clsid)) &&
+                   check.RecordCount() > 0 && (check.MoveFirst(), check.GetFieldInt("modified", modified)) &&
+                   modified == 2;
+  return outcome;
 }
 
 }  // namespace tidewell

@@ -32,8 +32,14 @@ std::string EncodeAsBrowser(const std::string& address);
 // "Modifications made to "name" were submited to Tidewell web server"
 std::string BhoSubmittedEventText(const std::string& name);
 
-// After a whole 2xx answer: logs the event and sets modified=2. False, with
-// nothing written, for any other answer.
-bool RecordBhoSubmission(CADODatabase& database, const BhoRecordFields& fields, const HttpResponse& response);
+struct SubmissionOutcome {
+  bool sent = false;    // the server took it (a whole 2xx answer)
+  bool marked = false;  // and the row reads back as submitted (modified=2)
+};
+
+// After a whole 2xx answer: logs the event and sets modified=2, then reads
+// the row back. Nothing is written for any other answer.
+SubmissionOutcome RecordBhoSubmission(CADODatabase& database, const BhoRecordFields& fields,
+                                      const HttpResponse& response);
 
 }  // namespace tidewell

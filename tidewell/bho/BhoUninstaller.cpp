@@ -4,7 +4,9 @@
 
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/util/ProcessList.h"
@@ -52,7 +54,7 @@ bool IsStillLinked(const LinkedProcess& listed, const std::string& file) {
   if (!QueryFullProcessImageNameA(process.Get(), 0, image, &length)) return false;
   std::string path(image, length);
   std::string base = path.substr(path.find_last_of("\\/") + 1);
-  if (lstrcmpiA(base.c_str(), listed.exeName.c_str()) != 0) return false;
+  if (!SameNameIgnoringCase(base, listed.exeName)) return false;
   return file.empty() || CProcessList().HasModule(listed.processId, file);
 }
 
@@ -88,8 +90,11 @@ void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owne
   done(UninstallStep::Unregistered);
   Sleep(timing.stepPause);
 
-  if (!file.empty()) DeleteFileA(file.c_str());
-  done(UninstallStep::Deleted);
+  // The step is ticked only when the file is really gone.
+  if (file.empty() || DeleteFileIn(file))
+    done(UninstallStep::Deleted);
+  else
+    Prompt(owner, "Unable to delete file (" + file + ")", "Tidewell", MB_OK);
   Sleep(timing.stepPause);
 
   RemoveBhoRegistryTraces(bho.clsid, bho.view);

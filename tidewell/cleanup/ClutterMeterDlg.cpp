@@ -310,8 +310,9 @@ void CClutterMeterDlg::CleanNextRow() {
       if (row.kind == ClutterRowKind::LogFiles) {
         result = DeleteLogFiles(LogFolderOf(row.path), stop);
       } else {
-        if (row.name == "Cookies") PurgeUrlCache();
         result = CleanFolder(row.path, stop);
+        // The cache's cookie entries go only with a cookie folder that really was cleaned.
+        if (row.name == "Cookies" && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
       }
       PostToWindow(window, [this, alive, row, result] {
         if (alive.lock()) OnRowCleaned(row, result);
@@ -325,7 +326,11 @@ void CClutterMeterDlg::CleanNextRow() {
 void CClutterMeterDlg::OnRowCleaned(const ClutterRow& row, const CleanupResult& result) {
   if (!cleaning_) return;
   // Only a row that was really cleaned gets its event.
-  if (!result.refused && !result.stopped) LogEvent(database_, "\"" + row.name + "\" cleanup (" + row.path + ")");
+  if (!result.refused && !result.stopped) {
+    std::string event = "\"" + row.name + "\" cleanup (" + row.path + ")";
+    if (result.purgedUrls) event += ", " + std::to_string(*result.purgedUrls) + " URL cache entries deleted";
+    LogEvent(database_, event);
+  }
   cleanup_.Add(result);
   if (result.stopped) pending_.clear();
   CleanNextRow();

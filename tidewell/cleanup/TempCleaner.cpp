@@ -107,6 +107,7 @@ void CleanupResult::Add(const CleanupResult& other) {
   failed.insert(failed.end(), other.failed.begin(), other.failed.end());
   skippedLinks += other.skippedLinks;
   unreadable += other.unreadable;
+  if (other.purgedUrls) purgedUrls = purgedUrls.value_or(0) + *other.purgedUrls;
   refused = refused || other.refused;
   stopped = stopped || other.stopped;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct CleanupResult {
   uint32_t skippedLinks = 0;
   uint32_t unreadable = 0;             // names that are not plain or do not convert: left alone
   bool refused = false;                // the folder is not one that may be cleaned
+  std::optional<size_t> purgedUrls;    // the URL cache was purged too: how many entries went
   bool stopped = false;
 
   void Add(const CleanupResult& other);

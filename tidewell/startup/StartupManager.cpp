@@ -85,15 +85,18 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
     return false;
   }
   std::string message = "Unable to find key";
+  bool disabled = false;
   if (UniqueKey key = OpenKey(root, kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view)) {
-    if (RegDeleteValueA(key.Get(), entry.name.c_str()) == ERROR_SUCCESS)
+    disabled = RegDeleteValueA(key.Get(), entry.name.c_str()) == ERROR_SUCCESS;
+    if (disabled)
       message = "The specified startup entry was disabled.You can reenable it by using the backup manager";
     else
       message = "ERROR: The startup entry " + displayName + " could not be removed.";
   }
   Prompt(owner, message, "Tidewell", MB_OK);
-  LogEvent(database, "Startup entry disabled (" + entry.name + ")");
-  return true;
+  // The event says what happened: only a value that went was disabled.
+  if (disabled) LogEvent(database, "Startup entry disabled (" + entry.name + ")");
+  return disabled;
 }
 
 bool DeleteStartupEntry(const StartupEntry& entry, HWND owner) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shared/win/Prompt.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
@@ -13,9 +14,15 @@ namespace {
 // Only a refusal by permissions is worth taking the entry over; a file in use stays in use.
 bool IsAccessDenied(DWORD error) { return error == ERROR_ACCESS_DENIED; }
 
-void ClearReadOnly(const std::string& path, DWORD attributes) {
+void ClearReadOnly(const FolderScope& scope, const std::string& path, DWORD attributes) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    scope.SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+std::string ParentFolder(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return {};
+  return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
 }
 
 // Everyone, S-1-1-0: looked up by its number, never by a name that differs per language.
@@ -47,14 +54,24 @@ bool SetPrivilege(SecurityApi& api, HANDLE token, const char* privilege, bool di
   return GetLastError() == ERROR_SUCCESS;
 }
 
-CForcedDelete::CForcedDelete(SecurityApi& api) : api_(api) {}
-CForcedDelete::CForcedDelete() : api_(own_) {}
+BOOL SecurityApi::ApplyFileSecurity(const std::string& path, SECURITY_INFORMATION what,
+                                    PSECURITY_DESCRIPTOR descriptor) {
+  return ::SetFileSecurityW(LongPath(path).c_str(), what, descriptor);
+}
+BOOL SecurityApi::DeleteFileAt(const std::string& path) { return ::DeleteFileW(LongPath(path).c_str()); }
+BOOL SecurityApi::RemoveFolder(const std::string& path) { return ::RemoveDirectoryW(LongPath(path).c_str()); }
+
+CForcedDelete::CForcedDelete(SecurityApi& api, HWND reportTo) : api_(api), reportTo_(reportTo) {}
+CForcedDelete::CForcedDelete(HWND reportTo) : api_(own_), reportTo_(reportTo) {}
 
 void CForcedDelete::Report(const char* format, DWORD error) {
   if (!reported_.insert(format).second) return;
   char text[160];
   std::snprintf(text, sizeof text, format, static_cast<int>(error));
-  Prompt(nullptr, text, "", MB_OK);
+  if (reportTo_)
+    PostPrompt(reportTo_, text, "", MB_OK);
+  else
+    Prompt(nullptr, text, "", MB_OK);
 }
 
 bool CForcedDelete::TakeOwnership(const std::string& path) {
@@ -136,43 +153,46 @@ bool CForcedDelete::TakeOver(const std::string& path) {
   return owned || granted;
 }
 
-bool CForcedDelete::DeleteEntry(const std::string& path, bool folder) {
+bool CForcedDelete::DeleteEntry(const FolderScope& scope, const std::string& path, bool folder, bool link) {
+  if (!scope.Contains(path)) return false;
   auto remove = [&] { return folder ? api_.RemoveFolder(path) : api_.DeleteFileAt(path); };
-  if (remove()) return true;
-  if (!IsAccessDenied(GetLastError())) return false;
+  if (remove()) return IsGone(path);
+  // A link is never taken over: the owner and access list would be its target's.
+  if (link || !IsAccessDenied(GetLastError())) return false;
   if (!TakeOver(path)) return false;
-  ClearReadOnly(path, GetFileAttributesA(path.c_str()));
-  return remove();
+  ClearReadOnly(scope, path, PathAttributes(path));
+  return remove() && IsGone(path);
+}
+
+void CForcedDelete::EmptyFolder(const std::string& folder) {
+  FolderScope scope(folder);
+  auto visit = [&](const FolderEntry& entry) {
+    ClearReadOnly(scope, entry.path, entry.attributes);
+    if (entry.IsLink())
+      DeleteEntry(scope, entry.path, entry.IsFolder(), true);  // never followed: what it points to is not ours
+    else if (entry.IsFolder())
+      DeleteTree(entry.path);
+    else
+      DeleteEntry(scope, entry.path, false, false);
+    return true;
+  };
+  bool any = false;
+  ForEachFolderEntry(folder, [&](const FolderEntry& entry) { return any = true, visit(entry); });
+  if (!any && GetLastError() == ERROR_ACCESS_DENIED && TakeOver(folder)) ForEachFolderEntry(folder, visit);
 }
 
 bool CForcedDelete::DeleteTree(const std::string& folder) {
-  DWORD attributes = GetFileAttributesA(folder.c_str());
+  std::string full = FullFolderPath(folder);
+  std::string parent = ParentFolder(full);
+  if (full.empty() || parent.empty()) return false;  // never a drive's root
+  FolderScope outer(parent);
+  DWORD attributes = PathAttributes(full);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return api_.RemoveFolder(folder) != 0;  // the link only
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DeleteEntry(outer, full, true, true);  // the link only
 
-  std::string pattern = folder + "\\*.*";
-  WIN32_FIND_DATAA found{};
-  UniqueFindHandle find(FindFirstFileA(pattern.c_str(), &found));
-  if (!find && IsAccessDenied(GetLastError()) && TakeOver(folder))
-    find.Reset(FindFirstFileA(pattern.c_str(), &found));
-  if (!find) return false;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "\\" + name;
-    ClearReadOnly(path, found.dwFileAttributes);
-    bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-      DeleteEntry(path, isFolder);  // never followed: what it points to is not ours
-    else if (isFolder)
-      DeleteTree(path);
-    else
-      DeleteEntry(path, false);
-  } while (FindNextFileA(find.Get(), &found));
-  find.Reset();
-
-  ClearReadOnly(folder, GetFileAttributesA(folder.c_str()));
-  if (DeleteEntry(folder, true)) {
+  EmptyFolder(full);
+  ClearReadOnly(outer, full, PathAttributes(full));
+  if (DeleteEntry(outer, full, true, false)) {
     std::printf("success\n");
     return true;
   }
@@ -180,8 +200,8 @@ bool CForcedDelete::DeleteTree(const std::string& folder) {
   return false;
 }
 
-bool ForceDeleteTree(const std::string& folder) {
-  CForcedDelete forced;
+bool ForceDeleteTree(const std::string& folder, HWND reportTo) {
+  CForcedDelete forced(reportTo);
   return forced.DeleteTree(folder);
 }
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 
 namespace tidewell {
@@ -40,11 +41,10 @@ class SecurityApi {
   virtual BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, PACL acl) {
     return ::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE);
   }
-  virtual BOOL ApplyFileSecurity(const std::string& path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
-    return ::SetFileSecurityA(path.c_str(), what, descriptor);
-  }
-  virtual BOOL DeleteFileAt(const std::string& path) { return ::DeleteFileA(path.c_str()); }
-  virtual BOOL RemoveFolder(const std::string& path) { return ::RemoveDirectoryA(path.c_str()); }
+  // Paths are whole UTF-8 paths, reached through the \\?\ form.
+  virtual BOOL ApplyFileSecurity(const std::string& path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor);
+  virtual BOOL DeleteFileAt(const std::string& path);
+  virtual BOOL RemoveFolder(const std::string& path);
 };
 
 // Enables the named privilege (disableAll false) or disables every privilege
@@ -55,11 +55,14 @@ class CForcedDelete {
  public:
   static constexpr DWORD kGenericAll = GENERIC_ALL;  // 0x10000000
 
-  explicit CForcedDelete(SecurityApi& api);
-  CForcedDelete();  // the system's own calls
+  // reportTo: the window that shows the failures when the delete runs on a
+  // worker; without one they are shown in place.
+  explicit CForcedDelete(SecurityApi& api, HWND reportTo = nullptr);
+  explicit CForcedDelete(HWND reportTo = nullptr);  // the system's own calls
 
   // True when the folder itself is gone. A path that is no folder gives
-  // false without a message.
+  // false without a message. Nothing outside the folder is touched: names
+  // that are not plain are left, and links are removed, never followed.
   bool DeleteTree(const std::string& folder);
   // Makes the current user the owner. Restores the privileges it changed.
   bool TakeOwnership(const std::string& path);
@@ -68,17 +71,19 @@ class CForcedDelete {
   bool GrantAccess(const std::string& path, DWORD mask = kGenericAll);
 
  private:
-  bool DeleteEntry(const std::string& path, bool folder);
+  void EmptyFolder(const std::string& folder);
+  bool DeleteEntry(const FolderScope& scope, const std::string& path, bool folder, bool link);
   bool TakeOver(const std::string& path);
   // Each kind of failure is shown once per tree, not once per file.
   void Report(const char* format, DWORD error);
 
   SecurityApi own_;
   SecurityApi& api_;
+  HWND reportTo_ = nullptr;
   std::set<std::string> reported_;
 };
 
 // The forced delete of one folder tree with the system's calls.
-bool ForceDeleteTree(const std::string& folder);
+bool ForceDeleteTree(const std::string& folder, HWND reportTo = nullptr);
 
 }  // namespace tidewell

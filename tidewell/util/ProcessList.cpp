@@ -1,13 +1,12 @@
 #include "tidewell/util/ProcessList.h"
 
-#include <mbstring.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
@@ -38,8 +37,7 @@ bool ForEachModule(DWORD processId, Visit&& visit) {
 }  // namespace
 
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                  reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+  return SameNameIgnoringCase(a, b);
 }
 
 void AppendErrorLog(const std::string& text) {
@@ -49,17 +47,24 @@ void AppendErrorLog(const std::string& text) {
   }
 }
 
+void CProcessList::Report(const char* text) const {
+  if (reportTo_)
+    PostPrompt(reportTo_, text, "", MB_OK);
+  else
+    Prompt(nullptr, text, "", MB_OK);
+}
+
 bool CProcessList::Refresh() {
   processes_.clear();
   UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) {
-    Prompt(nullptr, "CreateToolhelp32Snapshot (of processes)", "", MB_OK);
+    Report("CreateToolhelp32Snapshot (of processes)");
     return false;
   }
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   if (!Process32First(snapshot.Get(), &entry)) {
-    Prompt(nullptr, "Process32First", "", MB_OK);
+    Report("Process32First");
     return false;
   }
   do {

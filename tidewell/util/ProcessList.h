@@ -19,6 +19,10 @@ using ModuleRecord = MODULEENTRY32;
 
 class CProcessList {
  public:
+  // A list made on a worker names the window that tells the user of a
+  // failure; without one the message box is shown in place.
+  explicit CProcessList(HWND reportTo = nullptr) : reportTo_(reportTo) {}
+
   // False when no snapshot could be taken; the user has been told why.
   bool Refresh();
   // Refresh, then the modules of every listed process, in process order.
@@ -33,16 +37,19 @@ class CProcessList {
   const ModuleRecord& Module(size_t index) const { return modules_[index]; }
 
  private:
+  void Report(const char* text) const;
+
   std::vector<ProcessRecord> processes_;
   std::vector<ModuleRecord> modules_;
+  HWND reportTo_ = nullptr;
 };
 
 // Appends the text, without a line end, to "tidewellerror.log" in the
 // current directory.
 void AppendErrorLog(const std::string& text);
 
-// Whether two file paths name the same text without regard to case, in the
-// ANSI code page (multibyte characters are compared whole).
+// Whether two file paths name the same text without regard to case, as the
+// file system compares names.
 bool SamePathIgnoringCase(const std::string& a, const std::string& b);
 
 }  // namespace tidewell

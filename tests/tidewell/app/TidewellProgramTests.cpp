@@ -174,6 +174,7 @@ TEST(TidewellProgram, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartWor
       Sleep(100);
     }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(c.quit, BN_CLICKED), 0);
+    // Not kExitWorkersStuck: every worker ended within the bounded wait.
     EXPECT_EQ(tidewell.WaitForExit(20s), std::optional<DWORD>(0));
   }
 }

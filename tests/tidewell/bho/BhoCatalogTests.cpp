@@ -124,7 +124,7 @@ TEST_F(BhoCatalogTest, MissingRegistrationKeyListsNothingAndIsCreated) {
 TEST_F(BhoCatalogTest, LinksTheProcessesThatHaveTheFileLoadedWhateverTheCase) {
   test::TempFolder bin;
   std::string dll = bin.File("linked_bho.dll");
-  fs::copy_file(test::FixtureDll(), dll);
+  ASSERT_TRUE(test::CopyFixtureDll(dll));
   test::HostProcess host(dll);
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
   std::string upper = dll;

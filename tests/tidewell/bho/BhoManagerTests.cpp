@@ -90,7 +90,7 @@ class BhoManagerTest : public ::testing::Test {
 TEST_F(BhoManagerTest, TwoQuickRefreshesListEveryBhoOnceWithItsProcesses) {
   test::TempFolder bin;
   std::string dll = bin.File("listed.dll");
-  fs::copy_file(test::FixtureDll(), dll);
+  ASSERT_TRUE(test::CopyFixtureDll(dll));
   test::HostProcess host(dll);
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
   test::RegisteredBho linked(dll), plain(std::nullopt);

@@ -10,6 +10,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
 #include "shared/win/TreeView.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
@@ -72,7 +73,11 @@ int CountRows(CADODatabase& database, const std::string& statement) {
 }
 
 
-std::string FixtureDll() { return (ProgramFolder() / "test_bho.dll").string(); }
+std::string FixtureDll() { return Utf8FromPath(ProgramFolder() / "test_bho.dll"); }
+
+bool CopyFixtureDll(const std::string& to) {
+  return CopyFileW(WideFromUtf8(FixtureDll()).c_str(), WideFromUtf8(to).c_str(), TRUE) != FALSE;
+}
 std::string FixtureHost() { return (ProgramFolder() / "test_bho_host.exe").string(); }
 
 HostProcess::HostProcess(const std::string& dll) {

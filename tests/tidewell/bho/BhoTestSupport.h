@@ -56,6 +56,8 @@ int CountRows(CADODatabase& database, const std::string& statement);
 
 // The test BHO DLL and the process that loads it, from the build folder.
 std::string FixtureDll();
+// Copies it to a path (UTF-8); false when it could not.
+bool CopyFixtureDll(const std::string& to);
 std::string FixtureHost();
 // The fixed class ID the test BHO DLL registers.
 inline constexpr const char* kFixtureClsid = "{D1A5E7B0-4C2F-4E8A-9B61-7F3C2D0E5A11}";

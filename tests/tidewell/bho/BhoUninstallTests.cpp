@@ -121,7 +121,7 @@ TEST_F(BhoUninstallTest, AnEmptyPathSkipsTheToolButLogsEvenANameWithAnApostrophe
 TEST_F(BhoUninstallTest, TerminatesLinkedProcessesAndSkipsOnesAlreadyGone) {
   test::TempFolder bin;
   std::string dll = bin.File("bho.dll");
-  fs::copy_file(test::FixtureDll(), dll);
+  ASSERT_TRUE(test::CopyFixtureDll(dll));
   test::HostProcess host(dll);
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
   test::ScriptedPrompt prompt;
@@ -134,8 +134,8 @@ TEST_F(BhoUninstallTest, TerminatesLinkedProcessesAndSkipsOnesAlreadyGone) {
 TEST_F(BhoUninstallTest, LeavesAProcessWhoseIdNowBelongsToAnotherProgram) {
   test::TempFolder bin;
   std::string dll = bin.File("bho.dll"), other = bin.File("other.dll");
-  fs::copy_file(test::FixtureDll(), dll);
-  fs::copy_file(test::FixtureDll(), other);
+  ASSERT_TRUE(test::CopyFixtureDll(dll));
+  ASSERT_TRUE(test::CopyFixtureDll(other));
   // The listed ID now runs a program without the BHO loaded, or under another name.
   test::HostProcess host(other);
   ASSERT_TRUE(host.WaitUntilLoaded(other, 10s));
@@ -153,8 +153,9 @@ class UninstallFlowTest : public BhoUninstallTest {
   void SetUp() override {
     BhoUninstallTest::SetUp();
     test::RemoveBhoKeys(test::kFixtureClsid);
-    dll = bin.File("test_bho.dll");
-    fs::copy_file(test::FixtureDll(), dll);
+    // A name of several scripts: listed, linked, ended and deleted exactly.
+    dll = bin.File("Čech 日本 😀 test_bho.dll");
+    ASSERT_TRUE(test::CopyFixtureDll(dll));
     // Registered by the DLL itself, as its installer would.
     HMODULE module = LoadLibraryA(dll.c_str());
     ASSERT_NE(module, nullptr);
@@ -187,7 +188,7 @@ TEST_F(UninstallFlowTest, DecliningTouchesNothing) {
   EXPECT_EQ(prompt.Requests()[0].caption, "Warning");
   EXPECT_EQ(prompt.Requests()[0].type, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
   EXPECT_TRUE(host.Running());
-  EXPECT_TRUE(fs::exists(dll));
+  EXPECT_TRUE(test::PathExists(dll));
   EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + test::kFixtureClsid));
   EXPECT_FALSE(FindWindowA(nullptr, "Tidewell")) << "no progress window";
   test::PumpFor(100ms);
@@ -203,7 +204,7 @@ TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   EXPECT_EQ(UninstallBho(window.Handle(), database, bho, Quick()), 1);
   EXPECT_EQ(prompt.Requests().size(), 1u) << "only the confirmation";
   EXPECT_FALSE(host.Running());
-  EXPECT_FALSE(fs::exists(dll));
+  EXPECT_FALSE(test::PathExists(dll));
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + test::kFixtureClsid));
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + test::kFixtureClsid));
   EXPECT_EQ(Events("BHO \"Tidewell's test helper\" uninstalled"), 1);
@@ -217,11 +218,11 @@ TEST_F(UninstallFlowTest, RegsvrRemovesTheRegistrationItselfWhenOnlyItsKeysRemai
   EXPECT_TRUE(test::PumpUntil(
       [] { return !test::KeyExists(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + test::kFixtureClsid); }, 10s));
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + test::kFixtureClsid));
-  EXPECT_TRUE(fs::exists(dll)) << "the file is the next step's";
+  EXPECT_TRUE(test::PathExists(dll)) << "the file is the next step's";
 }
 
 TEST_F(UninstallFlowTest, AMissingFileStillLosesItsKeys) {
-  fs::remove(dll);
+  DeleteFileA(dll.c_str());
   test::TestMainWindow window;
   test::ScriptedPrompt prompt({IDYES, IDOK});
   EXPECT_EQ(UninstallBho(window.Handle(), database, {test::kFixtureClsid, {}}, Quick()), 1);

@@ -98,7 +98,7 @@ TEST_F(BhoViewTest, DeepScanFindsAKnownClassOfThe32BitView) {
 TEST_F(BhoViewTest, UninstallingThe32BitTwinLeavesThe64BitOneAndItsFile) {
   test::TempFolder bin;
   std::string file32 = bin.File("helper32.dll"), file64 = bin.File("helper64.dll");
-  for (const std::string& file : {file32, file64}) fs::copy_file(test::FixtureDll(), file);
+  for (const std::string& file : {file32, file64}) ASSERT_TRUE(test::CopyFixtureDll(file));
   std::string clsid = test::NewClassId();
   test::RegisteredBho in32(file32, clsid, k32), in64(file64, clsid, k64);
   test::TestMainWindow window;

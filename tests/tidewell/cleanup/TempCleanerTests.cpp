@@ -5,8 +5,11 @@
 
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/cleanup/CleanupTestSupport.h"
+#include "tidewell/cleanup/ClutterMeasure.h"
+#include "tidewell/util/ForceDelete.h"
 
 namespace tidewell {
 namespace {
@@ -32,6 +35,44 @@ TEST(TempCleaner, EmptiesTheFolderButKeepsIt) {
   EXPECT_TRUE(result.failed.empty());
   EXPECT_TRUE(fs::is_directory(temp.Path()));
   EXPECT_TRUE(fs::is_empty(temp.Path()));
+}
+
+// Names of every script, and names that an 8-bit code page turns into "..\.."
+// and "..\x": each walker finds every file exactly and touches nothing
+// outside the folder it walks.
+TEST(TempCleaner, EveryWalkerKeepsToItsFolderWhateverTheNames) {
+  test::TempFolder temp;
+  const fs::path outer = temp.Path() / "a", folder = outer / "cat";
+  const char* const planted[] = {"Čech.log", "日本.log", "😀.log", "．．／x.log", "．．／．．\\inner.log",
+                                 "Čech\\日本😀.log"};
+  // Where a mangled name would land: "cat\..\x.log" and "cat\..\..\inner.log".
+  const fs::path canaries[] = {outer / "x.log", temp.Path() / "inner.log", outer / "sibling.log"};
+  const std::string path = Utf8FromPath(folder);
+  const struct {
+    const char* walker;
+    std::function<uint64_t()> run;  // files deleted, as the walker counts them
+    bool folderStays;
+  } cases[] = {
+      {"cleanup", [&] { return CleanFolder(path).deletedFiles; }, true},
+      {"log files", [&] { return DeleteLogFiles(path).deletedFiles; }, true},
+      {"forced delete", [&] { return uint64_t(ForceDeleteTree(path) ? std::size(planted) : 0); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.walker);
+    for (const char* name : planted) PlantFile(folder / PathFromUtf8(name), 10);
+    for (const fs::path& canary : canaries) PlantFile(canary, 3);
+
+    FolderMeasure measure = MeasureFolder(path);
+    EXPECT_EQ(measure.fileCount, 4u) << "the files directly in the folder";
+    EXPECT_EQ(measure.bytes, 10 * std::size(planted));
+    EXPECT_EQ(ScanLogFiles(path, {}).count, std::size(planted));
+
+    EXPECT_EQ(c.run(), std::size(planted));
+    for (const char* name : planted) EXPECT_FALSE(fs::exists(folder / PathFromUtf8(name))) << name;
+    EXPECT_EQ(fs::is_directory(folder), c.folderStays);
+    for (const fs::path& canary : canaries) EXPECT_TRUE(fs::exists(canary)) << Utf8FromPath(canary);
+    fs::remove_all(folder);
+  }
 }
 
 TEST(TempCleaner, NeverEntersOrRemovesALink) {

@@ -33,7 +33,7 @@ TEST(ProcessList, ListsThisProcessButNoSystemEntries) {
     if (process.entry.th32ProcessID == GetCurrentProcessId()) {
       self = true;
       EXPECT_FALSE(process.owner.empty());
-      EXPECT_STRCASEEQ(process.entry.szExeFile, std::filesystem::path(OwnPath()).filename().string().c_str());
+      EXPECT_STRCASEEQ(process.entry.szExeFile, OwnPath().substr(OwnPath().find_last_of('\\') + 1).c_str());
     }
   }
   EXPECT_TRUE(self);
