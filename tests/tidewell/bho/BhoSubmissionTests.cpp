@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
+#include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
@@ -92,6 +93,22 @@ TEST_F(BhoSubmissionTest, SendsTheRecordMarksItSubmittedAndSaysSo) {
   // The next save stores the name as typed, without the suffix.
   dialog->SaveChanges();
   EXPECT_EQ(Rows(FormatSql("select * from BHOS where clsid='%s' and modified=1 and name='%s'", bho.Clsid(), "O'Brien & Sons")), 1);
+}
+
+TEST_F(BhoSubmissionTest, ARowThatCannotBeMarkedIsNotCalledSubmitted) {
+  LoopbackHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK");
+  ASSERT_TRUE(Open(server.Host()));
+  // The mark fails as on a locked or read-only database.
+  CADORecordset(database).Open(
+      "create trigger refuse_mark before update on BHOS when new.modified=2 begin select raise(abort,'locked'); end");
+  test::ScriptedPrompt prompts({IDOK});
+  SendMessageA(dialog->Handle(), WM_COMMAND, MAKEWPARAM(IDB_BHO_SUBMIT, BN_CLICKED), 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return SubmitEnabled(); }, 20s));
+  ASSERT_EQ(prompts.Requests().size(), 1u);
+  EXPECT_EQ(prompts.Requests()[0].text,
+            "The record was sent, but Tidewell could not mark it as submitted in its database.");
+  test::PumpFor(1500ms);
+  EXPECT_EQ(Text(IDC_BHO_NAME), "O'Brien & Sons") << "no \"(submited)\" without the mark";
 }
 
 TEST_F(BhoSubmissionTest, AnUnreachableOrFailingServerChangesNothing) {
