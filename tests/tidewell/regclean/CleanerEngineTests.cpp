@@ -239,24 +239,28 @@ TEST_F(CleanerEngineTest, OnlyAFileTheSystemSaysIsNotFoundMakesAnEntryInvalid) {
     std::string own = "\\" + M();
     std::string programs64 = Environment("ProgramW6432") + own, programs32 = Environment("ProgramFiles(x86)") + own;
     std::string common64 = Environment("CommonProgramW6432") + own;
-    char system32[MAX_PATH] = "";
+    char system[MAX_PATH] = "", other[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
 #ifdef _WIN64
-    GetSystemWow64DirectoryA(system32, MAX_PATH);
+    GetSystemWow64DirectoryA(other, MAX_PATH);
+    std::string system64 = system, system32 = other;
 #else
-    GetSystemDirectoryA(system32, MAX_PATH);  // SysWOW64 to a 32-bit program
+    GetWindowsDirectoryA(other, MAX_PATH);
+    std::string system64 = std::string(other) + "\\Sysnative", system32 = system;  // SysWOW64 to a 32-bit program
 #endif
-    std::string system32File = std::string(system32) + own + ".exe";
     files.Make(programs64 + "\\p64.exe", programs64);
     files.Make(programs32 + "\\p32.exe", programs32);
     files.Make(common64 + "\\c64.exe", common64);
-    files.Make(system32File, system32File);
+    files.Make(system64 + own + "-64.exe", system64 + own + "-64.exe");
+    files.Make(system32 + own + "-32.exe", system32 + own + "-32.exe");
     for (RegistryView view : {RegistryView::Bits64, RegistryView::Bits32}) {
       bool is64 = view == RegistryView::Bits64;
       std::string tag = is64 ? "-v64" : "-v32";
       cases.push_back({tag + "-p64", "\"%ProgramFiles%" + own + "\\p64.exe\" -x", view, !is64});
       cases.push_back({tag + "-p32", "\"%ProgramFiles%" + own + "\\p32.exe\" -x", view, is64});
       cases.push_back({tag + "-c64", "%CommonProgramFiles%" + own + "\\c64.exe", view, !is64});
-      cases.push_back({tag + "-sys", "%SystemRoot%\\system32" + own + ".exe", view, is64});
+      cases.push_back({tag + "-s64", "%SystemRoot%\\system32" + own + "-64.exe", view, !is64});
+      cases.push_back({tag + "-s32", "%SystemRoot%\\system32" + own + "-32.exe", view, is64});
     }
   }
   std::set<std::string> expected;
