@@ -17,6 +17,7 @@
 #include "shared/db/ConnectionString.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CleanerEngine.h"
 #include "tidewell/regclean/EntryChecks.h"
@@ -95,14 +96,14 @@ int Floor(CADODatabase* database) {
 }  // namespace
 
 int main() {
-  char program[MAX_PATH];
-  fs::path folder = fs::path(std::string(program, GetModuleFileNameA(nullptr, program, MAX_PATH))).parent_path();
+  wchar_t program[MAX_PATH];
+  fs::path folder = fs::path(std::wstring(program, GetModuleFileNameW(nullptr, program, MAX_PATH))).parent_path();
   fs::path scratch = fs::temp_directory_path() / "tidewell-bench-regclean";
   fs::remove_all(scratch);
   fs::create_directories(scratch);
   fs::copy_file(folder / kDatabaseFileName, scratch / kDatabaseFileName);
   CADODatabase database;
-  if (!database.Open(BuildConnectionString((scratch / kDatabaseFileName).string()))) return 1;
+  if (!database.Open(BuildConnectionString(Utf8FromPath(scratch / kDatabaseFileName)))) return 1;
 
   Plant("C:\\TwBenchMissing");
   QuietSink sink;
@@ -126,7 +127,7 @@ int main() {
       ExecuteStatement(database, FormatSql("update problems set state=1 where ID=%d", id));
     }
   }
-  CRegistryBackup backup(database, scratch.string());
+  CRegistryBackup backup(database, Utf8FromPath(scratch));
   double repair = bench::MeasureSeconds([&] { RepairCategory(database, backup, Category::CustomControls, StopToken(), sink); });
   Plant("C:\\TwBenchMissing");
   double plain = bench::MeasureSeconds([&] {

@@ -1,14 +1,19 @@
 #include "shared/win/Registry.h"
 
-#include "shared/win/Utf8.h"
-
+#include <algorithm>
 #include <cstring>
+
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
 namespace {
 
 constexpr int kCleanPassLimit = 8;
+// The A functions carry UTF-8 text: up to three bytes for each of the 255
+// UTF-16 units a key name may hold.
+constexpr DWORD kKeyNameBytes = 255 * 3 + 1;
+constexpr int kGrowLimit = 4;
 
 // True for a 64-bit Windows, whichever build asks.
 bool HasTwoViews() {
@@ -98,11 +103,15 @@ std::optional<std::string> ReadString(HKEY key, const std::string& name) {
   DWORD type = 0, length = 0;
   if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &length) != ERROR_SUCCESS) return std::nullopt;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-  std::string value(length + 1, '\0');
-  length = static_cast<DWORD>(value.size());
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &length) !=
-      ERROR_SUCCESS)
-    return std::nullopt;
+  std::string value;
+  LONG result = ERROR_MORE_DATA;
+  // The size asked first may fall short of the converted text; grow and ask again.
+  for (int attempt = 0; attempt < kGrowLimit && result == ERROR_MORE_DATA; ++attempt) {
+    value.assign(std::max<size_t>(length + 1, value.size() * 2), '\0');
+    length = static_cast<DWORD>(value.size());
+    result = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &length);
+  }
+  if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
   // Stored strings may or may not carry their terminating NUL.
   value.resize(std::min<size_t>(length, value.size()));
   while (!value.empty() && value.back() == '\0') value.pop_back();
@@ -130,7 +139,7 @@ bool WriteDword(HKEY key, const std::string& name, DWORD value) {
 
 std::vector<std::string> SubkeyNames(HKEY key) {
   std::vector<std::string> names;
-  char name[256];  // the longest key name the registry allows is 255
+  char name[kKeyNameBytes];
   for (DWORD index = 0;; ++index) {
     DWORD length = sizeof name;
     LONG result = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -147,13 +156,26 @@ std::vector<RegistryValue> Values(HKEY key) {
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
                        nullptr, nullptr) != ERROR_SUCCESS)
     return values;
-  std::string name(maxName + 1, '\0');
-  std::vector<BYTE> data(maxData + 1);
-  for (DWORD index = 0;; ++index) {
+  // The maxima count UTF-16: a name's units and a string's bytes, which in
+  // UTF-8 take up to three and one and a half times as many bytes.
+  std::string name(std::max<DWORD>(maxName * 3 + 1, kKeyNameBytes), '\0');
+  std::vector<BYTE> data(maxData + maxData / 2 + 2);
+  int grown = 0;
+  for (DWORD index = 0;;) {
     DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
     LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
-    if (result != ERROR_SUCCESS) break;
-    values.push_back({name.substr(0, nameLength), type, std::vector<BYTE>(data.begin(), data.begin() + dataLength)});
+    if (result == ERROR_MORE_DATA && grown++ < kGrowLimit) {
+      // A value written since the maxima were read: grow and read it again.
+      name.resize(name.size() * 2);
+      data.resize(std::max<size_t>(data.size() * 2, dataLength));
+      continue;
+    }
+    if (result == ERROR_SUCCESS)
+      values.push_back({name.substr(0, nameLength), type, std::vector<BYTE>(data.begin(), data.begin() + dataLength)});
+    else if (result != ERROR_MORE_DATA)
+      break;  // no more values, or the key is gone
+    ++index;
+    grown = 0;
   }
   return values;
 }

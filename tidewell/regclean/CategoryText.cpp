@@ -70,6 +70,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 const CategoryInfo& Info(Category category) { return Table()[IndexOf(category)]; }
 int IndexOf(Category category) { return static_cast<int>(category); }
 
+std::optional<Category> CategoryOfType(std::string_view type) {
+  for (const CategoryInfo& info : Table())
+    for (const CategoryLocation& location : info.locations)
+      if (type == location.type) return info.category;
+  return std::nullopt;
+}
+
 std::string ScanEventText(Category category, int found, bool stopped) {
   std::string text = Info(category).scanEvent;
   if (stopped) text.insert(text.rfind("found "), "(incomplete) ");

@@ -51,8 +51,12 @@ struct CategoryInfo {
 
 const CategoryInfo& Info(Category category);
 int IndexOf(Category category);
+// The category whose rows carry the problems.ptype text; nothing for a stranger.
+std::optional<Category> CategoryOfType(std::string_view type);
 
 inline constexpr const char* kDetailsAllTitle = "Details for all invalid entries detected";
+// A repair asked for while the category scans or repairs.
+inline constexpr const char* kCategoryBusyText = "This category is busy. Try again when it has finished.";
 
 // "Scanning startup found 3 invalid entries"; stopped: "Scanning startup (incomplete) found 1 invalid entries".
 std::string ScanEventText(Category category, int found, bool stopped);

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -25,6 +26,23 @@ using namespace std::chrono_literals;
 constexpr size_t kBatchRows = 200;
 constexpr ULONGLONG kBatchMs = 250;  // so Details, opened during a scan, lists what was found so far
 constexpr int kDeletePasses = 8;  // a merged HKCR key can show again from the other hive
+
+// Scans and repairs of each category that run or wait to run.
+std::array<std::atomic<int>, kCategoryCount>& Running() {
+  static std::array<std::atomic<int>, kCategoryCount> running{};
+  return running;
+}
+
+class RunningMark {
+ public:
+  explicit RunningMark(Category category) : count_(Running()[IndexOf(category)]) { ++count_; }
+  ~RunningMark() { --count_; }
+  RunningMark(const RunningMark&) = delete;
+  RunningMark& operator=(const RunningMark&) = delete;
+
+ private:
+  std::atomic<int>& count_;
+};
 
 // One scan or repair per category at a time, whichever dialog started it.
 class CategoryLock {
@@ -95,6 +113,45 @@ std::string DefaultOrNamed(HKEY parent, const std::string& subkey, const std::st
   return ReadString(key.Get(), valueName).value_or("");
 }
 
+// A key entry: the key below the location whose value names the file.
+std::string KeyEntryPath(Category category, const std::string& name) {
+  return category == Category::CustomControls ? name + "\\InprocServer32" : name;
+}
+const char* KeyEntryValue(Category category) { return category == Category::AddRemove ? "UninstallString" : ""; }
+
+// A value entry's text: the help folder joined to the file's name, the
+// shared DLL's own name, or the startup command.
+std::string ValueEntryText(Category category, const std::string& name, const std::string& data) {
+  switch (category) {
+    case Category::HelpAndResources: return data.empty() ? std::string() : data + "\\" + name;  // no folder: no path
+    case Category::SharedPrograms: return name;
+    default: return data;
+  }
+}
+
+bool IsInvalidText(Category category, const std::string& text, RegistryView view) {
+  switch (category) {
+    case Category::CustomControls: return IsMissingFile(text, view, true);
+    case Category::HelpAndResources:
+    case Category::SharedPrograms: return IsMissingFile(text, view, false);
+    default: return IsMissingProgram(text, view);
+  }
+}
+
+// A row's entry as it stands now; empty when it is gone.
+std::string CurrentText(const CategoryInfo& info, const CategoryLocation& location, const std::string& subkey,
+                        RegistryView view) {
+  if (info.kind == EntryKind::Key)
+    return DefaultOrNamed(RootHandle(info.root), subkey, KeyEntryValue(info.category), view);
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, location.path, KEY_QUERY_VALUE, view);
+  if (!key) return {};
+  if (info.category == Category::SharedPrograms) {
+    bool present = RegQueryValueExA(key.Get(), subkey.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return present ? subkey : std::string();
+  }
+  return ValueEntryText(info.category, subkey, ReadString(key.Get(), subkey).value_or(""));
+}
+
 // The key's name in the registry's own namespace: two views that share a key
 // (the system keeps some keys in one place for both) give the same name.
 std::wstring KeyIdentity(HKEY key) {
@@ -155,45 +212,18 @@ class Scan {
 
   void CheckKey(HKEY parent, const CategoryLocation& location, RegistryView view, const std::string& rootkey,
                 const std::string& name) {
-    switch (info_.category) {
-      case Category::CustomControls: {
-        std::string text = DefaultOrNamed(parent, name + "\\InprocServer32", "", view);
-        if (IsMissingFile(text, view, true))
-          Record(location, rootkey, std::string(location.path) + "\\" + name + "\\InprocServer32", text);
-        break;
-      }
-      case Category::SoftwareLocations:
-      case Category::AddRemove: {
-        const char* valueName = info_.category == Category::AddRemove ? "UninstallString" : "";
-        std::string text = DefaultOrNamed(parent, name, valueName, view);
-        if (IsMissingProgram(text, view)) Record(location, rootkey, std::string(location.path) + "\\" + name, text);
-        break;
-      }
-      default: break;
-    }
+    std::string entry = KeyEntryPath(info_.category, name);
+    std::string text = DefaultOrNamed(parent, entry, KeyEntryValue(info_.category), view);
+    if (IsInvalidText(info_.category, text, view))
+      Record(location, rootkey, std::string(location.path) + "\\" + entry, text);
   }
 
   void CheckValue(const CategoryLocation& location, RegistryView view, const std::string& rootkey,
                   const RegistryValue& value) {
     std::string data = StringData(value);
-    switch (info_.category) {
-      case Category::HelpAndResources: {
-        sink_.Status(data);
-        if (data.empty()) break;  // no folder: nothing a path could name
-        std::string text = data + "\\" + value.name;
-        if (IsMissingFile(text, view, false)) Record(location, rootkey, value.name, text);
-        break;
-      }
-      case Category::SharedPrograms:
-        sink_.Status(value.name);
-        if (IsMissingFile(value.name, view, false)) Record(location, rootkey, value.name, value.name);
-        break;
-      case Category::Startup:
-        sink_.Status(value.name);
-        if (IsMissingProgram(data, view)) Record(location, rootkey, value.name, data);
-        break;
-      default: break;
-    }
+    sink_.Status(info_.category == Category::HelpAndResources ? data : value.name);
+    std::string text = ValueEntryText(info_.category, value.name, data);
+    if (IsInvalidText(info_.category, text, view)) Record(location, rootkey, value.name, text);
   }
 
   const CategoryInfo& info_;
@@ -232,27 +262,33 @@ std::optional<RegistryView> ViewOfLabel(const std::string& label) {
   return std::nullopt;
 }
 
+enum class RowOutcome { Repaired, Failed, Valid };
+
 class Repair {
  public:
   Repair(CADODatabase& database, CRegistryBackup& backup, const CategoryInfo& info)
       : database_(database), backup_(backup), info_(info) {}
 
-  bool RepairRow(const CategoryLocation& location, const MarkedRow& row) {
+  RowOutcome RepairRow(const CategoryLocation& location, const MarkedRow& row) {
     auto parsed = ParseRootKeyText(row.rootkey);
-    if (!parsed || parsed->root != info_.root) return false;
+    if (!parsed || parsed->root != info_.root) return RowOutcome::Failed;
     auto view = ViewOfLabel(parsed->viewLabel);
-    if (!view) return false;
+    if (!view) return RowOutcome::Failed;
+    // The scans record CLSID\<class>\InprocServer32 and direct children of the
+    // other locations; anything else in a row is not the cleaner's to delete.
+    int depth = info_.category == Category::CustomControls ? 2 : 1;
+    if (info_.kind == EntryKind::Key && !IsStrictlyBelow(row.subkey, location.path, depth)) return RowOutcome::Failed;
+    // A program reinstalled since the scan keeps its entry.
+    if (!IsInvalidText(info_.category, CurrentText(info_, location, row.subkey, *view), *view))
+      return RowOutcome::Valid;
     if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
-    return info_.kind == EntryKind::Key ? RepairKey(location, row.subkey, *view)
-                                        : RepairValue(location, row.subkey, *view);
+    bool repaired = info_.kind == EntryKind::Key ? RepairKey(location, row.subkey, *view)
+                                                 : RepairValue(location, row.subkey, *view);
+    return repaired ? RowOutcome::Repaired : RowOutcome::Failed;
   }
 
  private:
   bool RepairKey(const CategoryLocation& location, const std::string& subkey, RegistryView view) {
-    // The scans record CLSID\<class>\InprocServer32 and direct children of the
-    // other locations; anything else in a row is not the cleaner's to delete.
-    int depth = info_.category == Category::CustomControls ? 2 : 1;
-    if (!IsStrictlyBelow(subkey, location.path, depth)) return false;
     HKEY root = RootHandle(info_.root);
     std::string rootName = info_.root == RootText::Hkcr ? "HKCR" : "HKLM";
     if (!backup_.ExportKeyForRepair(root, rootName, std::string(location.path) + "\\", subkey, time_,
@@ -281,6 +317,8 @@ class Repair {
 
 }  // namespace
 
+bool CategoryBusy(Category category) { return Running()[IndexOf(category)] > 0; }
+
 bool ExecuteStatement(CADODatabase& database, const std::string& statement) {
   if (!database.IsOpen()) database.Open("", "", "");
   CADORecordset recordset(database);
@@ -296,6 +334,7 @@ int CountProblems(CADODatabase& database, Category category) {
 ScanResult ScanCategory(CADODatabase& database, Category category, const StopToken& token, CleanerSink& sink) {
   const CategoryInfo& info = Info(category);
   ScanResult result;
+  RunningMark running(category);
   CategoryLock lock(category, token);
   sink.Status(info.scanStatus);
   sink.Found(0);
@@ -322,30 +361,33 @@ RepairResult RepairCategory(CADODatabase& database, CRegistryBackup& backup, Cat
                             const StopToken& token, CleanerSink& sink) {
   const CategoryInfo& info = Info(category);
   RepairResult result;
+  RunningMark running(category);
   CategoryLock lock(category, token);
   if (!lock.Owned()) return result;
   if (info.repairStatus) sink.Status(info.repairStatus);
   Repair repair(database, backup, info);
-  std::vector<int> repaired;
+  std::vector<int> done;  // repaired, or no longer a problem
   for (const auto& location : info.locations) {
     for (const MarkedRow& row : MarkedRows(database, location)) {
       // A program that quits between rows leaves the rest marked for the next run.
       if (token.StopRequested()) break;
-      if (repair.RepairRow(location, row)) {
-        repaired.push_back(row.id);
-      } else {
-        ++result.failed;
-        ExecuteStatement(database, FormatSql("update problems set state=0 where ID=%d", row.id));
+      switch (repair.RepairRow(location, row)) {
+        case RowOutcome::Repaired: ++result.repaired; break;
+        case RowOutcome::Valid: ++result.valid; break;
+        case RowOutcome::Failed:
+          ++result.failed;
+          ExecuteStatement(database, FormatSql("update problems set state=0 where ID=%d", row.id));
+          continue;
       }
+      done.push_back(row.id);
     }
   }
   // By identity: a row marked while this run worked is left for the next one.
   {
     CADOBatch batch(database);
-    for (int id : repaired) ExecuteStatement(database, FormatSql("delete from problems where ID=%d", id));
+    for (int id : done) ExecuteStatement(database, FormatSql("delete from problems where ID=%d", id));
     batch.Commit();
   }
-  result.repaired = static_cast<int>(repaired.size());
   if (result.repaired > 0) LogEvent(database, RepairEventText(category, result.repaired));
   sink.Found(CountProblems(database, category));
   sink.Status("Ready");

@@ -37,13 +37,18 @@ ScanResult ScanCategory(CADODatabase& database, Category category, const StopTok
 struct RepairResult {
   int repaired = 0;  // backed up and really gone
   int failed = 0;    // left in place; the row went back to state 0
+  int valid = 0;     // judged again and no longer invalid: kept, its row dropped
 };
 
-// Repairs the rows of the category with state 1. Only keys and values
-// strictly below the category's own location are touched, each only after
-// its backup holds it. Writes "Repaired n ..." when n > 0.
+// Repairs the rows of the category with state 1. Each entry is judged again
+// first, and only one still invalid is touched; only keys and values
+// strictly below the category's own location, each only after its backup
+// holds it. Writes "Repaired n ..." when n > 0.
 RepairResult RepairCategory(CADODatabase& database, CRegistryBackup& backup, Category category,
                             const StopToken& token, CleanerSink& sink);
+
+// Whether a scan or repair of the category runs, or waits to, anywhere in the program.
+bool CategoryBusy(Category category);
 
 // Rows of the category still to review (state 0), for the count field.
 int CountProblems(CADODatabase& database, Category category);

@@ -7,12 +7,13 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/ListView.h"
+#include "shared/win/Prompt.h"
 #include "tidewell/regclean/CleanerEngine.h"
 
 namespace tidewell {
 
-CProblemDetailsDlg::CProblemDetailsDlg(CADODatabase& database, std::optional<Category> category)
-    : database_(database), category_(category) {}
+CProblemDetailsDlg::CProblemDetailsDlg(CADODatabase& database, std::optional<Category> category, BusyTest busy)
+    : database_(database), category_(category), busy_(std::move(busy)) {}
 
 bool CProblemDetailsDlg::OnInit() {
   MoveWindow(Handle(), 100, 200, 500, 400, TRUE);
@@ -37,12 +38,14 @@ void CProblemDetailsDlg::Fill() {
   if (any) {
     recordset.MoveFirst();
     while (!recordset.IsEOF()) {
-      std::string rootkey, subkey, problem;
+      std::string type, rootkey, subkey, problem;
       int id = 0;
+      recordset.GetField("ptype", type);
       recordset.GetField("rootkey", rootkey);
       recordset.GetField("subkey", subkey);
       recordset.GetField("problem", problem);
       recordset.GetFieldInt("ID", id);
+      if (auto category = CategoryOfType(type)) categoryOfRow_[id] = *category;
       int row = AppendListRow(list, {rootkey + "\\" + subkey, problem}, -1, id);
       if (row >= 0) ListView_SetCheckState(list, row, TRUE);
       recordset.MoveNext();
@@ -67,11 +70,20 @@ void CProblemDetailsDlg::OnSelectAll() {
 
 void CProblemDetailsDlg::OnRepairSelected() {
   HWND list = Item(IDC_DETAILS_LIST);
+  bool refused = false;
   for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
     if (!ListView_GetCheckState(list, row)) continue;
-    if (auto id = ListItemData(list, row))
-      ExecuteStatement(database_, FormatSql("update problems set state=1 where ID=%d", static_cast<int>(*id)));
+    auto id = ListItemData(list, row);
+    if (!id) continue;
+    // Marked now, a busy category's row would be repaired later without a word.
+    auto category = categoryOfRow_.find(static_cast<int>(*id));
+    if (busy_ && category != categoryOfRow_.end() && busy_(category->second)) {
+      refused = true;
+      continue;
+    }
+    ExecuteStatement(database_, FormatSql("update problems set state=1 where ID=%d", static_cast<int>(*id)));
   }
+  if (refused) Prompt(Handle(), kCategoryBusyText, "Tidewell", MB_OK | MB_ICONINFORMATION);
   repairRequested_ = true;
   End(IDOK);
 }

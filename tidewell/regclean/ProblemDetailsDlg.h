@@ -1,11 +1,14 @@
 #pragma once
 // The "Details" dialog: the problem rows of one category (or of all), each
-// with a check box; "Repair selected items" marks the checked rows.
+// with a check box; "Repair selected items" marks the checked rows, except
+// those of a category that is busy scanning or repairing.
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Dialog.h"
@@ -15,8 +18,10 @@ namespace tidewell {
 
 class CProblemDetailsDlg : public Dialog {
  public:
-  // category: nothing for all types.
-  CProblemDetailsDlg(CADODatabase& database, std::optional<Category> category);
+  using BusyTest = std::function<bool(Category)>;
+  // category: nothing for all types. busy: whether a category's rows must
+  // not be marked now; none: never.
+  CProblemDetailsDlg(CADODatabase& database, std::optional<Category> category, BusyTest busy = {});
 
   // After DoModal: whether rows were marked and their repair is to start.
   bool RepairRequested() const { return repairRequested_; }
@@ -34,6 +39,8 @@ class CProblemDetailsDlg : public Dialog {
 
   CADODatabase& database_;
   std::optional<Category> category_;
+  BusyTest busy_;
+  std::unordered_map<int, Category> categoryOfRow_;  // by problems.ID
   bool repairRequested_ = false;
 };
 

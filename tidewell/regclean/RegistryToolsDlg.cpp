@@ -3,11 +3,15 @@
 #include <windowsx.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "resources/resource.h"
 #include "shared/win/AppFolder.h"
+#include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CleanerEngine.h"
@@ -32,11 +36,28 @@ struct CRegistryToolsDlg::Shared {
   std::array<std::atomic<int>, kCategoryCount> found{};
   std::array<std::atomic<int>, kCategoryCount> generation{};
   CRegistryToolsDlg* dialog = nullptr;  // UI thread only; null once the dialog is gone
+  int scansRunning = 0;                  // this dialog's scans, under mutex
+  std::condition_variable scansEnded;
 
   void SetStatus(const std::string& text) {
     std::lock_guard lock(mutex);
     status = text;
     ++statusSerial;
+  }
+  void ScanStarting() {
+    std::lock_guard lock(mutex);
+    ++scansRunning;
+  }
+  void ScanFinished() {
+    {
+      std::lock_guard lock(mutex);
+      --scansRunning;
+    }
+    scansEnded.notify_all();
+  }
+  bool WaitForScans(DWORD milliseconds) {
+    std::unique_lock lock(mutex);
+    return scansEnded.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return scansRunning == 0; });
   }
 };
 
@@ -84,7 +105,7 @@ CRegistryToolsDlg::CRegistryToolsDlg(IMainWindow& main, std::string appFolder)
 
 CRegistryToolsDlg::~CRegistryToolsDlg() {
   shared_->dialog = nullptr;  // the base class destroys a modeless window after this body
-  scans_.StopAndWait(kCloseWaitMs);
+  StopScans();
 }
 
 bool CRegistryToolsDlg::OnInit() {
@@ -158,8 +179,6 @@ void CRegistryToolsDlg::UpdateRow(int row) {
   bool busy = state.scanning || state.repairing;
   EnableWindow(Item(IDB_REGCLEAN_SCAN_FIRST + row), !busy);
   EnableWindow(Item(IDB_REGCLEAN_STOP_FIRST + row), state.scanning);
-  // A repair while the row scans would delete what the scan is still judging.
-  EnableWindow(Item(IDB_REGCLEAN_REPAIR_FIRST + row), !busy);
   EnableWindow(Item(IDB_REGCLEAN_BACKUP_FIRST + row), !state.backingUp);
 }
 
@@ -181,12 +200,16 @@ void CRegistryToolsDlg::OnScan(int row) {
   UpdateRow(row);
   UpdateScanAll();
 
-  bool started = scans_.Start(*state.stop, [reach = Reach(), row, generation](const StopToken& token) {
+  // The main window's workers: quitting waits for a scan that outlives the dialog.
+  shared_->ScanStarting();
+  bool started = main_.Workers().Start(*state.stop, [reach = Reach(), row, generation](const StopToken& token) {
     RowSink sink(reach.shared, row, generation);
     ScanCategory(*reach.database, CategoryOf(row), token, sink);
+    reach.shared->ScanFinished();
     reach.Deliver([row, generation](CRegistryToolsDlg& dialog) { dialog.ScanEnded(row, generation); });
   });
   if (!started) {
+    shared_->ScanFinished();
     state.scanning = false;
     UpdateRow(row);
     UpdateScanAll();
@@ -213,15 +236,26 @@ void CRegistryToolsDlg::OnStop(int row) {
   UpdateScanAll();
 }
 
+// A repair beside a scan of its category would delete what the scan is
+// still judging, and rows marked now would be repaired later unasked.
+bool CRegistryToolsDlg::Busy(int row) const {
+  return rows_[row].scanning || rows_[row].repairing || CategoryBusy(CategoryOf(row));
+}
+
+void CRegistryToolsDlg::ShowBusy() { Prompt(Handle(), kCategoryBusyText, "Tidewell", MB_OK | MB_ICONINFORMATION); }
+
 void CRegistryToolsDlg::OnRepair(int row) {
-  if (rows_[row].scanning || rows_[row].repairing) return;
+  if (Busy(row)) {
+    ShowBusy();
+    return;
+  }
   ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
   StartRepair(row);
 }
 
 void CRegistryToolsDlg::StartRepair(int row) {
   RowState& state = rows_[row];
-  if (state.scanning || state.repairing) return;
+  if (Busy(row)) return;
   state.repairing = true;
   UpdateRow(row);
 
@@ -249,7 +283,7 @@ void CRegistryToolsDlg::OnDetails(int row) { OpenDetails(CategoryOf(row)); }
 void CRegistryToolsDlg::OnDetailsAll() { OpenDetails(std::nullopt); }
 
 void CRegistryToolsDlg::OpenDetails(std::optional<Category> category) {
-  CProblemDetailsDlg details(main_.Database(), category);
+  CProblemDetailsDlg details(main_.Database(), category, [this](Category shown) { return Busy(IndexOf(shown)); });
   details.DoModal(GetModuleHandleA(nullptr), IDD_PROBLEM_DETAILS, Handle());
   if (details.RepairRequested()) {
     for (int row = 0; row < kCategoryCount; ++row)
@@ -290,15 +324,29 @@ void CRegistryToolsDlg::OnScanAll() {
 }
 
 void CRegistryToolsDlg::OnRepairAll() {
-  ExecuteStatement(main_.Database(), "update problems set state=1");
-  for (int row = 0; row < kCategoryCount; ++row) StartRepair(row);
+  std::vector<int> idle;
+  for (int row = 0; row < kCategoryCount; ++row)
+    if (!Busy(row)) idle.push_back(row);
+  if (idle.size() == kAllCategories.size()) {
+    ExecuteStatement(main_.Database(), "update problems set state=1");
+  } else {
+    for (int row : idle) ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+  }
+  for (int row : idle) StartRepair(row);
+  if (idle.size() != kAllCategories.size()) ShowBusy();
+}
+
+void CRegistryToolsDlg::StopScans() {
+  for (auto& state : rows_)
+    if (state.stop) state.stop->RequestStop();
 }
 
 void CRegistryToolsDlg::OnClose() {
-  for (auto& state : rows_)
-    if (state.stop) state.stop->RequestStop();
-  // Scans notice the stop between two entries; each writes its "(incomplete)" event.
-  scans_.StopAndWait(kCloseWaitMs);
+  StopScans();
+  // Scans notice the stop between two entries; each writes its "(incomplete)"
+  // event. One stuck longer (a dead network path) is left to the main
+  // window's workers: it reaches nothing of the dialog.
+  shared_->WaitForScans(kCloseWaitMs);
   End(IDCANCEL);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The "Registry tools" dialog: six category rows with their scans, stops,
-// repairs, details and backups. Scans run on the dialog's own workers and end
-// when it closes; repairs run on the main window's workers, so a repair that
-// has begun finishes even when the dialog is closed.
+// repairs, details and backups. Every scan and repair runs on the main
+// window's workers, which quitting stops and waits for before the database
+// closes. Each scan has its own stop; closing the dialog stops the scans and
+// waits a little for them, while a repair that has begun is finished.
 
 #include <windows.h>
 
@@ -74,6 +75,9 @@ class CRegistryToolsDlg : public Dialog {
   void OnDetailsAll();
   void OnClose();
 
+  bool Busy(int row) const;
+  void ShowBusy();
+  void StopScans();
   void StartRepair(int row);
   void ScanEnded(int row, int generation);
   void RepairEnded(int row);
@@ -86,7 +90,6 @@ class CRegistryToolsDlg : public Dialog {
   std::string appFolder_;
   std::shared_ptr<Shared> shared_;
   std::array<RowState, kCategoryCount> rows_{};
-  WorkerGroup scans_;
   UniqueIcon backupIcon_;
 };
 

@@ -8,7 +8,9 @@
 #include <set>
 
 #include "shared/db/AdoRecordset.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
@@ -35,6 +37,40 @@ bool TwoViews() { return RegistryViews().size() > 1; }
 std::string Label64() { return TwoViews() ? " (64-bit)" : ""; }
 // Where a key planted without a view choice lands: this build's own view.
 std::string NativeLabel() { return TwoViews() && sizeof(void*) == 4 ? " (32-bit)" : Label64(); }
+
+std::string Environment(const char* name) {
+  char value[MAX_PATH] = "";
+  DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+  return length < MAX_PATH ? std::string(value, length) : std::string();
+}
+
+// A drive letter no volume answers to.
+std::string AbsentDrive() {
+  DWORD drives = GetLogicalDrives();
+  for (char letter = 'Y'; letter > 'D'; --letter)
+    if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
+  return {};
+}
+
+// Files made through the wide functions, so every name is exact whatever the
+// code page; the folders given are removed at the end.
+class PlantedFiles {
+ public:
+  ~PlantedFiles() {
+    std::error_code ignored;
+    for (const auto& path : removed_) std::filesystem::remove_all(PathFromUtf8(path), ignored);
+  }
+  void Make(const std::string& path, const std::string& removed) {
+    removed_.push_back(removed);
+    std::error_code ignored;
+    std::filesystem::create_directories(PathFromUtf8(path).parent_path(), ignored);
+    UniqueHandle file(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(file) << path;
+  }
+
+ private:
+  std::vector<std::string> removed_;
+};
 
 class CleanerEngineTest : public ::testing::Test {
  protected:
@@ -172,6 +208,98 @@ TEST_F(CleanerEngineTest, HelpAndSharedFilesAreFoundByTheirOwnRules) {
       EXPECT_EQ(row.problem, test::WindowsFolder() + "\\" + M() + ".hlp");
     }
   }
+}
+
+TEST_F(CleanerEngineTest, OnlyAFileTheSystemSaysIsNotFoundMakesAnEntryInvalid) {
+  if (GetACP() != CP_UTF8) GTEST_SKIP() << "names outside ASCII need the UTF-8 code page";
+  test::TempFolder temp;
+  PlantedFiles files;
+  std::string folder = temp.Text() + "Čech";
+  std::string present = folder + "\\日本😀.exe";
+  files.Make(present, folder);
+  std::string longName;
+  for (int i = 0; i < 100; ++i) longName += "日";  // 300 bytes of UTF-8
+
+  struct Case {
+    std::string name;
+    std::string command;
+    RegistryView view;
+    bool invalid;
+  };
+  std::vector<Case> cases = {
+      {"-present", "\"" + present + "\" /min", RegistryView::Native, false},
+      {"-missing", folder + "\\chybí.exe", RegistryView::Native, true},
+      {"-long" + longName, folder + "\\gone.exe", RegistryView::Native, true},
+      {"-badname", folder + "\\a<b>.exe", RegistryView::Native, false},
+      {"-unc", "\\\\no-such-host-tidewell\\share\\x.exe", RegistryView::Native, false},
+      {"-nodrive", AbsentDrive() + "\\TwRc\\x.exe", RegistryView::Native, false},
+  };
+  if (TwoViews()) {
+    // Each view's program folders and System32 hold one file the other's lack.
+    std::string own = "\\" + M();
+    std::string programs64 = Environment("ProgramW6432") + own, programs32 = Environment("ProgramFiles(x86)") + own;
+    std::string common64 = Environment("CommonProgramW6432") + own;
+    char system[MAX_PATH] = "", other[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
+#ifdef _WIN64
+    GetSystemWow64DirectoryA(other, MAX_PATH);
+    std::string system64 = system, system32 = other;
+#else
+    GetWindowsDirectoryA(other, MAX_PATH);
+    std::string system64 = std::string(other) + "\\Sysnative", system32 = system;  // SysWOW64 to a 32-bit program
+#endif
+    files.Make(programs64 + "\\p64.exe", programs64);
+    files.Make(programs32 + "\\p32.exe", programs32);
+    files.Make(common64 + "\\c64.exe", common64);
+    files.Make(system64 + own + "-64.exe", system64 + own + "-64.exe");
+    files.Make(system32 + own + "-32.exe", system32 + own + "-32.exe");
+    for (RegistryView view : {RegistryView::Bits64, RegistryView::Bits32}) {
+      bool is64 = view == RegistryView::Bits64;
+      std::string tag = is64 ? "-v64" : "-v32";
+      cases.push_back({tag + "-p64", "\"%ProgramFiles%" + own + "\\p64.exe\" -x", view, !is64});
+      cases.push_back({tag + "-p32", "\"%ProgramFiles%" + own + "\\p32.exe\" -x", view, is64});
+      cases.push_back({tag + "-c64", "%CommonProgramFiles%" + own + "\\c64.exe", view, !is64});
+      cases.push_back({tag + "-s64", "%SystemRoot%\\system32" + own + "-64.exe", view, !is64});
+      cases.push_back({tag + "-s32", "%SystemRoot%\\system32" + own + "-32.exe", view, is64});
+    }
+  }
+  std::set<std::string> expected;
+  for (const auto& c : cases) {
+    planted.Value(HKEY_LOCAL_MACHINE, kRun, M() + c.name, c.command, REG_EXPAND_SZ, c.view);
+    std::string label = c.view == RegistryView::Native ? NativeLabel() : " (" + ViewLabel(c.view) + ")";
+    if (c.invalid) expected.insert("SUP|HKLM" + label + "|" + M() + c.name);
+  }
+  // App Paths: a key named outside ASCII whose program exists, and one whose does not.
+  std::string appPaths = std::string(kAppPaths) + "\\" + M();
+  planted.Key(HKEY_LOCAL_MACHINE, appPaths + "日本.exe", "", present);
+  planted.Key(HKEY_LOCAL_MACHINE, appPaths + longName + ".exe", "", folder + "\\gone.exe");
+  expected.insert("SWL|HKLM" + Label64() + "|" + appPaths + longName + ".exe");
+
+  Scan(Category::Startup);
+  Scan(Category::SoftwareLocations);
+  EXPECT_EQ(Found(), expected);
+}
+
+TEST_F(CleanerEngineTest, AnEntryWhoseFileAppearedAfterTheScanIsKeptAndDropsOutOfTheProblems) {
+  test::TempFolder temp;
+  std::string program = temp.File("late.exe"), value = M() + "-late";
+  std::string key = std::string(kAppPaths) + "\\" + M() + ".exe";
+  planted.Value(HKEY_LOCAL_MACHINE, kRun, value, "\"" + program + "\" /start");
+  planted.Key(HKEY_LOCAL_MACHINE, key, "", program);
+  Scan(Category::Startup);
+  Scan(Category::SoftwareLocations);
+  auto rows = test::MarkedProblems(database, M());
+  ASSERT_EQ(rows.size(), 2u);
+  test::MarkForRepair(database, rows);
+  std::ofstream(program) << "reinstalled";
+
+  EXPECT_EQ(RunRepair(Category::Startup).valid, 1);
+  EXPECT_EQ(RunRepair(Category::SoftwareLocations).valid, 1);
+  EXPECT_TRUE(ReadString(OpenKey(HKEY_LOCAL_MACHINE, kRun).Get(), value));
+  EXPECT_TRUE(OpenKey(HKEY_LOCAL_MACHINE, key));
+  EXPECT_TRUE(test::MarkedProblems(database, M()).empty());
+  EXPECT_TRUE(test::RegbkRows(database).empty());
+  for (const auto& event : test::Events(database)) EXPECT_EQ(event.text.find("Repaired"), std::string::npos);
 }
 
 TEST_F(CleanerEngineTest, RepairDeletesOnlyMarkedEntriesAfterTheirBackupAndTheBackupBringsThemBack) {

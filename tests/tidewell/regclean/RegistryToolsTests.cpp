@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
 #include "tests/support/MessagePump.h"
+#include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
@@ -51,7 +52,7 @@ class RegistryToolsTest : public ::testing::Test {
   }
   bool Idle() {
     for (int row = 0; row < kCategoryCount; ++row)
-      if (Enabled(window, IDB_REGCLEAN_STOP_FIRST + row) || !Enabled(window, IDB_REGCLEAN_REPAIR_FIRST + row))
+      if (Enabled(window, IDB_REGCLEAN_STOP_FIRST + row) || !Enabled(window, IDB_REGCLEAN_SCAN_FIRST + row))
         return false;
     return Enabled(window, IDB_REGCLEAN_SCAN_ALL);
   }
@@ -89,8 +90,8 @@ TEST_F(RegistryToolsTest, ScanAllRunsSixScansAndRepairRemovesTheFindings) {
 
   // Repair of the row: the planted value goes, with its backup, and the count follows.
   Click(window, IDB_REGCLEAN_REPAIR_FIRST + 4);
-  EXPECT_FALSE(Enabled(window, IDB_REGCLEAN_REPAIR_FIRST + 4));
-  ASSERT_TRUE(test::PumpUntil([&] { return Enabled(window, IDB_REGCLEAN_REPAIR_FIRST + 4); }, 120s));
+  EXPECT_FALSE(Enabled(window, IDB_REGCLEAN_SCAN_FIRST + 4));
+  ASSERT_TRUE(test::PumpUntil([&] { return Enabled(window, IDB_REGCLEAN_SCAN_FIRST + 4); }, 120s));
   test::PumpFor(300ms);
   EXPECT_FALSE(ReadString(OpenKey(HKEY_LOCAL_MACHINE, kRun).Get(), planted.Marker()));
   EXPECT_TRUE(test::MarkedProblems(database, planted.Marker()).empty());
@@ -126,6 +127,31 @@ TEST_F(RegistryToolsTest, StopThenScanAtOnceRunsOneScanAfterTheOther) {
   EXPECT_EQ(ScanEvents("Scanning registered custom controls found "), 1);
   // The second scan cleared the first one's rows before finding the entry again.
   EXPECT_EQ(test::MarkedProblems(database, planted.Marker()).size(), 1u);
+}
+
+TEST_F(RegistryToolsTest, RepairWhileTheCategoryScansSaysItIsBusyAndMarksNothing) {
+  test::ScriptedPrompt prompt({IDOK, IDOK});
+  std::string sub = "CLSID\\{00000000-" + planted.Marker() + "}\\InprocServer32";  // early in the walk
+  planted.Key(HKEY_CLASSES_ROOT, sub, "", "C:\\TwMissing" + planted.Marker() + "\\c.dll");
+  Click(window, IDB_REGCLEAN_SCAN_FIRST);
+  EXPECT_EQ(main->Workers().Running(), 1) << "the scan runs on the main window's workers";
+  // Without a pump the dialog still sees the scan running, even should it end meanwhile.
+  auto until = std::chrono::steady_clock::now() + 60s;
+  while (test::MarkedProblems(database, planted.Marker()).empty() && std::chrono::steady_clock::now() < until)
+    Sleep(20);
+  ASSERT_EQ(test::MarkedProblems(database, planted.Marker()).size(), 1u);
+
+  Click(window, IDB_REGCLEAN_REPAIR_FIRST);
+  Click(window, IDB_REGCLEAN_REPAIR_ALL);
+  auto prompts = prompt.Requests();
+  ASSERT_EQ(prompts.size(), 2u);
+  for (const auto& request : prompts) {
+    EXPECT_EQ(request.text, "This category is busy. Try again when it has finished.");
+    EXPECT_EQ(request.caption, "Tidewell");
+  }
+  ASSERT_TRUE(test::PumpUntil([&] { return Idle(); }, 180s));
+  EXPECT_EQ(test::MarkedProblems(database, planted.Marker())[0].state, 0);
+  EXPECT_TRUE(OpenKey(HKEY_CLASSES_ROOT, sub));
 }
 
 TEST_F(RegistryToolsTest, DetailsListsCheckedRowsAndRepairsOnlyTheCheckedOnes) {
