@@ -165,10 +165,11 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   test::PlantedKey first(HKEY_CURRENT_USER, "Software\\" + name + "\\first");
   test::PlantedKey second(HKEY_CURRENT_USER, "Software\\" + name + "\\second");
   ASSERT_TRUE(test::WriteDefinitions(
-      run.definitions, "<S><E NAME=\"Planted O'Toolbar\"><DESCRIPTION>Planted by a test.</DESCRIPTION><REGISTRY><KEYS>"
+      run.definitions, "<SPYWARE><E NAME=\"Planted O'Toolbar\"><DESCRIPTION>Planted by a test.</DESCRIPTION>"
+                       "<REGISTRY><KEYS>"
                        "<K1 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"first\"/>"
                        "<K2 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"second\"/>"
-                       "</KEYS></REGISTRY></E></S>"));
+                       "</KEYS></REGISTRY></E></SPYWARE>"));
   SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
   test::ScriptedPrompt prompts({IDYES});
 
