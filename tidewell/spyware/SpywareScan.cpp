@@ -283,7 +283,11 @@ bool RecordDetections(CADODatabase& database, const std::vector<Detection>& dete
   for (const Detection& detection : detections)
     ok &= Execute(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')",
                                       detection.name, detection.type, detection.entry));
-  if (transaction) Execute(database, "commit");
+  // The rows exist only once the commit holds; a failed one would leave the transaction open.
+  if (transaction && !Execute(database, "commit")) {
+    Execute(database, "rollback");
+    ok = false;
+  }
   return ok;
 }
 
