@@ -25,7 +25,9 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/ConnectionString.h"
 #include "shared/db/SqlText.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
@@ -39,10 +41,10 @@ namespace {
 constexpr int kEntries = 2000;
 using Found = std::multiset<std::pair<std::string, std::string>>;
 
-std::string Upper(std::string text) {
-  CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
+std::string Upper(std::string_view text) { return UpperCaseName(text); }
+
+// std::filesystem spells paths in the code page; the programs spell them in UTF-8.
+std::string Text(const fs::path& path) { return Utf8FromPath(path); }
 
 void Run(CADODatabase& database, const std::string& statement) {
   CADORecordset recordset(database);
@@ -50,7 +52,7 @@ void Run(CADODatabase& database, const std::string& statement) {
 }
 
 std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(PathFromUtf8(path), std::ios::binary);
   std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   size_t end = text.find('\0');
   return end == std::string::npos ? text : text.substr(0, end);
@@ -87,16 +89,17 @@ Found LiteralScan(const SpywareDefinitions& definitions, const ScanScope& scope,
       if (file.path.empty()) continue;
       std::string path = Upper(ExpandDefinitionPath(file.path, file.name, environment));
       if (std::find(loaded.begin(), loaded.end(), path) != loaded.end() &&
-          GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+          PathAttributes(path) != INVALID_FILE_ATTRIBUTES)
         record(entry, kTypeMemory, path);
     }
   std::string cookies = ExpandFolderKeys("ProfilePath\\Cookies", environment);
-  for (const auto& item : fs::directory_iterator(cookies)) {
+  for (const auto& item : fs::directory_iterator(PathFromUtf8(cookies))) {
     if (item.is_directory()) continue;
-    std::string text = ReadAll(item.path().string());
+    std::string text = ReadAll(Text(item.path()));
     for (const SpywareEntry& entry : definitions.entries)
       for (const std::string& cookie : entry.cookies)
-        if (text.find(cookie) != std::string::npos) record(entry, kTypeCookie, JoinPath(cookies, item.path().filename().string()));
+        if (text.find(cookie) != std::string::npos)
+          record(entry, kTypeCookie, JoinPath(cookies, Text(item.path().filename())));
   }
   for (const SpywareEntry& entry : definitions.entries) {
     if (IsRegistryIncluded(database)) {
@@ -121,14 +124,14 @@ Found LiteralScan(const SpywareDefinitions& definitions, const ScanScope& scope,
     if (IsMyComputerIncluded(database)) {
       for (const PathSignature& folder : entry.folders)
         for (const std::string& candidate : Candidates(folder, environment, {})) {
-          DWORD attributes = GetFileAttributesA(candidate.c_str());
+          DWORD attributes = PathAttributes(candidate);
           if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             record(entry, kTypeDir, candidate);
         }
       for (const PathSignature& file : entry.files) {
         std::vector<std::string> included = file.path.empty() ? GetIncludedFolders(database) : std::vector<std::string>{};
         for (const std::string& candidate : Candidates(file, environment, included)) {
-          DWORD attributes = GetFileAttributesA(candidate.c_str());
+          DWORD attributes = PathAttributes(candidate);
           if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             record(entry, kTypeFile, candidate);
         }
@@ -151,18 +154,15 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
   std::unordered_map<std::string, std::unordered_map<std::string, DWORD>> listings;
   auto attributesOf = [&](const std::string& path) -> DWORD {
     size_t cut = path.find_last_of('\\');
-    std::string folder = Upper(path.substr(0, cut + 1));
-    auto known = listings.find(folder);
+    std::string folder = path.substr(0, cut + 1);
+    auto known = listings.find(Upper(folder));
     if (known == listings.end()) {
-      auto& listing = listings[folder];
-      WIN32_FIND_DATAA data{};
-      HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-      if (find != INVALID_HANDLE_VALUE) {
-        do listing.emplace(Upper(data.cFileName), data.dwFileAttributes);
-        while (FindNextFileA(find, &data));
-        FindClose(find);
-      }
-      known = listings.find(folder);
+      auto& listing = listings[Upper(folder)];
+      ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+        listing.emplace(Upper(entry.name), entry.attributes);
+        return true;
+      });
+      known = listings.find(Upper(folder));
     }
     auto hit = known->second.find(Upper(path.substr(cut + 1)));
     return hit == known->second.end() ? INVALID_FILE_ATTRIBUTES : hit->second;
@@ -178,11 +178,12 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
       if (loaded.count(path) && attributesOf(path) != INVALID_FILE_ATTRIBUTES) record(entry, kTypeMemory, path);
     }
   std::string cookies = ExpandFolderKeys("ProfilePath\\Cookies", environment);
-  for (const auto& item : fs::directory_iterator(cookies)) {
-    std::string text = ReadAll(item.path().string());
+  for (const auto& item : fs::directory_iterator(PathFromUtf8(cookies))) {
+    std::string text = ReadAll(Text(item.path()));
     for (const SpywareEntry& entry : definitions.entries)
       for (const std::string& cookie : entry.cookies)
-        if (text.find(cookie) != std::string::npos) record(entry, kTypeCookie, JoinPath(cookies, item.path().filename().string()));
+        if (text.find(cookie) != std::string::npos)
+          record(entry, kTypeCookie, JoinPath(cookies, Text(item.path().filename())));
   }
   for (const SpywareEntry& entry : definitions.entries) {
     for (const RegistrySignature& key : entry.keys)
@@ -217,8 +218,8 @@ void Write(const fs::path& path, const std::string& text) { std::ofstream(path, 
 }  // namespace
 
 int main() {
-  char self[MAX_PATH];
-  fs::path bin = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH))).parent_path();
+  wchar_t self[MAX_PATH];
+  fs::path bin = fs::path(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH))).parent_path();
   std::string tag = "spwbench-" + std::to_string(GetCurrentProcessId());
   fs::path root = fs::temp_directory_path() / tag;
   for (const char* sub : {"pf", "win\\System", "win\\System32", "profile\\Desktop", "profile\\Favorites",
@@ -226,19 +227,19 @@ int main() {
     fs::create_directories(root / sub);
   fs::copy_file(bin / "bhodb.mdb", root / "bhodb.mdb");
   CADODatabase database;
-  if (!database.Open(BuildConnectionString(root.string() + "\\\\bhodb.mdb"))) {
+  if (!database.Open(BuildConnectionString(Text(root) + "\\\\bhodb.mdb"))) {
     std::printf("cannot open the database copy\n");
     return 1;
   }
   for (const char* location : {"Scan my PC\\Memory", "Scan my PC\\Registry", "Scan my PC\\Cookies",
                                "Scan my PC\\My computer"})
     SaveLocationChoice(database, location, true);
-  SaveLocationChoice(database, "Scan my PC\\My computer\\" + (root / "inc").string(), true);
+  SaveLocationChoice(database, "Scan my PC\\My computer\\" + Text(root / "inc"), true);
   ScanScope scope = ReadScanScope(database);
 
-  std::map<std::string, std::string> variables = {{"ProgramFiles", (root / "pf").string()},
-                                                  {"windir", (root / "win").string()},
-                                                  {"USERPROFILE", (root / "profile").string()}};
+  std::map<std::string, std::string> variables = {{"ProgramFiles", Text(root / "pf")},
+                                                  {"windir", Text(root / "win")},
+                                                  {"USERPROFILE", Text(root / "profile")}};
   EnvironmentLookup environment = [&](const std::string& name) -> std::optional<std::string> {
     auto found = variables.find(name);
     if (found == variables.end()) return std::nullopt;
@@ -322,7 +323,7 @@ int main() {
   for (int i = 0; i < 20; ++i) {
     fs::path dll = root / ("host" + std::to_string(i) + ".dll");
     fs::copy_file(bin / "test_bho.dll", dll);
-    std::string command = "\"" + (bin / "test_bho_host.exe").string() + "\" \"" + dll.string() + "\"";
+    std::string command = "\"" + Text(bin / "test_bho_host.exe") + "\" \"" + Text(dll) + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -338,7 +339,7 @@ int main() {
       Write(file, "x");
       Detection detection;
       detection.type = kTypeFile;
-      detection.entry = file.string();
+      detection.entry = Text(file);
       detections.push_back(detection);
     }
     return detections;
@@ -353,7 +354,7 @@ int main() {
   double removeFloor = bench::MeasureSeconds([&] {
     CProcessList list;
     list.RefreshWithModules();
-    for (const Detection& detection : floorTargets) DeleteFileA(detection.entry.c_str());
+    for (const Detection& detection : floorTargets) DeleteFileW(LongPath(detection.entry).c_str());
   });
   std::printf("removed %d of 100\n", gone);
   bench::Report("remove 100 files, 20 processes, floor", removeFloor * 1000, "ms", removeFloor * 1000);

@@ -60,4 +60,17 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
                               TRUE) == CSTR_EQUAL;
 }
 
+std::string UpperCaseName(std::string_view text) {
+  std::wstring wide = WideFromUtf8(text);
+  if (wide.empty()) return {};
+  // The invariant locale's casing, not the user's: no Turkish dotted I.
+  int length = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                             nullptr, 0, nullptr, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring upper(static_cast<size_t>(length), L'\0');
+  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), upper.data(),
+                length, nullptr, nullptr, 0);
+  return Utf8FromWide(upper).value_or(std::string());
+}
+
 }  // namespace tidewell

@@ -29,5 +29,8 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 std::string FoldNameCase(std::string_view name);
 // a starts with prefix under the same rule.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+// The text in upper case, ordinally: names that SameNameIgnoringCase calls
+// the same come out equal, so it can key a map. Empty when not UTF-8.
+std::string UpperCaseName(std::string_view text);
 
 }  // namespace tidewell

@@ -1,5 +1,6 @@
-// Any XML read as definitions: whatever survives the safety filter must pass
-// it again, and nothing that names an empty or climbing part is kept.
+// Any XML read as definitions: only a SPYWARE document loads, whatever
+// survives the safety filter must pass it again, and nothing that names an
+// empty or climbing part is kept.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   tidewell::CXmlNode root;
   if (!tidewell::ParseDefinitions(text.c_str(), root)) return 0;
+  Require(root.name == tidewell::kDefinitionsRoot);
   tidewell::SpywareDefinitions definitions = tidewell::ReadDefinitions(root);
   for (const tidewell::SpywareEntry& entry : definitions.entries) {
     Require(!entry.name.empty());

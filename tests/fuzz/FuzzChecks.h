@@ -45,6 +45,9 @@ inline void LoadBothWays(const char* text) {
   plain.decodeEntities = false;
   plain.escapeChar = '\0';
   LoadAndCheck(text, plain);
+  CXmlParseInfo closed;
+  closed.requireClosingTags = true;
+  LoadAndCheck(text, closed);
 }
 
 }  // namespace tidewell::fuzz

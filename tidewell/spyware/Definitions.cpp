@@ -9,12 +9,39 @@ namespace tidewell {
 
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return Upper(x) == Upper(y);
          });
+}
+
+// Strict UTF-8: no overlong forms, surrogates or values past U+10FFFF. Any
+// other byte would be read as some other character, so name something else.
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0xC2 || lead > 0xF4 || at + length > text.size()) return false;
+    for (size_t i = 1; i < length; ++i)
+      if ((byte(at + i) & 0xC0) != 0x80) return false;
+    unsigned char second = byte(at + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+      return false;
+    at += length;
+  }
+  return true;
 }
 
 std::vector<std::string_view> SplitPath(std::string_view path) {
@@ -190,11 +217,19 @@ bool ParseDefinitions(const std::string& text, CXmlNode& root) {
   info.decodeEntities = true;
   info.entities = kXmlStandardEntities;
   info.escapeChar = '\\';
-  return root.Load(body.c_str(), info) != nullptr && !info.error;
+  info.requireClosingTags = true;
+  // One whole SPYWARE document and nothing around it: deciphered noise or a
+  // cut file must not pass for a shorter list.
+  std::string_view lead = std::string_view(body).substr(0, body.find('<'));
+  if (lead.starts_with(kUtf8Bom)) lead.remove_prefix(kUtf8Bom.size());  // the packer keeps a source's mark
+  if (!IsBlank(lead)) return false;
+  const char* end = root.Load(body.c_str(), info);
+  return end != nullptr && !info.error && root.name == kDefinitionsRoot && IsBlank(end);
 }
 
 std::string UnsafeKeySignature(const RegistrySignature& signature) {
   if (signature.sub.empty() || signature.value.empty()) return "a key with an empty part";
+  if (!IsUtf8(signature.sub) || !IsUtf8(signature.value)) return "a name that is not UTF-8";
   std::string key = signature.sub + "\\" + signature.value;
   if (std::string bad = BadComponents(key); !bad.empty()) return bad;
   if (SplitPath(key).size() < 2) return "a key less than two levels below its hive";
@@ -205,6 +240,7 @@ std::string UnsafeKeySignature(const RegistrySignature& signature) {
 
 std::string UnsafeValueSignature(const RegistrySignature& signature) {
   if (signature.sub.empty() || signature.value.empty()) return "a value with an empty part";
+  if (!IsUtf8(signature.sub) || !IsUtf8(signature.value)) return "a name that is not UTF-8";
   if (std::string bad = BadComponents(signature.sub); !bad.empty()) return bad;
   if (SplitPath(signature.sub).size() < 2) return "a value of a key less than two levels below its hive";
   if (IsOneOf(signature.value, kGenericValueNames)) return "a generic value name";
@@ -213,6 +249,7 @@ std::string UnsafeValueSignature(const RegistrySignature& signature) {
 
 std::string UnsafeFileSignature(const PathSignature& signature) {
   if (!IsFileName(signature.name)) return "a file without a plain name";
+  if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
   if (!signature.path.empty())
     if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
   if (IsOneOf(signature.name, kSystemFileNames) || IsOneOf(signature.name, kSystemFolderNames))
@@ -222,6 +259,7 @@ std::string UnsafeFileSignature(const PathSignature& signature) {
 
 std::string UnsafeFolderSignature(const PathSignature& signature) {
   if (!IsFileName(signature.name)) return "a folder without a plain name";
+  if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
   if (!signature.path.empty())
     if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
   if (IsOneOf(signature.name, kSystemFolderNames)) return "a folder of Windows itself";

@@ -19,6 +19,8 @@
 namespace tidewell {
 
 inline constexpr std::string_view kDefinitionsKey = "qrvtkzam";
+// The root element a definitions file must hold, closed, and nothing else.
+inline constexpr std::string_view kDefinitionsRoot = "SPYWARE";
 // The one declaration that is removed before parsing; any other is read as an element.
 inline constexpr std::string_view kDefinitionsDeclaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
 
@@ -60,7 +62,8 @@ std::optional<std::string> DecipherDefinitions(std::string_view fileBytes);
 // Removes every occurrence of the declaration.
 std::string StripDeclaration(std::string text);
 // Strips the declaration and loads the root with the definitions' reader
-// options; false on any parse failure.
+// options; false on any parse failure, and unless the text is one whole
+// SPYWARE element (closed, with only blanks around it).
 bool ParseDefinitions(const std::string& text, CXmlNode& root);
 // The entries of a parsed root, unsafe signatures left out.
 SpywareDefinitions ReadDefinitions(const CXmlNode& root);

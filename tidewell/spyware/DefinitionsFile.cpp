@@ -5,12 +5,13 @@
 #include "shared/net/ServerHosts.h"
 #include "shared/win/AppFolder.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
 std::string DefinitionsPathFor(const std::string& databasePath) {
-  std::string path = databasePath;
-  if (!path.empty()) CharUpperBuffA(path.data(), static_cast<DWORD>(path.size()));
+  std::string path = UpperCaseName(databasePath);
+  if (path.empty()) path = databasePath;
   size_t name = path.rfind("BHODB.MDB");
   if (name != std::string::npos) path.replace(name, 9, "extra.neo");
   for (size_t pair = path.find("\\\\"); pair != std::string::npos; pair = path.find("\\\\", pair))
@@ -25,7 +26,7 @@ std::string MissingDefinitionsMessage() {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  UniqueHandle file(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return std::nullopt;
   std::string bytes;

@@ -4,7 +4,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
-#include "shared/win/Handles.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/TreeView.h"
 
 namespace tidewell {
@@ -44,30 +44,24 @@ void DeleteChildren(HWND tree, HTREEITEM item) {
   }
 }
 
-bool IsListedFolder(const WIN32_FIND_DATAA& found) {
-  if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  return std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0;
-}
-
-std::string Pattern(const std::string& folder) {
-  std::string pattern = folder;
-  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-  return pattern + "*.*";
-}
-
 bool HasSubfolder(const std::string& folder) {
-  WIN32_FIND_DATAA found{};
-  UniqueFindHandle find(FindFirstFileA(Pattern(folder).c_str(), &found));
-  if (!find) return false;
-  do {
-    if (IsListedFolder(found)) return true;
-  } while (FindNextFileA(find.Get(), &found));
-  return false;
+  bool found = false;
+  ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+    found = entry.IsFolder();
+    return !found;
+  });
+  return found;
 }
 
 bool IsFolder(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = PathAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Hidden system folders (the recycle bin, System Volume Information) are not offered.
+bool IsHiddenSystemFolder(DWORD attributes) {
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  return attributes == kHiddenSystem;
 }
 
 // True when the expansion goes on.
@@ -85,30 +79,22 @@ bool OnExpanding(CADODatabase& database, HWND tree, const NMTREEVIEWA& view) {
   DeleteChildren(tree, item);
   if (view.action & TVE_EXPAND) {
     int inserted = 0;
-    WIN32_FIND_DATAA found{};
-    UniqueFindHandle find(FindFirstFileA(Pattern(path).c_str(), &found));
-    if (find) {
-      do {
-        if (!IsListedFolder(found)) continue;
-        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ==
-                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) &&
-            (found.dwFileAttributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0)
-          continue;
-        TVINSERTSTRUCTA insert{};
-        insert.hParent = item;
-        insert.hInsertAfter = TVI_SORT;
-        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-        insert.item.pszText = found.cFileName;
-        insert.item.iImage = insert.item.iSelectedImage = kImageFolder;
-        insert.item.lParam = kFileSystemItem;
-        HTREEITEM child = TreeView_InsertItem(tree, &insert);
-        ++inserted;
-        // Junctions and links are listed but never opened: they lead outside the folder.
-        if (child && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-            HasSubfolder(path + (path.back() == '\\' ? "" : "\\") + found.cFileName))
-          AddPlaceholder(tree, child);
-      } while (FindNextFileA(find.Get(), &found));
-    }
+    // Only plain names are listed: an item's text becomes part of a path.
+    ForEachFolderEntry(path, [&](const FolderEntry& found) {
+      if (!found.IsFolder() || IsHiddenSystemFolder(found.attributes)) return true;
+      TVINSERTSTRUCTA insert{};
+      insert.hParent = item;
+      insert.hInsertAfter = TVI_SORT;
+      insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+      insert.item.pszText = const_cast<char*>(found.name.c_str());
+      insert.item.iImage = insert.item.iSelectedImage = kImageFolder;
+      insert.item.lParam = kFileSystemItem;
+      HTREEITEM child = TreeView_InsertItem(tree, &insert);
+      ++inserted;
+      // Junctions and links are listed but never opened: they lead outside the folder.
+      if (child && !found.IsLink() && HasSubfolder(found.path)) AddPlaceholder(tree, child);
+      return true;
+    });
     goOn = inserted > 0;
   } else if (HasSubfolder(path)) {
     AddPlaceholder(tree, item);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/util/ForceDelete.h"
 #include "tidewell/util/ProcessList.h"
 
@@ -12,30 +14,20 @@ namespace tidewell {
 
 namespace {
 
-std::string UpperCase(std::string text) {
-  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
+// Full, upper case, without a trailing backslash (a drive keeps its "C:\");
+// empty when the path is not a whole absolute one.
+std::string NormalPath(const std::string& path) { return UpperCaseName(FullFolderPath(path)); }
 
-// Full, upper case, without a trailing backslash (a drive keeps its "C:\").
-std::string NormalPath(const std::string& path) {
-  char full[MAX_PATH * 4];
-  DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-  std::string out = (length > 0 && length < sizeof full) ? std::string(full, length) : path;
-  while (out.size() > 3 && (out.back() == '\\' || out.back() == '/')) out.pop_back();
-  return UpperCase(out);
+// The folder a detected path was found in: its deletes stay below it.
+std::string ParentFolder(const std::string& path) {
+  size_t cut = path.find_last_of('\\');
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 bool IsSameOrAbove(const std::string& candidate, const std::string& protectedPath) {
   if (candidate == protectedPath) return true;
   std::string prefix = candidate.back() == '\\' ? candidate : candidate + "\\";
   return protectedPath.rfind(prefix, 0) == 0;
-}
-
-bool IsAbsent(const std::string& path) {
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 size_t KeyDepth(const std::string& path) {
@@ -68,17 +60,24 @@ constexpr std::array kProtectedVariables = {
 
 }  // namespace
 
-bool IsProtectedPath(const std::string& path) { return UpperCase(path).find(kProductMarker) != std::string::npos; }
+bool IsProtectedPath(const std::string& path) {
+  // The marker is ASCII, so ASCII case folding finds it in any spelling.
+  std::string upper = path;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper.find(kProductMarker) != std::string::npos;
+}
 
 bool IsCriticalProcessName(const std::string& exeName) {
   std::string name = exeName.substr(exeName.find_last_of("\\/") + 1);
   return std::any_of(kCriticalProcesses.begin(), kCriticalProcesses.end(),
-                     [&](const char* critical) { return lstrcmpiA(name.c_str(), critical) == 0; });
+                     [&](const char* critical) { return SameNameIgnoringCase(name, critical); });
 }
 
 std::string FolderRefusal(const std::string& folder, const RemovalSettings& settings) {
   if (IsProtectedPath(folder)) return "it belongs to Tidewell";
   std::string candidate = NormalPath(folder);
+  if (candidate.empty()) return "its name cannot be used safely";
   if (candidate.size() <= 3 || candidate.find('\\') == std::string::npos) return "it is a drive";
   EnvironmentLookup environment = settings.environment ? settings.environment : ProcessEnvironment();
   std::vector<std::string> guarded;
@@ -89,7 +88,8 @@ std::string FolderRefusal(const std::string& folder, const RemovalSettings& sett
   if (!settings.appFolder.empty()) guarded.push_back(settings.appFolder);
   for (const std::string& path : guarded) {
     if (path.empty() || path.find('%') != std::string::npos) continue;
-    if (IsSameOrAbove(candidate, NormalPath(path))) return "it is a system folder or holds one";
+    std::string guard = NormalPath(path);
+    if (!guard.empty() && IsSameOrAbove(candidate, guard)) return "it is a system folder or holds one";
   }
   return {};
 }
@@ -118,12 +118,12 @@ void SpywareRemover::TakeSnapshot() {
   for (size_t i = 0; i < list.ProcessCount(); ++i)
     processes_[list.Process(i).entry.th32ProcessID].exeName = list.Process(i).entry.szExeFile;
   for (size_t i = 0; i < list.ModuleCount(); ++i)
-    users_[UpperCase(list.Module(i).szExePath)].insert(list.Module(i).th32ProcessID);
+    users_[UpperCaseName(list.Module(i).szExePath)].insert(list.Module(i).th32ProcessID);
 }
 
 bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
   if (!snapshot_) TakeSnapshot();
-  auto found = users_.find(UpperCase(path));
+  auto found = users_.find(UpperCaseName(path));
   if (found == users_.end()) return true;
   std::vector<DWORD> toEnd;
   for (DWORD id : found->second) {
@@ -160,28 +160,24 @@ bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
 }
 
 RemovalOutcome SpywareRemover::RemoveFile(const std::string& path, bool endUsers) {
-  if (IsAbsent(path)) return {true, ""};
+  if (IsGone(path)) return {true, ""};
+  FolderScope folder(ParentFolder(path));
+  if (!folder.Contains(path)) return {false, "its name cannot be used safely"};
   if (endUsers) {
     if (IsProtectedPath(path)) return {false, "it belongs to Tidewell"};
     std::string reason;
     if (!EndUsers(path, reason)) return {false, reason};
   }
-  if (!DeleteFileA(path.c_str())) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-      DeleteFileA(path.c_str());
-    }
-  }
-  if (IsAbsent(path)) return {true, ""};
+  if (folder.DeleteFile(path)) return {true, ""};
   return {false, "it is in use or access is denied"};
 }
 
 RemovalOutcome SpywareRemover::RemoveFolder(const std::string& path) {
-  if (IsAbsent(path)) return {true, ""};
+  if (IsGone(path)) return {true, ""};
   if (std::string refusal = FolderRefusal(path, settings_); !refusal.empty()) return {false, refusal};
+  if (!FolderScope(ParentFolder(path)).Contains(path)) return {false, "its name cannot be used safely"};
   settings_.forceDeleteTree(path);
-  if (IsAbsent(path)) return {true, ""};
+  if (IsGone(path)) return {true, ""};
   return {false, "part of it could not be deleted"};
 }
 

@@ -5,17 +5,14 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/util/ProcessList.h"
 
 namespace tidewell {
 
 namespace {
-
-std::string UpperCase(std::string text) {
-  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
 
 void EnsureOpen(CADODatabase& database) {
   if (!database.IsOpen()) database.Open("", "", "");
@@ -32,31 +29,36 @@ bool Execute(CADODatabase& database, const std::string& statement) {
 // folder instead of one system call per candidate.
 class FolderIndex {
  public:
-  // The attributes of the path's entry, or nothing when it does not exist.
+  // The attributes of the path's entry, or nothing when it does not exist or
+  // is no plain name below a whole folder path: only what a removal confined
+  // to that folder could reach is ever reported.
   std::optional<DWORD> Find(const std::string& path) {
     size_t cut = path.find_last_of('\\');
     if (cut == std::string::npos || cut + 1 == path.size()) return std::nullopt;
-    std::string folder = path.substr(0, cut + 1);
-    const Listing& listing = ListingOf(UpperCase(folder));
-    auto found = listing.find(UpperCase(path.substr(cut + 1)));
-    if (found == listing.end()) return std::nullopt;
+    const Listing& listing = ListingOf(path.substr(0, cut + 1));  // "C:\" keeps its separator
+    if (!listing.scope.Contains(path)) return std::nullopt;
+    auto found = listing.entries.find(UpperCaseName(std::string_view(path).substr(cut + 1)));
+    if (found == listing.entries.end()) return std::nullopt;
     return found->second;
   }
 
  private:
-  using Listing = std::unordered_map<std::string, DWORD>;
+  struct Listing {
+    explicit Listing(const std::string& folder) : scope(folder) {}
+    FolderScope scope;
+    std::unordered_map<std::string, DWORD> entries;  // upper-case name -> attributes
+  };
 
   const Listing& ListingOf(const std::string& folder) {
-    auto known = listings_.find(folder);
+    std::string key = UpperCaseName(folder);
+    auto known = listings_.find(key);
     if (known != listings_.end()) return known->second;
-    Listing& listing = listings_[folder];
-    WIN32_FIND_DATAA found{};
-    UniqueFindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
-    if (find) {
-      do {
-        listing.emplace(UpperCase(found.cFileName), found.dwFileAttributes);
-      } while (FindNextFileA(find.Get(), &found));
-    }
+    Listing& listing = listings_.try_emplace(key, folder).first->second;
+    if (listing.scope.Valid())
+      ForEachFolderEntry(listing.scope.Folder(), [&](const FolderEntry& entry) {
+        listing.entries.emplace(UpperCaseName(entry.name), entry.attributes);
+        return true;
+      });
     return listing;
   }
 
@@ -109,17 +111,16 @@ class Scanner {
     processes.RefreshWithModules();
     std::unordered_set<std::string> loaded;
     for (size_t i = 0; i < processes.ModuleCount(); ++i) {
-      std::string path = UpperCase(processes.Module(i).szExePath);
-      if (loaded.insert(path).second) Status("Scanning memory:" + path);
+      std::string path = UpperCaseName(processes.Module(i).szExePath);
+      if (!path.empty() && loaded.insert(path).second) Status("Scanning memory:" + path);
     }
     for (const SpywareEntry& entry : definitions_.entries) {
       Status("Scanning memory");
       for (const PathSignature& file : entry.files) {
         // Without a folder the signature names no one file, so it never matches here.
         if (file.path.empty()) continue;
-        std::string path = UpperCase(Expand(file.path, file.name));
-        if (loaded.count(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-          Record(entry, kTypeMemory, path);
+        std::string path = UpperCaseName(Expand(file.path, file.name));
+        if (!path.empty() && loaded.count(path) && index_.Find(path)) Record(entry, kTypeMemory, path);
       }
     }
   }
@@ -127,25 +128,23 @@ class Scanner {
   void ScanCookies() {
     // Full paths throughout: the process's current folder is never changed.
     std::string folder = ExpandFolderKeys("ProfilePath\\Cookies", hooks_.environment);
-    WIN32_FIND_DATAA found{};
-    UniqueFindHandle find(FindFirstFileA(JoinPath(folder, "*").c_str(), &found));
-    if (!find) return;
-    do {
-      if (Stopped()) return;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      std::string path = JoinPath(folder, found.cFileName);
-      Status("Scanning cookies:" + path);
-      std::optional<std::string> text = ReadText(path);
-      if (!text) continue;
+    ForEachFolderEntry(folder, [&](const FolderEntry& found) {
+      if (Stopped()) return false;
+      if (found.IsFolder()) return true;
+      Status("Scanning cookies:" + found.path);
+      std::optional<std::string> text = ReadText(found.path);
+      if (!text) return true;
       for (const SpywareEntry& entry : definitions_.entries)
         for (const std::string& cookie : entry.cookies)
-          if (text->find(cookie) != std::string::npos) Record(entry, kTypeCookie, path);
-    } while (FindNextFileA(find.Get(), &found));
+          if (text->find(cookie) != std::string::npos) Record(entry, kTypeCookie, found.path);
+      return true;
+    });
   }
 
   static std::optional<std::string> ReadText(const std::string& path) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return std::nullopt;
     std::string text;
     char buffer[16384];
@@ -284,7 +283,11 @@ bool RecordDetections(CADODatabase& database, const std::vector<Detection>& dete
   for (const Detection& detection : detections)
     ok &= Execute(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')",
                                       detection.name, detection.type, detection.entry));
-  if (transaction) Execute(database, "commit");
+  // The rows exist only once the commit holds; a failed one would leave the transaction open.
+  if (transaction && !Execute(database, "commit")) {
+    Execute(database, "rollback");
+    ok = false;
+  }
   return ok;
 }
 

@@ -66,7 +66,7 @@ std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, con
 
 // Drops a table left by an interrupted run, then creates spw_repair afresh.
 bool CreateRepairTable(CADODatabase& database);
-// One insert per detection, in one transaction.
+// One insert per detection, in one transaction; true only when every row is kept.
 bool RecordDetections(CADODatabase& database, const std::vector<Detection>& detections);
 int CountRepairRows(CADODatabase& database);
 void DropRepairTable(CADODatabase& database);

@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "shared/win/AppFolder.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
 #include "tidewell/shell/EventLog.h"
@@ -19,6 +20,10 @@ namespace {
 
 constexpr int kSpywareTab = 1;
 constexpr ULONGLONG kStatusIntervalMs = 100;
+constexpr const char* kCaption = "Tidewell";
+constexpr const char* kNotRecordedMessage =
+    "Tidewell could not record the detections of this scan: the database is locked or read-only. "
+    "The detections found are shown, but they are not kept.";
 
 // One main window per program, so one scanner state.
 struct ScannerState {
@@ -40,6 +45,7 @@ struct ScanReport {
   bool missing = false;
   bool parseFailed = false;
   bool stopped = false;
+  bool recorded = true;  // every detection is a row of spw_repair
   int count = 0;
   std::vector<Detection> detections;
   std::shared_ptr<const SpywareDefinitions> definitions;
@@ -78,16 +84,22 @@ void FinishScan(IMainWindow& window, ScanReport report) {
     return;
   }
   if (report.missing) {
-    Prompt(main, MissingDefinitionsMessage(), "", MB_OK);
+    Prompt(main, MissingDefinitionsMessage(), kCaption, MB_OK);
     EndScan(window);
     return;
   }
-  if (report.parseFailed) Prompt(main, report.path, "", MB_OK);
-  if (report.count > 0 && !report.detections.empty()) {
+  // Definitions that did not load checked nothing: "no spyware found" would be untrue.
+  if (report.parseFailed) {
+    Prompt(main, report.path, kCaption, MB_OK);
+    EndScan(window);
+    return;
+  }
+  if (!report.recorded) Prompt(main, kNotRecordedMessage, kCaption, MB_OK | MB_ICONWARNING);
+  if (!report.detections.empty()) {
     ShowResults(window, std::move(report));
     return;
   }
-  Prompt(main, "Scanning complete! No spyware found", "Tidewell", MB_OK);
+  Prompt(main, "Scanning complete! No spyware found", kCaption, MB_OK);
   EndScan(window);
 }
 
@@ -95,12 +107,12 @@ void RunSpywareScan(IMainWindow* window, HWND main, std::string path, ScanScope 
   CADODatabase& database = window->Database();
   ScanReport report;
   report.path = path;
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (IsGone(path)) {
     report.missing = true;
   } else {
     std::optional<std::string> bytes = ReadWholeFile(path);
     std::optional<SpywareDefinitions> definitions = bytes ? LoadDefinitions(*bytes) : std::nullopt;
-    CreateRepairTable(database);
+    bool created = CreateRepairTable(database);
     if (!definitions) {
       report.parseFailed = true;
     } else {
@@ -123,8 +135,9 @@ void RunSpywareScan(IMainWindow* window, HWND main, std::string path, ScanScope 
       DropRepairTable(database);
       report.stopped = true;
     } else {
-      RecordDetections(database, report.detections);
-      report.count = CountRepairRows(database);
+      report.recorded = report.detections.empty() || (created && RecordDetections(database, report.detections));
+      // The event counts what was found, also when the table could not take it.
+      report.count = report.recorded ? CountRepairRows(database) : static_cast<int>(report.detections.size());
       LogEvent(database, "Spyware scan detected ", report.count, " infected locations");
       if (report.count == 0) DropRepairTable(database);
     }

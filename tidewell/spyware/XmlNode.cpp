@@ -321,8 +321,12 @@ const char* CXmlNode::LoadElement(const char* text, Context& context, int depth)
   at = context.ReadText(at + 1, value);
 
   for (;;) {
-    // An element cut off by the end of the text needs no closing tag.
-    if (*at == '\0') return at;
+    // An element cut off by the end of the text needs no closing tag, unless the caller wants one.
+    if (*at == '\0') {
+      if (!info.requireClosingTags) return at;
+      RecordError(info, at, kXmlErrorClosingTagCut, "it must be closed with </" + std::string(name) + ">");
+      return nullptr;
+    }
     // What a child would find first: no tag at all, or this element's closing tag.
     const char* tag = FindAny(at, kTextEnd);
     if (*tag == '\0') return nullptr;

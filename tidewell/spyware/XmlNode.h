@@ -33,6 +33,9 @@ struct CXmlParseInfo {
   bool decodeEntities = true;
   std::span<const CXmlEntity> entities = kXmlStandardEntities;  // empty: no decoding
   char escapeChar = '\\';                                       // 0: no escaping
+  // An element cut off by the end of the text fails (error 2) instead of
+  // ending there: a document cut short must not read as a shorter one.
+  bool requireClosingTags = false;
 
   bool error = false;
   const char* errorPosition = nullptr;

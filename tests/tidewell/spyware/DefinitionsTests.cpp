@@ -63,6 +63,9 @@ TEST(Definitions, DamagedFilesFailToLoadWithoutCrashing) {
       {"cut in the middle", packed.substr(0, packed.size() / 2)},
       {"random bytes", noise},
       {"plain text, not enciphered", kSample},
+      {"another root element", Pack("<ENTRIES><E NAME=\"A\"><DESCRIPTION>d</DESCRIPTION></E></ENTRIES>")},
+      {"more after the root", Pack("<SPYWARE></SPYWARE><E NAME=\"A\"><DESCRIPTION>d</DESCRIPTION></E>")},
+      {"text before the root", Pack("x<SPYWARE></SPYWARE>")},
   };
   for (const auto& [what, bytes] : damaged) EXPECT_FALSE(LoadDefinitions(bytes)) << what;
 }
@@ -94,11 +97,15 @@ TEST(Definitions, UnsafeSignaturesAreSkippedWhileLoading) {
       {"<DIRECTORIES><D NAME=\"System32\" PATH=\"WinDir\"/></DIRECTORIES>", "system folder"},
       {"<DIRECTORIES><D NAME=\"x\" PATH=\"PFDir\\\\..\\\\..\"/></DIRECTORIES>", "climbing path"},
       {"<DIRECTORIES><D NAME=\"Tidewell\" PATH=\"PFDir\"/></DIRECTORIES>", "our own folder"},
+      {"<FILES><F NAME=\"bar\xC4.dll\" PATH=\"Sys32Dir\"/></FILES>", "a file name that is not UTF-8"},
+      {"<REGISTRY><VALUES><V MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\Vendor\" VALUE=\"\xED\xA0\x80\"/></VALUES>"
+       "</REGISTRY>", "a value name holding a surrogate"},
       {"<COOKIES><C NAME=\"\"/></COOKIES>", "empty cookie text"},
       {"<COOKIES><C NAME=\"ad\"/></COOKIES>", "short cookie text"},
   };
   for (const Case& item : cases) {
-    std::string xml = "<S><E NAME=\"Bad\"><DESCRIPTION>d</DESCRIPTION>" + std::string(item.element) + "</E></S>";
+    std::string xml =
+        "<SPYWARE><E NAME=\"Bad\"><DESCRIPTION>d</DESCRIPTION>" + std::string(item.element) + "</E></SPYWARE>";
     std::optional<SpywareDefinitions> definitions = LoadDefinitions(Pack(xml));
     ASSERT_TRUE(definitions) << item.why;
     ASSERT_EQ(definitions->entries.size(), 1u) << item.why;
@@ -109,7 +116,8 @@ TEST(Definitions, UnsafeSignaturesAreSkippedWhileLoading) {
     EXPECT_EQ(definitions->skipped.size(), 1u) << item.why;
   }
   // An entry without a name cannot be reported, so it goes whole.
-  std::optional<SpywareDefinitions> nameless = LoadDefinitions(Pack("<S><E><DESCRIPTION>d</DESCRIPTION></E></S>"));
+  std::optional<SpywareDefinitions> nameless =
+      LoadDefinitions(Pack("<SPYWARE><E><DESCRIPTION>d</DESCRIPTION></E></SPYWARE>"));
   ASSERT_TRUE(nameless);
   EXPECT_TRUE(nameless->entries.empty());
 }

@@ -11,9 +11,12 @@
 #include <map>
 #include <set>
 
+#include "shared/win/FileSystem.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/spyware/SpywareFixtures.h"
 #include "tidewell/spyware/ScanLocations.h"
+#include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
 
 namespace tidewell {
@@ -190,6 +193,82 @@ TEST(SpywareScan, ACleanPrefixWithTheDeliveredDefinitionsFindsNothing) {
   ASSERT_FALSE(everything.includedFolders.empty());
   for (const Detection& detection : ScanForSpyware(*definitions, everything, {}))
     ADD_FAILURE() << detection.name << " " << detection.type << " " << detection.entry;
+}
+
+// Through the code page each name would come back as another name ("Cech"),
+// as "??", or as a way up ("../x"); the canaries stand where those lead.
+TEST(SpywareScan, NamesInAnyScriptAreFoundAndRemovedAndNothingBesideThem) {
+  const std::string names[] = {"Čech", "日本", "．．／x", "😀"};
+  // Registry names go through the A functions, as does the forced folder
+  // delete: exact only under the UTF-8 code page.
+  const bool utf8 = GetACP() == CP_UTF8;
+  std::string base = SpyName("intl");
+  test::PlantedFolder root(Environment("ProgramFiles") + "\\" + base);
+  std::string files = root.File("files"), dirs = root.File("sub\\dirs");
+  for (const std::string& folder : {files, root.File("sub"), dirs, root.File("sub\\x"), dirs + "\\Cech"})
+    ASSERT_TRUE(CreateDirectoryW(LongPath(folder).c_str(), nullptr)) << folder;
+  const std::string canaries[] = {root.File("x"), root.File("sub\\x\\keep"), files + "\\Cech", dirs + "\\Cech\\keep"};
+  for (const std::string& canary : canaries) ASSERT_TRUE(test::WriteTextFile(canary, "keep"));
+  std::string keyPath = "Software\\" + base;
+  test::PlantedKey keys(HKEY_CURRENT_USER, keyPath + "\\keys\\Cech"), values(HKEY_CURRENT_USER, keyPath + "\\values");
+  ASSERT_TRUE(values.SetValue("Cech", 4));
+  UniqueKey keyParent = OpenKey(HKEY_CURRENT_USER, keyPath + "\\keys", KEY_ALL_ACCESS);
+
+  std::string xmlKeys, xmlValues, xmlFiles, xmlFolders;
+  std::multiset<std::pair<std::string, std::string>> expected;
+  for (const std::string& name : names) {
+    std::wstring wide = WideFromUtf8(name);
+    ASSERT_TRUE(test::WriteTextFile(files + "\\" + name, "spy")) << name;
+    ASSERT_TRUE(CreateDirectoryW(LongPath(dirs + "\\" + name).c_str(), nullptr)) << name;
+    ASSERT_TRUE(test::WriteTextFile(dirs + "\\" + name + "\\inner.dat", "spy")) << name;
+    xmlFiles += "<F NAME=\"" + name + "\" PATH=\"PFDir\\\\" + base + "\\\\files\"/>";
+    xmlFolders += "<D NAME=\"" + name + "\" PATH=\"PFDir\\\\" + base + "\\\\sub\\\\dirs\"/>";
+    expected.emplace(kTypeFile, files + "\\" + name);
+    expected.emplace(kTypeDir, dirs + "\\" + name);
+    if (!utf8) continue;
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(keyParent.Get(), wide.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+    ASSERT_EQ(RegSetValueExW(values.Key(), wide.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>("spy"), 3),
+              ERROR_SUCCESS);
+    xmlKeys += "<K MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + base + "\\\\keys\" VALUE=\"" + name + "\"/>";
+    xmlValues += "<V MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + base + "\\\\values\" VALUE=\"" + name + "\"/>";
+    expected.emplace(kTypeRegKey, "HKEY_CURRENT_USER\\" + keyPath + "\\keys\\" + name);
+    expected.emplace(kTypeRegValue, "HKEY_CURRENT_USER\\" + keyPath + "\\values\\" + name);
+  }
+  SpywareDefinitions definitions =
+      Parse("<SPYWARE><ENTRY NAME=\"Everywhere\"><DESCRIPTION>d</DESCRIPTION><REGISTRY><KEYS>" + xmlKeys +
+            "</KEYS><VALUES>" + xmlValues + "</VALUES></REGISTRY><FILES>" + xmlFiles + "</FILES><DIRECTORIES>" +
+            xmlFolders + "</DIRECTORIES></ENTRY></SPYWARE>");
+  ScanScope scope;
+  scope.myComputer = true;
+  scope.registry = utf8;
+
+  std::vector<Detection> detections = ScanForSpyware(definitions, scope, {});
+  EXPECT_EQ(Found(detections), expected);
+  SpywareRemover remover(RemovalSettings{});
+  for (const Detection& detection : detections) {
+    if (detection.type == kTypeDir && !utf8) continue;
+    RemovalOutcome outcome = remover.Remove(detection);
+    EXPECT_TRUE(outcome.gone) << detection.entry << ": " << outcome.reason;
+  }
+
+  for (const std::string& name : names) {
+    EXPECT_TRUE(IsGone(files + "\\" + name)) << name;
+    if (!utf8) continue;
+    EXPECT_TRUE(IsGone(dirs + "\\" + name)) << name;
+    HKEY left = nullptr;
+    EXPECT_NE(RegOpenKeyExW(keyParent.Get(), WideFromUtf8(name).c_str(), 0, KEY_READ, &left), ERROR_SUCCESS) << name;
+    if (left) RegCloseKey(left);
+    EXPECT_EQ(RegQueryValueExW(values.Key(), WideFromUtf8(name).c_str(), nullptr, nullptr, nullptr, nullptr),
+              ERROR_FILE_NOT_FOUND)
+        << name;
+  }
+  for (const std::string& canary : canaries) EXPECT_TRUE(test::Exists(canary)) << canary;
+  EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, keyPath + "\\keys\\Cech"));
+  EXPECT_EQ(RegQueryValueExA(values.Key(), "Cech", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  if (!utf8) GTEST_SKIP() << "registry names and folder removal were left out: the code page is not UTF-8";
 }
 
 TEST(SpywareScan, AStopEndsTheScanWithoutResults) {

@@ -165,10 +165,11 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   test::PlantedKey first(HKEY_CURRENT_USER, "Software\\" + name + "\\first");
   test::PlantedKey second(HKEY_CURRENT_USER, "Software\\" + name + "\\second");
   ASSERT_TRUE(test::WriteDefinitions(
-      run.definitions, "<S><E NAME=\"Planted O'Toolbar\"><DESCRIPTION>Planted by a test.</DESCRIPTION><REGISTRY><KEYS>"
+      run.definitions, "<SPYWARE><E NAME=\"Planted O'Toolbar\"><DESCRIPTION>Planted by a test.</DESCRIPTION>"
+                       "<REGISTRY><KEYS>"
                        "<K1 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"first\"/>"
                        "<K2 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"second\"/>"
-                       "</KEYS></REGISTRY></E></S>"));
+                       "</KEYS></REGISTRY></E></SPYWARE>"));
   SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
   test::ScriptedPrompt prompts({IDYES});
 
@@ -211,21 +212,34 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   EXPECT_FALSE(repair.Open("select * from spw_repair")) << "the table goes with the dialog";
 }
 
-TEST(SpywareScanner, DamagedOrMissingDefinitionsEndTheScanWithTheirMessages) {
+TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathAlone) {
   ScanRun run;
   SaveLocationChoice(run.fixture.database, "Scan my PC\\Memory", true);
+  // This noise deciphers to text that reads as one element cut off by the end.
   std::mt19937 random(3);
-  std::string noise(100, '\0');
+  std::string noise(2048, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  for (const std::string& bytes : {std::string(), noise, std::string("short")}) {
-    test::WriteTextFile(run.definitions, bytes);
-    test::ScriptedPrompt prompts({IDOK, IDOK});
+  // Cut at a whole block inside the description: the text before it is exact.
+  std::string whole = test::PackDefinitions("<SPYWARE><E NAME=\"Cut\"><DESCRIPTION>" + std::string(400, 'd') +
+                                            "</DESCRIPTION></E></SPYWARE>");
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"empty", ""},
+      {"short", "short"},
+      {"random", noise},
+      {"truncated", whole.substr(0, 256)},
+  };
+  for (const auto& item : cases) {
+    test::WriteTextFile(run.definitions, item.bytes);
+    test::ScriptedPrompt prompts({IDOK});
     StartSpywareScan(run.window);
-    ASSERT_TRUE(run.WaitUntilIdle());
-    ASSERT_EQ(prompts.Requests().size(), 2u);
-    EXPECT_EQ(prompts.Requests()[0].text, run.definitions);
-    EXPECT_EQ(prompts.Requests()[1].text, "Scanning complete! No spyware found");
-    EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 0 infected locations");
+    ASSERT_TRUE(run.WaitUntilIdle()) << item.what;
+    ASSERT_EQ(prompts.Requests().size(), 1u) << item.what << ": nothing after the path";
+    EXPECT_EQ(prompts.Requests()[0].text, run.definitions) << item.what;
+    EXPECT_EQ(prompts.Requests()[0].caption, "Tidewell") << item.what;
+    EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 0 infected locations") << item.what;
   }
   DeleteFileA(run.definitions.c_str());
   test::ScriptedPrompt prompts({IDOK});
@@ -233,6 +247,40 @@ TEST(SpywareScanner, DamagedOrMissingDefinitionsEndTheScanWithTheirMessages) {
   ASSERT_TRUE(run.WaitUntilIdle());
   ASSERT_EQ(prompts.Requests().size(), 1u);
   EXPECT_EQ(prompts.Requests()[0].text, MissingDefinitionsMessage());
+  EXPECT_EQ(prompts.Requests()[0].caption, "Tidewell");
+}
+
+TEST(SpywareScanner, DetectionsTheDatabaseCannotTakeAreSaidSoAndStillListed) {
+  ScanRun run;
+  std::string name = test::SpyName("unrecorded");
+  test::PlantedKey planted(HKEY_CURRENT_USER, "Software\\" + name + "\\agent");
+  ASSERT_TRUE(test::WriteDefinitions(
+      run.definitions, "<SPYWARE><E NAME=\"Unrecorded\"><DESCRIPTION>d</DESCRIPTION><REGISTRY><KEYS>"
+                       "<K1 MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\" VALUE=\"agent\"/>"
+                       "</KEYS></REGISTRY></E></SPYWARE>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
+  // Another writer (Skylark, say) holds the database: every write of the scan
+  // gives up after the connection's wait, here one second.
+  run.fixture.database.Close();
+  run.fixture.database.SetConnectionTimeout(1);
+  ASSERT_TRUE(run.fixture.database.Open(run.fixture.app.ConnectionString()));
+  struct HeldWrite {
+    ~HeldWrite() { database.RollbackTransaction(); }
+    CADODatabase database;
+  } writer;
+  ASSERT_TRUE(writer.database.Open(run.fixture.app.ConnectionString()));
+  ASSERT_TRUE(writer.database.BeginTransaction());
+  test::ScriptedPrompt prompts({IDOK});
+
+  StartSpywareScan(run.window);
+  ASSERT_TRUE(test::PumpUntil([] { return SpywareResultsWindow() != nullptr; }, 20s));
+  EXPECT_EQ(ListView_GetItemCount(GetDlgItem(SpywareResultsWindow(), IDC_DETECTED_LIST)), 1);
+  SendMessageA(SpywareResultsWindow(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(run.WaitUntilIdle());
+
+  ASSERT_EQ(prompts.Requests().size(), 1u);
+  EXPECT_NE(prompts.Requests()[0].text.find("could not record"), std::string::npos) << prompts.Requests()[0].text;
+  EXPECT_EQ(prompts.Requests()[0].caption, "Tidewell");
 }
 
 TEST(SpywareScanner, DoesNothingWithoutAChosenLocation) {

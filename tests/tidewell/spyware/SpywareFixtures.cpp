@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "shared/crypto/BlowfishCipher.h"
+#include "shared/win/FileSystem.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/spyware/Definitions.h"
@@ -20,9 +22,8 @@ std::string UnixPath(const std::string& path) {
   auto toUnix = reinterpret_cast<ToUnix>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   if (!toUnix) return {};
-  std::wstring wide(path.size() + 1, L'\0');
-  int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-  if (length <= 0) return {};
+  std::wstring wide = WideFromUtf8(path);
+  if (wide.empty()) return {};
   char* converted = toUnix(wide.c_str());
   if (!converted) return {};
   std::string out = converted;
@@ -58,41 +59,38 @@ std::string Environment(const char* name) {
 }
 
 void RemoveTree(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = PathAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  std::wstring wide = LongPath(path);
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    DeleteFileA(path.c_str());
+    DeleteFileW(wide.c_str());
     return;
   }
   if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAA found{};
-    UniqueFindHandle find(FindFirstFileA((path + "\\*").c_str(), &found));
-    if (find) {
-      do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-      } while (FindNextFileA(find.Get(), &found));
-    }
+    ForEachFolderEntry(path, [](const FolderEntry& entry) {
+      RemoveTree(entry.path);
+      return true;
+    });
   }
-  if (!RemoveDirectoryA(path.c_str()) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+  if (!RemoveDirectoryW(wide.c_str()) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     // Wine 8 removes a directory link only from the Unix side.
     std::string unixPath = UnixPath(path);
     if (!unixPath.empty()) RunUnix("Z:\\bin\\rm -f \"" + unixPath + "\"");
   }
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return PathAttributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary);
+  std::ofstream file(PathFromUtf8(path), std::ios::binary);
   file << text;
   return file.good();
 }
 
 PlantedFolder::PlantedFolder(std::string path) : path_(std::move(path)) {
   RemoveTree(path_);
-  if (!CreateDirectoryA(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot plant " << path_;
+  if (!CreateDirectoryW(LongPath(path_).c_str(), nullptr)) ADD_FAILURE() << "cannot plant " << path_;
 }
 
 PlantedFolder::~PlantedFolder() { RemoveTree(path_); }
@@ -145,11 +143,15 @@ bool HostProcess::Running() const {
   return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
-bool WriteDefinitions(const std::string& path, const std::string& xml) {
+std::string PackDefinitions(const std::string& xml) {
   CBlowfishCipher cipher(kDefinitionsKey);
   std::string text = std::string(kDefinitionsDeclaration) + xml;
   std::vector<unsigned char> bytes = cipher.EncryptBytes(text.data(), text.size());
-  return WriteTextFile(path, std::string(bytes.begin(), bytes.end()));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+bool WriteDefinitions(const std::string& path, const std::string& xml) {
+  return WriteTextFile(path, PackDefinitions(xml));
 }
 
 bool MakeUnixSymlink(const std::string& link, const std::string& target) {

@@ -18,7 +18,8 @@ std::string SpyName(const std::string& what);
 std::string Environment(const char* name);
 
 // A folder created for the test and removed with everything below it
-// (read-only entries included; links are removed, never followed).
+// (read-only entries included; links are removed, never followed). Paths are
+// UTF-8 and go through the wide functions, whatever the code page.
 class PlantedFolder {
  public:
   explicit PlantedFolder(std::string path);
@@ -68,7 +69,8 @@ class HostProcess {
   DWORD id_ = 0;
 };
 
-// The definitions XML enciphered as extra.neo holds it, written to path.
+// The definitions XML enciphered as extra.neo holds it, declaration first.
+std::string PackDefinitions(const std::string& xml);
 bool WriteDefinitions(const std::string& path, const std::string& xml);
 
 // A Unix symbolic link at link pointing to target (both Windows paths).

@@ -126,6 +126,20 @@ TEST(XmlLoad, ElementWithoutClosingTagEndsWithTheText) {
   EXPECT_EQ(text.root.value, "runs to the end");
 }
 
+TEST(XmlErrors, ElementCutOffByTheEndFailsWhenClosingTagsAreRequired) {
+  CXmlParseInfo strict;
+  strict.requireClosingTags = true;
+  for (const char* cut : {"<A><B/>", "<A>runs to the end", "<A><B>text", "<A><B></B>"}) {
+    Parsed p(cut, strict);
+    EXPECT_EQ(p.result, nullptr) << cut;
+    EXPECT_EQ(p.info.errorCode, kXmlErrorClosingTagCut) << cut;
+    EXPECT_EQ(p.info.errorPosition, p.text.End()) << cut;
+  }
+  Parsed whole("<A><B>text</B><C/></A>", strict);
+  EXPECT_EQ(whole.result, whole.text.End());
+  EXPECT_FALSE(whole.info.error);
+}
+
 TEST(XmlLoad, NestedDefinitionEntryBuildsTheTree) {
   Parsed p(
       "<SPYWARE>\n"
