@@ -46,13 +46,6 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
                               TRUE) == CSTR_EQUAL;
 }
 
-std::string FoldNameCase(std::string_view name) {
-  std::wstring wide = WideFromUtf8(name);
-  if (wide.empty()) return std::string(name);
-  CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
-  return Utf8FromWideLossy(wide);
-}
-
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   std::wstring wt = WideFromUtf8(text), wp = WideFromUtf8(prefix);
   if (wt.empty() != text.empty() || wp.empty() != prefix.empty() || wp.size() > wt.size()) return false;

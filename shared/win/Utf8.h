@@ -25,8 +25,6 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 // The system's ordinal comparison ignoring case, as the file system and the
 // registry compare names (not the locale's or the code page's rules).
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
-// The name in capitals by the same rule: a key for maps of names.
-std::string FoldNameCase(std::string_view name);
 // a starts with prefix under the same rule.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // The text in upper case, ordinally: names that SameNameIgnoringCase calls

@@ -26,7 +26,7 @@ void ModuleIndex::Build(HWND reportTo) {
     const ModuleRecord& module = list.Module(i);
     auto position = positionOf.find(module.th32ProcessID);
     if (position == positionOf.end()) continue;
-    std::vector<size_t>& holders = byPath_[FoldNameCase(module.szExePath)];
+    std::vector<size_t>& holders = byPath_[UpperCaseName(module.szExePath)];
     if (holders.empty() || holders.back() != position->second) holders.push_back(position->second);
   }
 }
@@ -34,7 +34,7 @@ void ModuleIndex::Build(HWND reportTo) {
 std::vector<LinkedProcess> ModuleIndex::ProcessesWith(const std::string& path) const {
   std::vector<LinkedProcess> linked;
   if (path.empty()) return linked;
-  auto holders = byPath_.find(FoldNameCase(path));
+  auto holders = byPath_.find(UpperCaseName(path));
   if (holders == byPath_.end()) return linked;
   for (size_t position : holders->second) linked.push_back(processes_[position]);
   return linked;

@@ -126,7 +126,9 @@ void CDetectedSpywareDlg::RemoveSelectedEntries() {
   for (size_t index : chosen) targets.push_back(detections_[index]);
   HWND window = Handle();
   std::weak_ptr<bool> alive = alive_;
-  bool started = workers_.Start([this, window, alive, chosen, targets, settings = settings_](const StopToken& stop) {
+  RemovalSettings settings = settings_;
+  settings.reportTo = window;
+  bool started = workers_.Start([this, window, alive, chosen, targets, settings](const StopToken& stop) {
     std::vector<std::pair<size_t, RemovalOutcome>> outcomes;
     SpywareRemover remover(settings);
     for (size_t i = 0; i < targets.size() && !stop.StopRequested(); ++i)

@@ -96,8 +96,8 @@ std::string FolderRefusal(const std::string& folder, const RemovalSettings& sett
 
 SpywareRemover::SpywareRemover(RemovalSettings settings) : settings_(std::move(settings)) {
   if (!settings_.environment) settings_.environment = ProcessEnvironment();
-  if (!settings_.forceDeleteTree) settings_.forceDeleteTree = [](const std::string& folder) {
-    return ForceDeleteTree(folder);
+  if (!settings_.forceDeleteTree) settings_.forceDeleteTree = [reportTo = settings_.reportTo](const std::string& folder) {
+    return ForceDeleteTree(folder, reportTo);
   };
 }
 
@@ -113,7 +113,7 @@ RemovalOutcome SpywareRemover::Remove(const Detection& detection) {
 void SpywareRemover::TakeSnapshot() {
   // One module snapshot for the whole removal rather than one per file.
   snapshot_ = true;
-  CProcessList list;
+  CProcessList list(settings_.reportTo);
   list.RefreshWithModules();
   for (size_t i = 0; i < list.ProcessCount(); ++i)
     processes_[list.Process(i).entry.th32ProcessID].exeName = list.Process(i).entry.szExeFile;

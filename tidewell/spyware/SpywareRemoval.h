@@ -26,6 +26,8 @@ struct RemovalSettings {
   DWORD processWaitMs = 5000;      // how long an ended process may take to go
   // The forced folder delete; replaceable so tests can watch or refuse it.
   std::function<bool(const std::string& folder)> forceDeleteTree;
+  // The window that shows what the removal's worker cannot do.
+  HWND reportTo = nullptr;
 };
 
 struct RemovalOutcome {

@@ -107,7 +107,7 @@ class Scanner {
   }
 
   void ScanMemory() {
-    CProcessList processes;
+    CProcessList processes(hooks_.reportTo);
     processes.RefreshWithModules();
     std::unordered_set<std::string> loaded;
     for (size_t i = 0; i < processes.ModuleCount(); ++i) {

@@ -50,6 +50,7 @@ struct ScanHooks {
   EnvironmentLookup environment;                      // empty: the process environment
   std::function<void(const std::string&)> status;     // may be called often; the caller coalesces
   StopToken stop;
+  HWND reportTo = nullptr;  // the window that shows what the process list cannot read
 };
 
 EnvironmentLookup ProcessEnvironment();

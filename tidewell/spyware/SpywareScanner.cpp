@@ -121,6 +121,7 @@ void RunSpywareScan(IMainWindow* window, HWND main, std::string path, ScanScope 
       ULONGLONG last = 0;
       ScanHooks hooks;
       hooks.stop = stop;
+      hooks.reportTo = main;
       hooks.status = [&](const std::string& text) {
         ULONGLONG now = GetTickCount64();
         if (now - last < kStatusIntervalMs) return;
