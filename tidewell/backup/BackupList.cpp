@@ -51,9 +51,8 @@ CRegistryBackup MainWindowBackup(IMainWindow& window) {
   HWND main = window.Window();
   auto box = std::make_shared<CBackupWaitDlg>();
   BackupObserver observer;
-  observer.exportStarted = [main, box] { OnWindowThread(main, [box] { box->Open(GetModuleHandleA(nullptr)); }); };
-  observer.exportFinished = [main, box] { OnWindowThread(main, [box] { box->Close(); }); };
-  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
+  observer.waitStarted = [main, box] { OnWindowThread(main, [box] { box->Open(GetModuleHandleA(nullptr)); }); };
+  observer.waitFinished = [main, box] { OnWindowThread(main, [box] { box->Close(); }); };
   // The list shows startup entries on another tab; only the backup tab is refilled.
   observer.listChanged = [main, &window] {
     OnWindowThread(main, [&window] {

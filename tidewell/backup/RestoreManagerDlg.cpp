@@ -45,9 +45,7 @@ void CRestoreManagerDlg::Fill() {
 
 void CRestoreManagerDlg::OnRestore() {
   SelectedBackup selected = GetSelectedBackup(List());
-  BackupObserver observer;
-  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
-  CRegistryBackup backup(database_, appFolder_, Handle(), std::move(observer));
+  CRegistryBackup backup(database_, appFolder_, Handle());
   backup.RestoreBackup(selected.name, selected.time);
 }
 
