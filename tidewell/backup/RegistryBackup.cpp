@@ -171,6 +171,8 @@ bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::s
   std::optional<DWORD> exitCode = RunRegTool(regTool_, arguments, appFolder_, stop, OnStop::End);
   EndWait();
   bool exported = exitCode == 0u && NonEmptyFile(file);
+  // What a failed or ended run left is no backup, and a restore must not take it for one.
+  if (!exported) DeleteFileA(file.c_str());
   // The row goes in before the list is refreshed, so the refresh shows it.
   Execute(database_, FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time, file, comment));
   Notify(observer_.listChanged);

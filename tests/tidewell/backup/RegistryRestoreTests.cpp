@@ -122,7 +122,12 @@ TEST_F(RegistryRestoreTest, ARegToolRunThatOutlastsItsBoundIsEndedAndCountsAsFai
     const char* what;
     std::function<bool()> failed;
   } runs[] = {
-      {"export", [&] { return !backup.ExportRegistryKey(key.ShortPath(), "Slow", 21001, "Slow"); }},
+      {"export",
+       [&] {
+         // and leaves no half-written file behind
+         return !backup.ExportRegistryKey(key.ShortPath(), "Slow", 21001, "Slow") &&
+                !test::FileExists(backup.BackupFolder(21001) + "\\Slow.reg");
+       }},
       {"import", [&] { return backup.ImportRegFile(file) == std::vector{file}; }},
   };
   for (const auto& run : runs) {

@@ -1,8 +1,13 @@
-// Stands in for a reg.exe that does not end, whatever it is asked.
+// Stands in for a reg.exe that hangs part way: an export has begun its file.
 
 #include <windows.h>
 
-int main() {
+#include <cstring>
+#include <fstream>
+
+int main(int argc, char** argv) {
+  if (argc > 3 && std::strcmp(argv[1], "export") == 0)
+    std::ofstream(argv[3], std::ios::binary) << "Windows Registry Editor Version 5.00\r\n\r\n";
   Sleep(60000);
   return 0;
 }
