@@ -492,8 +492,11 @@ void CMainDialog::OnRegistryCleanupButton() {
   int answer = Prompt(Handle(), "Would you like to backup your registries first?", "Tidewell",
                       MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return;
-  if (answer == IDYES) OnRegistryBackup();
-  OnRegistryCleanup();
+  // The backup runs on a worker; the tools open once it has answered.
+  if (answer == IDYES)
+    RunRegistryBackup(*this, [this] { OnRegistryCleanup(); });
+  else
+    OnRegistryCleanup();
 }
 
 void CMainDialog::OnLog() { ShowLog(Handle(), database_); }

@@ -17,12 +17,16 @@ namespace {
 
 constexpr int kBackupManagerTab = 2;
 
-// Runs on the window's thread: directly when already there, else posted.
-void OnWindowThread(HWND window, std::function<void()> task) {
-  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
-    task();
-  else
-    PostToWindow(window, std::move(task));
+// Runs work on one of the window's workers and then done, with its result, on
+// the window's thread. Nothing runs once the workers take no more (quitting).
+template <class Result>
+void RunInBackground(IMainWindow& window, std::function<Result(const StopToken&)> work,
+                     std::function<void(Result&)> done) {
+  HWND main = window.Window();
+  window.Workers().Start([main, work = std::move(work), done = std::move(done)](const StopToken& stop) {
+    auto result = std::make_shared<Result>(work(stop));
+    PostToWindow(main, [done, result] { done(*result); });
+  });
 }
 
 }  // namespace
@@ -49,20 +53,35 @@ SelectedBackup GetSelectedBackup(HWND list) {
 
 CRegistryBackup MainWindowBackup(IMainWindow& window) {
   HWND main = window.Window();
-  auto box = std::make_shared<CBackupWaitDlg>();
-  BackupObserver observer;
-  observer.exportStarted = [main, box] { OnWindowThread(main, [box] { box->Open(GetModuleHandleA(nullptr)); }); };
-  observer.exportFinished = [main, box] { OnWindowThread(main, [box] { box->Close(); }); };
-  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
+  BackupObserver observer = WaitBoxObserver(main);
   // The list shows startup entries on another tab; only the backup tab is refilled.
   observer.listChanged = [main, &window] {
-    OnWindowThread(main, [&window] {
+    auto refill = [&window] {
       if (window.SelectedTab() != kBackupManagerTab) return;
       CRegistryBackup backup(window.Database(), GetAppFolder(), window.Window());
       FillBackupList(window.List(), backup, BackupListKind::MainWindow);
-    });
+    };
+    if (GetWindowThreadProcessId(main, nullptr) == GetCurrentThreadId())
+      refill();
+    else
+      PostToWindow(main, refill);
   };
   return CRegistryBackup(window.Database(), GetAppFolder(), main, std::move(observer));
+}
+
+void StartRestore(IMainWindow& window, const std::string& appFolder, HWND owner, const SelectedBackup& selected) {
+  CRegistryBackup backup(window.Database(), appFolder, owner, WaitBoxObserver(owner));
+  if (!backup.ConfirmRestore(selected.name)) return;
+  RunInBackground<RestoreResult>(
+      window,
+      [backup, selected](const StopToken& stop) mutable {
+        return backup.ImportBackup(selected.name, selected.time, stop);
+      },
+      // The answer goes to the main window, which outlives a closed Restore manager.
+      [&window, appFolder, owner](RestoreResult& result) {
+        HWND answerOwner = IsWindow(owner) ? owner : window.Window();
+        CRegistryBackup(window.Database(), appFolder, answerOwner).ReportRestore(result);
+      });
 }
 
 void FillBackupTab(IMainWindow& window) {
@@ -71,8 +90,7 @@ void FillBackupTab(IMainWindow& window) {
 }
 
 void RestoreFromBackupTab(IMainWindow& window) {
-  SelectedBackup selected = GetSelectedBackup(window.List());
-  MainWindowBackup(window).RestoreBackup(selected.name, selected.time);
+  StartRestore(window, GetAppFolder(), window.Window(), GetSelectedBackup(window.List()));
 }
 
 void DeleteFromBackupTab(IMainWindow& window) {
@@ -80,10 +98,22 @@ void DeleteFromBackupTab(IMainWindow& window) {
   MainWindowBackup(window).DeleteBackup(selected.name, selected.time);
 }
 
-void RunRegistryBackup(IMainWindow& window) { MainWindowBackup(window).RunGeneralBackup(); }
+void RunRegistryBackup(IMainWindow& window, std::function<void()> then) {
+  CRegistryBackup backup = MainWindowBackup(window);
+  if (!backup.ConfirmBackup()) {
+    if (then) then();
+    return;
+  }
+  RunInBackground<std::vector<std::string>>(
+      window, [backup](const StopToken& stop) mutable { return backup.WriteGeneralBackup(stop); },
+      [backup, then](std::vector<std::string>& failed) mutable {
+        backup.ReportGeneralBackup(failed);
+        if (then) then();
+      });
+}
 
 void ShowRestoreManager(IMainWindow& window) {
-  CRestoreManagerDlg dialog(window.Database(), GetAppFolder());
+  CRestoreManagerDlg dialog(window, GetAppFolder());
   dialog.DoModal(GetModuleHandleA(nullptr), window.Window());
 }
 

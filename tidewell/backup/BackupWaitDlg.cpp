@@ -1,6 +1,9 @@
 #include "tidewell/backup/BackupWaitDlg.h"
 
+#include <memory>
+
 #include "resources/resource.h"
+#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -21,10 +24,11 @@ void Redraw(HWND window) {
 
 }  // namespace
 
-void CBackupWaitDlg::Open(HINSTANCE instance) {
+void CBackupWaitDlg::Open(HINSTANCE instance, HWND owner) {
+  if (Handle()) return;
   previousCursor_ = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  owner_ = OwnForegroundWindow();
-  for (int attempt = 0; attempt < 11 && !owner_; ++attempt) {
+  owner_ = owner && IsWindow(owner) ? owner : OwnForegroundWindow();
+  for (int attempt = 0; attempt < 11 && !owner_ && !owner; ++attempt) {
     Sleep(100);
     owner_ = OwnForegroundWindow();
   }
@@ -35,6 +39,7 @@ void CBackupWaitDlg::Open(HINSTANCE instance) {
 }
 
 void CBackupWaitDlg::Close() {
+  if (!Handle()) return;
   Destroy();
   SetCursor(previousCursor_ ? previousCursor_ : LoadCursor(nullptr, IDC_ARROW));
   Redraw(owner_);
@@ -50,6 +55,22 @@ bool CBackupWaitDlg::OnInit() {
   SetWindowPos(Handle(), nullptr, area.left + (area.right - area.left - width) / 2,
                area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   return false;
+}
+
+BackupObserver WaitBoxObserver(HWND owner) {
+  auto box = std::make_shared<CBackupWaitDlg>();
+  // On the owner's thread: at once when already there, else posted. A box
+  // whose owner is gone went with it.
+  auto onOwnerThread = [owner](std::function<void()> task) {
+    if (GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId())
+      task();
+    else
+      PostToWindow(owner, std::move(task));
+  };
+  BackupObserver observer;
+  observer.waitStarted = [=] { onOwnerThread([owner, box] { box->Open(GetModuleHandleA(nullptr), owner); }); };
+  observer.waitFinished = [=] { onOwnerThread([box] { box->Close(); }); };
+  return observer;
 }
 
 }  // namespace tidewell

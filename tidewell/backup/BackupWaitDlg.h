@@ -1,16 +1,17 @@
 #pragma once
-// The small topmost "Please wait ..." box shown while reg.exe exports a key.
-// The UI thread is blocked meanwhile, so the box is drawn once, up front.
+// The small topmost "Please wait ..." box shown while a backup or a restore
+// waits for reg.exe on a worker.
 
 #include "shared/win/Dialog.h"
+#include "tidewell/backup/RegistryBackup.h"
 
 namespace tidewell {
 
 class CBackupWaitDlg : public Dialog {
  public:
-  // Owned by the foreground window of this program, looked for during about a
-  // second, else by the desktop.
-  void Open(HINSTANCE instance);
+  // Owned by `owner`; without one, by the foreground window of this program,
+  // looked for during about a second, else by the desktop.
+  void Open(HINSTANCE instance, HWND owner = nullptr);
   void Close();
 
  protected:
@@ -20,5 +21,9 @@ class CBackupWaitDlg : public Dialog {
   HWND owner_ = nullptr;
   HCURSOR previousCursor_ = nullptr;
 };
+
+// An observer that shows the box, owned by `owner` and opened and closed on
+// its thread, while an operation waits for reg.exe; from any thread.
+BackupObserver WaitBoxObserver(HWND owner);
 
 }  // namespace tidewell

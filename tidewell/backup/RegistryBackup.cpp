@@ -5,10 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string_view>
-
-#include <shellapi.h>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
@@ -17,19 +16,12 @@
 #include "shared/win/Registry.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupText.h"
+#include "tidewell/backup/RegFileReader.h"
+#include "tidewell/backup/RestoreCheck.h"
 
 namespace tidewell {
 
 namespace {
-
-// The machine's own reg.exe, for export and import alike: a 32-bit one,
-// started by the 32-bit build, would see and restore only the 32-bit view.
-std::string MachineRegTool() {
-  char system[MAX_PATH];
-  UINT length = GetSystemDirectoryA(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "reg.exe";
-  return PathFromView(std::string(system, length) + "\\reg.exe", RegistryView::Bits64);
-}
 
 constexpr const char* kBackupQuestion = "Tidewell will backup parts of your registry system. Proceed?";
 constexpr const char* kBackupCaption = "Tidewell registry backup";
@@ -74,24 +66,45 @@ void Execute(CADODatabase& database, const std::string& statement) {
   recordset.Open(statement);  // a failed statement is skipped, as everywhere
 }
 
-// Runs a console tool without a window and waits for it to end; its exit
-// code, or nothing when it could not be started.
-std::optional<DWORD> RunHiddenAndWait(const std::string& commandLine, const std::string& directory) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  std::string mutableLine = commandLine;
-  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      directory.empty() ? nullptr : directory.c_str(), &startup, &process))
-    return std::nullopt;
-  UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-  WaitForSingleObject(processHandle.Get(), INFINITE);
-  DWORD code = 1;
-  if (!GetExitCodeProcess(processHandle.Get(), &code)) return std::nullopt;
-  return code;
+// A message box lists this many lines at most; the rest is counted.
+constexpr size_t kListedLines = 20;
+
+std::string ListLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (size_t i = 0; i < lines.size() && i < kListedLines; ++i) text += "\n" + lines[i];
+  if (lines.size() > kListedLines) text += "\n... and " + std::to_string(lines.size() - kListedLines) + " more";
+  return text;
 }
+
+// The view the machine's own reg.exe sees a plain key path in.
+RegistryView MachineView() { return RegistryViews().size() > 1 ? RegistryView::Bits64 : RegistryView::Native; }
+
+// Only a key that is not there has nothing to back up; one that is there but
+// cannot be opened is still exported, and its failure reported.
+bool KeyExists(HKEY root, const std::string& path, RegistryView view) {
+  UniqueKey key;
+  return RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | ViewAccess(view), key.Put()) != ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<uint64_t>(size.QuadPart) > SIZE_MAX / 2)
+    return std::nullopt;
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  for (size_t done = 0; done < bytes.size();) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), read = 0;
+    if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr) || read == 0) return std::nullopt;
+    done += read;
+  }
+  return bytes;
+}
+
+template <class F>
+struct AtScopeEnd {
+  F f;
+  ~AtScopeEnd() { f(); }
+};
 
 bool NonEmptyFile(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -140,16 +153,26 @@ std::string CRegistryBackup::BackupFolder(int32_t time, bool create) const {
   return folder;
 }
 
+void CRegistryBackup::BeginWait() {
+  if (waits_++ == 0) Notify(observer_.waitStarted);
+}
+
+void CRegistryBackup::EndWait() {
+  if (--waits_ == 0) Notify(observer_.waitFinished);
+}
+
 bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
-                                        const std::string& comment) {
+                                        const std::string& comment, const StopToken& stop) {
   std::string file = BackupFolder(time, true) + "\\" + fileBase + ".reg";
   // /y: reg.exe would otherwise ask in its hidden console whether to replace
   // a file of the same name (two backups in one second) and never end.
-  std::string commandLine = "\"" + MachineRegTool() + "\" export \"" + keyPath + "\" \"" + file + "\" /y";
-  Notify(observer_.exportStarted);
-  std::optional<DWORD> exitCode = RunHiddenAndWait(commandLine, appFolder_);
-  Notify(observer_.exportFinished);
+  std::string arguments = "export \"" + keyPath + "\" \"" + file + "\" /y";
+  BeginWait();
+  std::optional<DWORD> exitCode = RunRegTool(regTool_, arguments, appFolder_, stop, OnStop::End);
+  EndWait();
   bool exported = exitCode == 0u && NonEmptyFile(file);
+  // What a failed or ended run left is no backup, and a restore must not take it for one.
+  if (!exported) DeleteFileA(file.c_str());
   // The row goes in before the list is refreshed, so the refresh shows it.
   Execute(database_, FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time, file, comment));
   Notify(observer_.listChanged);
@@ -157,22 +180,34 @@ bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::s
 }
 
 std::vector<std::string> CRegistryBackup::ExportInEveryView(std::span<const KeyExport> keys, int32_t time,
-                                                            const std::string& comment) {
+                                                            const std::string& comment, const StopToken& stop) {
+  BeginWait();
+  AtScopeEnd ended{[this] { EndWait(); }};
   std::vector<std::string> failed;
-  for (const auto& item : keys)
-    if (!ExportRegistryKey(item.key, item.fileBase, time, comment)) failed.push_back(item.key);
+  auto exportIfPresent = [&](const std::string& key, HKEY root, const std::string& path, RegistryView view,
+                             const std::string& fileBase) {
+    if (!KeyExists(root, path, view)) return;
+    if (stop.StopRequested() || !ExportRegistryKey(key, fileBase, time, comment, stop)) failed.push_back(key);
+  };
+  auto split = [](std::string_view key) {
+    size_t slash = key.find('\\');
+    HKEY root = key.substr(0, slash) == "HKCR" ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+    return std::pair(root, std::string(key.substr(slash + 1)));
+  };
+  for (const auto& item : keys) {
+    auto [root, path] = split(item.key);
+    exportIfPresent(item.key, root, path, MachineView(), item.fileBase);
+  }
   // The 32-bit view's twins, after the keys themselves: one reg.exe names
   // them by their Wow6432Node path and a plain import puts them back there.
   if (RegistryViews().size() < 2) return failed;
   for (const auto& item : keys) {
-    std::string_view key = item.key;
-    size_t slash = key.find('\\');
-    HKEY root = key.substr(0, slash) == "HKCR" ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
-    std::string path(key.substr(slash + 1));
+    auto [root, path] = split(item.key);
     std::string twin = ViewKeyPath(root, path, RegistryView::Bits32);
-    if (twin == path || !OpenKey(root, path, KEY_READ, RegistryView::Bits32)) continue;
-    std::string twinKey = std::string(key.substr(0, slash + 1)) + twin;
-    if (!ExportRegistryKey(twinKey, std::string(item.fileBase) + "32", time, comment)) failed.push_back(twinKey);
+    if (twin == path) continue;
+    std::string_view key = item.key;
+    exportIfPresent(std::string(key.substr(0, key.find('\\') + 1)) + twin, root, path, RegistryView::Bits32,
+                    std::string(item.fileBase) + "32");
   }
   return failed;
 }
@@ -182,29 +217,35 @@ bool CRegistryBackup::ConfirmBackup() {
 }
 
 void CRegistryBackup::ReportFailedExports(const std::vector<std::string>& failed) {
-  std::string keys;
-  for (const auto& key : failed) keys += "\n" + key;
-  Prompt(owner_, "Tidewell could not back up these keys:" + keys + "\nThe backup is incomplete.", "Tidewell",
-         MB_OK | MB_ICONWARNING);
+  Prompt(owner_, "Tidewell could not back up these keys:" + ListLines(failed) + "\nThe backup is incomplete.",
+         "Tidewell", MB_OK | MB_ICONWARNING);
 }
 
 bool CRegistryBackup::RunGeneralBackup() {
   if (!ConfirmBackup()) return false;
-  int32_t time = NewBackupTime();
-  std::vector<std::string> failed = ExportInEveryView(kGeneralBackup, time, "");
-  LogEvent(database_, "General registry backup");
-  if (failed.empty()) Prompt(owner_, "Registry backup complete", "Tidewell", MB_OK);
-  else ReportFailedExports(failed);
+  ReportGeneralBackup(WriteGeneralBackup());
   return true;
 }
 
-CategoryBackupResult CRegistryBackup::WriteCategoryBackup(BackupCategoryKind category) {
+std::vector<std::string> CRegistryBackup::WriteGeneralBackup(const StopToken& stop) {
+  int32_t time = NewBackupTime();
+  std::vector<std::string> failed = ExportInEveryView(kGeneralBackup, time, "", stop);
+  LogEvent(database_, "General registry backup");
+  return failed;
+}
+
+void CRegistryBackup::ReportGeneralBackup(const std::vector<std::string>& failed) {
+  if (failed.empty()) Prompt(owner_, "Registry backup complete", "Tidewell", MB_OK);
+  else ReportFailedExports(failed);
+}
+
+CategoryBackupResult CRegistryBackup::WriteCategoryBackup(BackupCategoryKind category, const StopToken& stop) {
   CategoryBackupResult result;
   auto found = std::find_if(CategoryBackups().begin(), CategoryBackups().end(),
                             [category](const CategoryBackup& item) { return item.kind == category; });
   if (found == CategoryBackups().end()) return result;
   int32_t time = NewBackupTime();
-  result.failed = ExportInEveryView(found->exports, time, found->comment);
+  result.failed = ExportInEveryView(found->exports, time, found->comment, stop);
   result.name = BackupDisplayName(found->comment, FormatEventTime(time));
   LogEventAt(database_, time, result.name);
   return result;
@@ -296,23 +337,45 @@ std::vector<std::string> CRegistryBackup::FilesOf(int32_t time) {
 }
 
 bool CRegistryBackup::RestoreBackup(const std::string& name, int32_t time) {
+  if (!ConfirmRestore(name)) return false;
+  ReportRestore(ImportBackup(name, time));
+  return true;
+}
+
+bool CRegistryBackup::ConfirmRestore(const std::string& name) {
   if (name.empty()) {
     Prompt(owner_, "ERROR: No backup entry selected", "Tidewell", MB_OK | MB_ICONERROR);
     return false;
   }
-  if (Prompt(owner_, "Are you sure you want to restore the registry using " + name + " ?",
-             "Tidewell registry restore", MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return false;
-  std::string suffix = RestoreEventSuffix(name);
+  return Prompt(owner_, "Are you sure you want to restore the registry using " + name + " ?",
+                "Tidewell registry restore", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+RestoreResult CRegistryBackup::ImportBackup(const std::string& name, int32_t time, const StopToken& stop) {
+  RestoreResult result;
   std::vector<std::string> files = FilesOf(time);
   if (!files.empty()) {
-    Busy(true);
-    for (const auto& file : files) ImportRegFile(file);
-    Busy(false);
+    BeginWait();
+    AtScopeEnd ended{[this] { EndWait(); }};
+    // One file after the other: each is read back before the next may change the same keys.
+    for (const auto& file : files) {
+      std::vector<std::string> missing = stop.StopRequested() ? std::vector{file} : ImportRegFile(file, stop);
+      result.notRestored.insert(result.notRestored.end(), missing.begin(), missing.end());
+    }
   }
-  LogEvent(database_, "Restored " + suffix);
-  Prompt(owner_, "Operation completed", "Tidewell", MB_OK | MB_ICONINFORMATION);
-  return true;
+  // The log says a restore happened only as far as it did.
+  std::string event = "Restored " + RestoreEventSuffix(name);
+  if (!result.notRestored.empty()) event += " (incomplete)";
+  LogEvent(database_, event);
+  return result;
+}
+
+void CRegistryBackup::ReportRestore(const RestoreResult& result) {
+  if (result.notRestored.empty())
+    Prompt(owner_, "Operation completed", "Tidewell", MB_OK | MB_ICONINFORMATION);
+  else
+    Prompt(owner_, "Tidewell could not restore these values:" + ListLines(result.notRestored), "Tidewell",
+           MB_OK | MB_ICONWARNING);
 }
 
 bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
@@ -325,9 +388,23 @@ bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
   return true;
 }
 
-void CRegistryBackup::ImportRegFile(const std::string& path) {
-  std::string parameters = "import \"" + path + "\"";
-  ShellExecuteA(owner_, "open", MachineRegTool().c_str(), parameters.c_str(), ".", SW_HIDE);
+std::vector<std::string> CRegistryBackup::ImportRegFile(const std::string& path, const StopToken& stop) {
+  try {
+    std::optional<std::vector<RegFileKey>> keys;
+    if (std::optional<std::string> bytes = ReadWholeFile(path)) keys = ReadRegFile(*bytes);
+    // A damaged file is not imported at all: reg.exe would put back the part
+    // before the damage and end as if all went well.
+    if (!keys) return {path};
+    std::string arguments = "import \"" + path + "\"";
+    BeginWait();
+    std::optional<DWORD> imported = RunRegTool(regTool_, arguments, appFolder_, stop, OnStop::Leave);
+    EndWait();
+    // Its exit code says little: what counts is what the registry now holds.
+    if (!imported) return {path};
+    return NotInRegistry(*keys);
+  } catch (const std::bad_alloc&) {
+    return {path};  // a file too large to hold and check
+  }
 }
 
 }  // namespace tidewell

@@ -2,7 +2,9 @@
 // Registry backups: keys exported by reg.exe into BKUP\reg<time> of the
 // application folder, catalogued in table regbk, listed, restored by
 // reg.exe import and deleted. The engine shows no window; it asks through
-// Prompt and tells its observer when an export runs and the list changed.
+// Prompt and tells its observer when it waits for reg.exe and the list changed.
+// The questions and answers run on the UI thread, the exports and imports
+// between them may run on a worker.
 
 #include <windows.h>
 
@@ -14,6 +16,8 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Workers.h"
+#include "tidewell/backup/RegTool.h"
 
 namespace tidewell {
 
@@ -35,11 +39,11 @@ enum class BackupCategoryKind {
   AddRemovePrograms,         // ARP
 };
 
+// Called on the thread that runs the operation.
 struct BackupObserver {
-  std::function<void()> exportStarted;   // reg.exe runs; show that the program waits
-  std::function<void()> exportFinished;
-  std::function<void(bool)> busy;        // restore starts its imports (wait cursor)
-  std::function<void()> listChanged;     // regbk changed; refresh a shown backup list
+  std::function<void()> waitStarted;   // reg.exe is about to run; show that the program waits
+  std::function<void()> waitFinished;  // the operation's last reg.exe run is over
+  std::function<void()> listChanged;   // regbk changed; refresh a shown backup list
 };
 
 // A key a backup exports ("HKLM\\SOFTWARE\\...") and its file's name.
@@ -55,6 +59,12 @@ struct CategoryBackupResult {
   std::vector<std::string> failed;
 };
 
+// What a restore could not put back: the files it could not read whole or
+// import, and the keys and values the registry does not hold as their file says.
+struct RestoreResult {
+  std::vector<std::string> notRestored;
+};
+
 // The current time as a backup time: names the folder and keys the rows.
 int32_t NewBackupTime();
 
@@ -66,9 +76,12 @@ std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view);
 class CRegistryBackup {
  public:
   // appFolder: the application folder with its trailing backslash.
-  // owner: the window that owns the prompts and the reg.exe imports.
+  // owner: the window that owns the prompts.
   CRegistryBackup(CADODatabase& database, std::string appFolder, HWND owner = nullptr,
                   BackupObserver observer = {});
+
+  // Tests put a slow program or a short bound in reg.exe's place.
+  void SetRegTool(RegTool tool) { regTool_ = std::move(tool); }
 
   CADODatabase& Database() { return database_; }
   const std::string& AppFolder() const { return appFolder_; }
@@ -76,20 +89,21 @@ class CRegistryBackup {
   std::string BackupFolder(int32_t time, bool create = false) const;
 
   // Exports keyPath ("HKCR\CLSID") with reg.exe into <backup folder>\<fileBase>.reg,
-  // waits for it and files the row. True only when reg.exe succeeded and the
-  // file it wrote is not empty: only then may the key be deleted.
+  // waits for it (bounded) and files the row. True only when reg.exe succeeded
+  // and the file it wrote is not empty: only then may the key be deleted.
   bool ExportRegistryKey(const std::string& keyPath, const std::string& fileBase, int32_t time,
-                         const std::string& comment);
+                         const std::string& comment, const StopToken& stop = {});
 
-  // "Registry backup": the seven keys (and their 32-bit twins) under one
-  // time, after the question. False when the user declined.
+  // "Registry backup": the question, the seven keys (and their 32-bit twins)
+  // under one time, and the answer. False when the user declined. A key the
+  // machine does not have is no failure: there is nothing to back up.
   bool RunGeneralBackup();
-  // A "Backup" button of the registry cleaner: the question, the exports and
-  // the answer. Each step is also callable alone, so the exports can run off
-  // the UI thread.
+  std::vector<std::string> WriteGeneralBackup(const StopToken& stop = {});  // the keys that failed
+  void ReportGeneralBackup(const std::vector<std::string>& failed);
+  // A "Backup" button of the registry cleaner, likewise in three steps.
   bool BackupCategory(BackupCategoryKind category);
   bool ConfirmBackup();
-  CategoryBackupResult WriteCategoryBackup(BackupCategoryKind category);
+  CategoryBackupResult WriteCategoryBackup(BackupCategoryKind category, const StopToken& stop = {});
   void ReportCategoryBackup(const CategoryBackupResult& result);
   // A problem key, exported before the registry cleaner deletes it, into a
   // file of its own (never one an earlier export of the run wrote). True as
@@ -101,25 +115,32 @@ class CRegistryBackup {
   // Newest first.
   std::vector<BackupEntry> ListBackups();
 
-  // Imports every file of the backup, after the question; name and time are
-  // those of the selected row (an empty name: nothing selected).
+  // Imports every file of the backup and checks what it put back, between the
+  // question and the answer; name and time are those of the selected row (an
+  // empty name: nothing selected). False when nothing was selected or the user declined.
   bool RestoreBackup(const std::string& name, int32_t time);
+  bool ConfirmRestore(const std::string& name);
+  RestoreResult ImportBackup(const std::string& name, int32_t time, const StopToken& stop = {});
+  void ReportRestore(const RestoreResult& result);
   // Deletes the backup's files and rows, after the question.
   bool DeleteBackup(const std::string& name, int32_t time);
 
-  // Starts reg.exe import on one file, hidden, without waiting for it.
-  void ImportRegFile(const std::string& path);
+  // Imports one file with reg.exe (bounded) and reads back what it holds; what
+  // was not restored. A file that cannot be read whole is not imported at all,
+  // and is itself what was not restored, as is one whose import did not end.
+  std::vector<std::string> ImportRegFile(const std::string& path, const StopToken& stop = {});
 
  private:
   void Notify(const std::function<void()>& hook) {
     if (hook) hook();
   }
-  void Busy(bool on) {
-    if (observer_.busy) observer_.busy(on);
-  }
-  // Exports each key, then the 32-bit view's twin of each that has one;
-  // the keys that failed.
-  std::vector<std::string> ExportInEveryView(std::span<const KeyExport> keys, int32_t time, const std::string& comment);
+  // One wait for the observer, however many reg.exe runs an operation makes.
+  void BeginWait();
+  void EndWait();
+  // Exports each key the machine has, then the 32-bit view's twin of each
+  // that has one; the keys that failed.
+  std::vector<std::string> ExportInEveryView(std::span<const KeyExport> keys, int32_t time, const std::string& comment,
+                                             const StopToken& stop);
   void ReportFailedExports(const std::vector<std::string>& failed);
   std::vector<std::string> FilesOf(int32_t time);
   uint64_t FolderSize(int32_t time) const;
@@ -128,6 +149,8 @@ class CRegistryBackup {
   std::string appFolder_;
   HWND owner_;
   BackupObserver observer_;
+  RegTool regTool_ = MachineRegTool();
+  int waits_ = 0;
 };
 
 }  // namespace tidewell

@@ -9,8 +9,8 @@ namespace tidewell {
 
 static_assert(CRestoreManagerDlg::IDD == IDD_RESTORE_MANAGER);
 
-CRestoreManagerDlg::CRestoreManagerDlg(CADODatabase& database, std::string appFolder)
-    : database_(database), appFolder_(std::move(appFolder)) {}
+CRestoreManagerDlg::CRestoreManagerDlg(IMainWindow& main, std::string appFolder)
+    : main_(main), appFolder_(std::move(appFolder)) {}
 
 CRestoreManagerDlg::~CRestoreManagerDlg() {
   if (images_) ImageList_Destroy(images_);
@@ -39,23 +39,19 @@ bool CRestoreManagerDlg::OnCommand(int id, int code) {
 }
 
 void CRestoreManagerDlg::Fill() {
-  CRegistryBackup backup(database_, appFolder_, Handle());
+  CRegistryBackup backup(main_.Database(), appFolder_, Handle());
   FillBackupList(List(), backup, BackupListKind::RestoreManager);
 }
 
 void CRestoreManagerDlg::OnRestore() {
-  SelectedBackup selected = GetSelectedBackup(List());
-  BackupObserver observer;
-  observer.busy = [](bool on) { SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW)); };
-  CRegistryBackup backup(database_, appFolder_, Handle(), std::move(observer));
-  backup.RestoreBackup(selected.name, selected.time);
+  StartRestore(main_, appFolder_, Handle(), GetSelectedBackup(List()));
 }
 
 void CRestoreManagerDlg::OnDeleteBackup() {
   SelectedBackup selected = GetSelectedBackup(List());
   BackupObserver observer;
   observer.listChanged = [this] { Fill(); };
-  CRegistryBackup backup(database_, appFolder_, Handle(), std::move(observer));
+  CRegistryBackup backup(main_.Database(), appFolder_, Handle(), std::move(observer));
   backup.DeleteBackup(selected.name, selected.time);
 }
 

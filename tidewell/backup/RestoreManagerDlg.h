@@ -1,5 +1,6 @@
 #pragma once
 // "Restore manager": the backups by name, with "Restore" and "Delete backup".
+// A restore runs on one of the main window's workers.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -10,12 +11,13 @@
 #include "shared/win/Dialog.h"
 #include "shared/win/Handles.h"
 #include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/shell/MainWindow.h"
 
 namespace tidewell {
 
 class CRestoreManagerDlg : public Dialog {
  public:
-  CRestoreManagerDlg(CADODatabase& database, std::string appFolder);
+  CRestoreManagerDlg(IMainWindow& main, std::string appFolder);
   ~CRestoreManagerDlg() override;
 
   INT_PTR DoModal(HINSTANCE instance, HWND owner) { return Dialog::DoModal(instance, IDD, owner); }
@@ -32,7 +34,7 @@ class CRestoreManagerDlg : public Dialog {
   void OnDeleteBackup();
   void Fill();
 
-  CADODatabase& database_;
+  IMainWindow& main_;
   std::string appFolder_;
   HIMAGELIST images_ = nullptr;
 };

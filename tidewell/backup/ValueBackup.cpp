@@ -118,7 +118,10 @@ std::string FileBytes(const ValueBackupRequest& request, const std::optional<Raw
   if (value) line = ValueLine(request.valueName, *value);
   std::string text = ValueBackupFileText(request.rootText, ViewKeyPath(request.root, request.keyPath, request.view),
                                          line ? std::optional(line->line) : std::nullopt);
-  if (!line || !line->unicodeFile) return text;
+  // reg.exe reads 8-bit text in a code page of its own, and a restore reads
+  // it back as UTF-8: beyond ASCII, only UTF-16 means the same to both.
+  bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii && !(line && line->unicodeFile)) return text;
   std::vector<uint8_t> bytes = LittleEndianBytes(Wide(text));
   return std::string("\xFF\xFE", 2) + std::string(bytes.begin(), bytes.end());
 }

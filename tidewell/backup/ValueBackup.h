@@ -30,8 +30,9 @@ struct ValueBackupResult {
 
 // Writes <application folder>\BKUP\reg<time>\<file name> and its regbk row.
 // Every value type is written in the form reg.exe imports; strings that need
-// the hex form (expandable, multi-string, text with line breaks) make the file
-// UTF-16, the one encoding in which every reg.exe reads such data alike. A
+// the hex form (expandable, multi-string, text with line breaks) and any text
+// beyond ASCII make the file UTF-16, the one encoding in which every reg.exe
+// reads such data alike. A
 // name already used in the folder gets " (2)", " (3)" ... so no earlier
 // backup is overwritten. Only a value that holds is safe to delete.
 ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,

@@ -13,6 +13,7 @@
 #include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
+#include "tidewell/backup/BackupWaitDlg.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CleanerEngine.h"
 #include "tidewell/regclean/ProblemDetailsDlg.h"
@@ -300,9 +301,9 @@ void CRegistryToolsDlg::OnBackup(int row) {
 
   // reg.exe takes seconds over a large key: off the UI thread, on the main
   // window's workers so a begun backup is finished even if the dialog closes.
-  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken&) {
-    CategoryBackupResult result =
-        CRegistryBackup(*reach.database, reach.appFolder).WriteCategoryBackup(static_cast<BackupCategoryKind>(row));
+  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken& stop) {
+    CRegistryBackup backup(*reach.database, reach.appFolder, nullptr, WaitBoxObserver(reach.window));
+    CategoryBackupResult result = backup.WriteCategoryBackup(static_cast<BackupCategoryKind>(row), stop);
     reach.Deliver([row, result](CRegistryToolsDlg& dialog) { dialog.BackupEnded(row, result); });
   });
   if (!started) {

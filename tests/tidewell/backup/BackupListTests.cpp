@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
+#include "shared/win/Registry.h"
 #include "shared/win/ListView.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
@@ -106,6 +107,24 @@ TEST_F(BackupListTest, ExportFromAWorkerRefreshesTheListOnTheWindowThread) {
   EXPECT_EQ(*ListItemData(window.List(), 0), 7000);
 }
 
+TEST_F(BackupListTest, RestoreFromTheBackupTabAnswersOnlyAfterItsWorkerIsDone) {
+  test::ScratchKey key("tab-restore");
+  WriteString(key.Key(), "V", "kept");
+  backup.ExportRegistryKey(key.ShortPath(), "Tab", 5000, "Tab restore");
+  WriteString(key.Key(), "V", "changed");
+  test::TestMainWindow window(database);
+  FillBackupTab(window);
+  test::SelectRow(window.List(), 0);
+  test::ScriptedPrompt script{IDYES, IDOK};
+  RestoreFromBackupTab(window);
+  // Back with only the question asked: the import runs on a worker, not on the window's thread.
+  EXPECT_EQ(script.Requests().size(), 1u);
+  ASSERT_TRUE(test::PumpUntil([&] { return script.Requests().size() == 2; }, 60s));
+  EXPECT_EQ(script.Requests()[1].text, "Operation completed");
+  EXPECT_EQ(script.Requests()[1].owner, window.Window());
+  EXPECT_EQ(ReadString(key.Key(), "V"), "kept");
+}
+
 TEST_F(BackupListTest, WaitBoxShowsItsTextWhileOpen) {
   CBackupWaitDlg box;
   box.Open(GetModuleHandleA(nullptr));
@@ -121,7 +140,8 @@ TEST_F(BackupListTest, WaitBoxShowsItsTextWhileOpen) {
 }
 
 TEST_F(BackupListTest, RestoreManagerListsNamesAndDeletesTheSelectedBackup) {
-  CRestoreManagerDlg dialog(database, folder.Text());
+  test::TestMainWindow window(database);
+  CRestoreManagerDlg dialog(window, folder.Text());
   ASSERT_TRUE(dialog.Create(GetModuleHandleA(nullptr), IDD_RESTORE_MANAGER, nullptr));
   HWND list = dialog.List();
   ASSERT_EQ(ListView_GetItemCount(list), 2);

@@ -53,16 +53,17 @@ DWORD RunReg(const std::string& arguments) {
   return code;
 }
 
+bool IsRunning(const char* exeName) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
+    if (lstrcmpiA(entry.szExeFile, exeName) == 0) return true;
+  return false;
+}
+
 bool WaitForRegExe(std::chrono::milliseconds timeout) {
-  auto running = [] {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
-      if (lstrcmpiA(entry.szExeFile, "reg.exe") == 0) return true;
-    return false;
-  };
-  return PumpUntil([&] { return !running(); }, timeout);
+  return PumpUntil([] { return !IsRunning("reg.exe"); }, timeout);
 }
 
 std::vector<RegbkRow> RegbkRows(CADODatabase& database) {

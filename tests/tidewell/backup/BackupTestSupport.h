@@ -40,7 +40,9 @@ std::string UniqueName(const std::string& prefix);
 
 // Runs "reg.exe <arguments>" hidden and waits; its exit code.
 DWORD RunReg(const std::string& arguments);
-// Waits until no reg.exe runs any more (a restore does not wait for its imports).
+// Whether a process of that file name runs.
+bool IsRunning(const char* exeName);
+// Waits until no reg.exe runs any more.
 bool WaitForRegExe(std::chrono::milliseconds timeout);
 
 struct RegbkRow {

@@ -22,6 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+// Where the machine's own reg.exe reads and writes a plain key path.
+RegistryView MachineView() { return RegistryViews().size() > 1 ? RegistryView::Bits64 : RegistryView::Native; }
+
 class RegistryBackupTest : public ::testing::Test {
  protected:
   RegistryBackupTest() {
@@ -45,7 +48,7 @@ TEST_F(RegistryBackupTest, ExportWritesTheKeyWithRegExeAndFilesItsRow) {
   WriteString(key.Key(), "Path", "C:\\Tools\\tool.exe");
   int listChanges = 0, waits = 0;
   CRegistryBackup observed(database, folder.Text(), nullptr,
-                           BackupObserver{[&] { ++waits; }, {}, {}, [&] { ++listChanges; }});
+                           BackupObserver{[&] { ++waits; }, {}, [&] { ++listChanges; }});
 
   EXPECT_TRUE(observed.ExportRegistryKey(key.ShortPath(), "Scratch", 1104537600, "Scratch backup"));
 
@@ -171,7 +174,9 @@ TEST_F(RegistryBackupTest, RestoreAsksNamesTheEventAfterTheFirstDashAndReportsCo
 }
 
 TEST_F(RegistryBackupTest, RestoreOfAGeneralBackupNamesTheEventByItsDate) {
-  backup.ExportRegistryKey("HKCU\\Software\\TidewellTests\\c\\none", "A", 9000, "");
+  test::ScratchKey key("restore-general");
+  WriteString(key.Key(), "V", "kept");
+  backup.ExportRegistryKey(key.ShortPath(), "A", 9000, "");
   test::ScriptedPrompt script{IDYES, IDOK};
   backup.RestoreBackup("Registry Backup " + FormatEventTime(9000), 9000);
   EXPECT_TRUE(HasEvent("Restored " + FormatEventTime(9000)));
@@ -271,6 +276,9 @@ TEST_F(RegistryBackupTest, RepairExportOfAMissingKeyStillFilesItsRow) {
 }
 
 TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
+  // Both keys there, so both are exported (a fresh machine has neither).
+  CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\Help", KEY_READ, MachineView());
+  CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\HTML Help", KEY_READ, MachineView());
   test::ScriptedPrompt script{IDYES, IDOK};
   ASSERT_TRUE(backup.BackupCategory(BackupCategoryKind::HelpAndResources));
   auto rows = test::RegbkRows(database);
@@ -300,18 +308,26 @@ TEST_F(RegistryBackupTest, DecliningABackupExportsNothing) {
   EXPECT_FALSE(fs::exists(folder.Path() / "BKUP"));
 }
 
-// The whole road: seven keys out, the machine's keys changed, the backup
-// restored, then deleted.
+// The whole road: the machine's keys among the seven out, the machine's keys
+// changed, the backup restored, then deleted.
 TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
   const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + test::UniqueName("tool") + ".exe";
   const std::string runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
   const std::string runValue = test::UniqueName("TidewellGeneral");
+  const std::string htmlHelp = "SOFTWARE\\Microsoft\\Windows\\HTML Help";
   {
     UniqueKey app = CreateKey(HKEY_LOCAL_MACHINE, appPaths);
     ASSERT_TRUE(app);
     WriteString(app.Get(), "", "C:\\Tools\\tool.exe");
     UniqueKey run = CreateKey(HKEY_LOCAL_MACHINE, runKey);
     WriteString(run.Get(), runValue, "C:\\Tools\\tool.exe -min");
+  }
+  // As on a fresh machine: no HTML Help key in either view (other tests leave it empty).
+  for (RegistryView view : RegistryViews()) {
+    if (UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, htmlHelp, KEY_READ, view)) {
+      ASSERT_TRUE(Values(key.Get()).empty() && SubkeyNames(key.Get()).empty()) << "another test left HTML Help entries";
+    }
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, htmlHelp, view);
   }
 
   {
@@ -323,18 +339,37 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
     EXPECT_EQ(prompts[1].text, "Registry backup complete");
   }
   auto rows = test::RegbkRows(database);
-  // The seven keys, then the 32-bit view's twins of those it has (the keys
-  // planted above among them in the 32-bit build).
-  ASSERT_GE(rows.size(), 7u);
-  ASSERT_LE(rows.size(), RegistryViews().size() > 1 ? 14u : 7u);
-  const char* names[] = {"CustomControls", "ApplicationPaths", "WHelp", "WHTMLHelp",
-                         "SharedDLLs",     "Startup",          "AddRemoveProgr"};
+  // A row for each key the machine has, in the table's order, then the 32-bit
+  // view's twins of those it has (the keys planted above among them in the
+  // 32-bit build); none for a key it lacks.
+  const struct {
+    HKEY root;
+    std::string path;
+    const char* file;
+  } keys[] = {{HKEY_CLASSES_ROOT, "CLSID", "CustomControls"},
+              {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", "ApplicationPaths"},
+              {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\Help", "WHelp"},
+              {HKEY_LOCAL_MACHINE, htmlHelp, "WHTMLHelp"},
+              {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "SharedDLLs"},
+              {HKEY_LOCAL_MACHINE, runKey, "Startup"},
+              {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "AddRemoveProgr"}};
+  ASSERT_FALSE(rows.empty());
+  std::vector<std::string> expected;
+  for (const auto& key : keys)
+    if (OpenKey(key.root, key.path, KEY_READ, MachineView()))
+      expected.push_back(FolderOf(rows[0].time) + "\\" + key.file + ".reg");
+  ASSERT_GE(rows.size(), expected.size());
+  ASSERT_LE(rows.size(), RegistryViews().size() > 1 ? 2 * expected.size() : expected.size());
   uintmax_t total = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(rows[i].time, rows[0].time);
     EXPECT_EQ(rows[i].comment, "");
-    if (i < 7) EXPECT_EQ(rows[i].file, FolderOf(rows[0].time) + "\\" + names[i] + ".reg");
-    else EXPECT_TRUE(rows[i].file.ends_with("32.reg")) << rows[i].file;
+    if (i < expected.size()) {
+      EXPECT_EQ(rows[i].file, expected[i]);
+    } else {
+      EXPECT_TRUE(rows[i].file.ends_with("32.reg")) << rows[i].file;
+    }
+    EXPECT_EQ(rows[i].file.find("WHTMLHelp"), std::string::npos);
     std::error_code error;
     uintmax_t size = fs::file_size(rows[i].file, error);
     if (!error) total += size;
@@ -350,15 +385,16 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
   {
     test::ScriptedPrompt script{IDYES, IDOK};
     EXPECT_TRUE(backup.RestoreBackup(entries[0].name, entries[0].time));
+    ASSERT_EQ(script.Requests().size(), 2u);
+    EXPECT_EQ(script.Requests()[1].text, "Operation completed");
   }
-  auto restored = [&] {
-    UniqueKey app = OpenKey(HKEY_LOCAL_MACHINE, appPaths);
-    UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, runKey);
-    return app && ReadString(app.Get(), "") == "C:\\Tools\\tool.exe" && run &&
-           ReadString(run.Get(), runValue) == "C:\\Tools\\tool.exe -min";
-  };
-  EXPECT_TRUE(test::PumpUntil(restored, 120s));
-  EXPECT_TRUE(test::WaitForRegExe(120s));  // the files are in use until every import ends
+  // The restore waited for every import and read it back.
+  UniqueKey app = OpenKey(HKEY_LOCAL_MACHINE, appPaths);
+  UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, runKey);
+  EXPECT_TRUE(app && ReadString(app.Get(), "") == "C:\\Tools\\tool.exe");
+  EXPECT_TRUE(run && ReadString(run.Get(), runValue) == "C:\\Tools\\tool.exe -min");
+  app.Reset();
+  run.Reset();
 
   {
     test::ScriptedPrompt script{IDYES};
@@ -369,7 +405,7 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
   EXPECT_TRUE(fs::is_directory(FolderOf(rows[0].time)));
 
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, appPaths.c_str());
-  if (UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, runKey, KEY_SET_VALUE)) RegDeleteValueA(run.Get(), runValue.c_str());
+  if (UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, runKey, KEY_SET_VALUE)) RegDeleteValueA(key.Get(), runValue.c_str());
 }
 
 }  // namespace

@@ -174,6 +174,7 @@ TEST_F(ValueBackupTest, RegExeRestoresEveryValueTypeByteForByte) {
       {"None", REG_NONE, {0xaa, 0xbb}, "hex(0):", false},
       {"ShortDword", REG_DWORD, {0x01, 0x02}, "hex(4):", false},
       {"Accents", REG_SZ, Utf16(L"caf\u00e9 \u0416\0"), "hex(1):", true},
+      {"Latin", REG_SZ, Utf16(L"caf\u00e9\0"), "\"caf", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
