@@ -4,13 +4,14 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
@@ -282,17 +283,17 @@ bool CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName,
 }
 
 uint64_t CRegistryBackup::FolderSize(int32_t time) const {
-  namespace fs = std::filesystem;
   uint64_t total = 0;
-  std::error_code error;
-  fs::recursive_directory_iterator it(fs::path(BackupFolder(time)), error), end;
-  for (; !error && it != end; it.increment(error)) {
-    std::error_code sizeError;
-    if (it->is_regular_file(sizeError)) {
-      uintmax_t size = it->file_size(sizeError);
-      if (!sizeError) total += size;
-    }
-  }
+  std::function<void(const std::string&)> add = [&](const std::string& folder) {
+    ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
+      if (!entry.IsFolder())
+        total += entry.size;
+      else if (!entry.IsLink())
+        add(entry.path);
+      return true;
+    });
+  };
+  add(BackupFolder(time));
   return total;
 }
 

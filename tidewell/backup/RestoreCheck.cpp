@@ -7,6 +7,7 @@
 
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
@@ -23,12 +24,6 @@ HKEY RootKey(std::string_view name) {
   return nullptr;
 }
 
-// The wide form, so names outside any code page compare exactly.
-std::wstring Wide(std::string_view text) {
-  auto wide = Utf16FromUtf8(text);
-  return wide ? std::wstring(wide->begin(), wide->end()) : std::wstring();
-}
-
 }  // namespace
 
 std::vector<std::string> NotInRegistry(const std::vector<RegFileKey>& keys) {
@@ -39,7 +34,7 @@ std::vector<std::string> NotInRegistry(const std::vector<RegFileKey>& keys) {
     std::string_view path = key.path;
     size_t slash = path.find('\\');
     HKEY root = RootKey(path.substr(0, slash));
-    std::wstring below = slash == std::string_view::npos ? std::wstring() : Wide(path.substr(slash + 1));
+    std::wstring below = slash == std::string_view::npos ? std::wstring() : WideFromUtf8(path.substr(slash + 1));
     UniqueKey opened;
     LONG status = root ? RegOpenKeyExW(root, below.c_str(), 0, KEY_QUERY_VALUE | view, opened.Put())
                        : ERROR_INVALID_HANDLE;
@@ -56,7 +51,7 @@ std::vector<std::string> NotInRegistry(const std::vector<RegFileKey>& keys) {
       // One byte more than the file's data: a longer value then does not fit, and differs.
       buffer.resize(value.data.size() + 1);
       DWORD type = 0, size = static_cast<DWORD>(buffer.size());
-      LONG read = RegQueryValueExW(opened.Get(), Wide(value.name).c_str(), nullptr, &type, buffer.data(), &size);
+      LONG read = RegQueryValueExW(opened.Get(), WideFromUtf8(value.name).c_str(), nullptr, &type, buffer.data(), &size);
       bool holds = value.deleted ? read == ERROR_FILE_NOT_FOUND
                                  : read == ERROR_SUCCESS && type == value.type && size == value.data.size() &&
                                        std::equal(value.data.begin(), value.data.end(), buffer.begin());

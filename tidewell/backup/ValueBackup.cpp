@@ -10,6 +10,7 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/backup/BackupText.h"
 #include "tidewell/backup/RegFileText.h"
 #include "tidewell/backup/RegistryBackup.h"
@@ -24,25 +25,6 @@ struct RawValue {
   DWORD type = REG_NONE;
   std::vector<BYTE> data;  // as stored; strings in UTF-16
 };
-
-// UTF-16 (little endian), from the ANSI code page.
-std::wstring Wide(const std::string& text) {
-  int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(count, 0)), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-  return wide;
-}
-
-// The ANSI text of UTF-16 text, or nothing when a character has no ANSI form.
-std::optional<std::string> Narrow(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  BOOL lossy = FALSE;
-  int count = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
-  if (count <= 0 || lossy) return std::nullopt;
-  std::string text(static_cast<size_t>(count), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), count, nullptr, &lossy);
-  return lossy ? std::nullopt : std::optional(text);
-}
 
 std::vector<uint8_t> LittleEndianBytes(const std::wstring& wide) {
   std::vector<uint8_t> bytes;
@@ -59,7 +41,7 @@ std::vector<uint8_t> LittleEndianBytes(const std::wstring& wide) {
 std::optional<RawValue> ReadRawValue(const ValueBackupRequest& request) {
   UniqueKey key = OpenKey(request.root, request.keyPath, KEY_QUERY_VALUE, request.view);
   if (!key) return std::nullopt;
-  std::wstring name = Wide(request.valueName);
+  std::wstring name = WideFromUtf8(request.valueName);
   RawValue value;
   DWORD length = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -76,7 +58,7 @@ std::optional<RawValue> ReadRawValue(const ValueBackupRequest& request) {
   return std::nullopt;
 }
 
-// A REG_SZ that the quoted form carries exactly: one terminated line of ANSI text.
+// A REG_SZ that the quoted form carries exactly: one terminated line of text.
 std::optional<std::string> QuotableString(const std::vector<BYTE>& data) {
   if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
   std::wstring wide(data.size() / 2, L'\0');
@@ -84,7 +66,7 @@ std::optional<std::string> QuotableString(const std::vector<BYTE>& data) {
   if (wide.back() != L'\0') return std::nullopt;
   wide.pop_back();
   if (wide.find(L'\0') != std::wstring::npos) return std::nullopt;
-  auto text = Narrow(wide);
+  auto text = Utf8FromWide(wide);
   if (!text || NeedsHexForm(*text)) return std::nullopt;
   return text;
 }
@@ -122,7 +104,7 @@ std::string FileBytes(const ValueBackupRequest& request, const std::optional<Raw
   // it back as UTF-8: beyond ASCII, only UTF-16 means the same to both.
   bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii && !(line && line->unicodeFile)) return text;
-  std::vector<uint8_t> bytes = LittleEndianBytes(Wide(text));
+  std::vector<uint8_t> bytes = LittleEndianBytes(WideFromUtf8(text));
   return std::string("\xFF\xFE", 2) + std::string(bytes.begin(), bytes.end());
 }
 

@@ -37,6 +37,8 @@ class ScratchKey {
 
 // A value name no other test run uses.
 std::string UniqueName(const std::string& prefix);
+// The last part of a path (UTF-8).
+inline std::string FileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
 // Runs "reg.exe <arguments>" hidden and waits; its exit code.
 DWORD RunReg(const std::string& arguments);

@@ -237,7 +237,7 @@ TEST_F(RegistryBackupTest, RepairExportNamesTheFileAfterTheSubkeyWithARandomNumb
                                         "Backup before repairing registered custom controls entries"));
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
-  std::string fileName = fs::path(rows[0].file).filename().string();
+  std::string fileName = test::FileName(rows[0].file);
   EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(file\d{1,3}\{1234\}\.reg)"))) << fileName;
   EXPECT_TRUE(test::FileExists(rows[0].file));
   EXPECT_EQ(rows[0].comment, "Backup before repairing registered custom controls entries");
@@ -271,7 +271,7 @@ TEST_F(RegistryBackupTest, RepairExportOfAMissingKeyStillFilesItsRow) {
                                          "Software\\TidewellTests\\c\\gone\\Key", 9600, "Backup before repairing"));
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_TRUE(std::regex_match(fs::path(rows[0].file).filename().string(), std::regex(R"(file\d{1,3}gonexKey\.reg)")));
+  EXPECT_TRUE(std::regex_match(test::FileName(rows[0].file), std::regex(R"(file\d{1,3}gonexKey\.reg)")));
   EXPECT_FALSE(test::FileExists(rows[0].file));
 }
 
@@ -284,8 +284,8 @@ TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
   auto rows = test::RegbkRows(database);
   ASSERT_GE(rows.size(), 2u);  // and the 32-bit twins the machine has
   EXPECT_EQ(rows[0].time, rows[1].time);
-  EXPECT_EQ(fs::path(rows[0].file).filename().string(), "WHelp.reg");
-  EXPECT_EQ(fs::path(rows[1].file).filename().string(), "WHTMLHelp.reg");
+  EXPECT_EQ(test::FileName(rows[0].file), "WHelp.reg");
+  EXPECT_EQ(test::FileName(rows[1].file), "WHTMLHelp.reg");
   EXPECT_EQ(rows[0].comment, "Help and resources backup");
   std::string text = "Help and resources backup - " + FormatEventTime(rows[0].time);
   auto events = test::Events(database);

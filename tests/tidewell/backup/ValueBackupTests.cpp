@@ -83,9 +83,9 @@ TEST_F(ValueBackupTest, AnUnwritableBackupFolderIsReportedAndLeavesNoRow) {
 TEST_F(ValueBackupTest, FileNamesFollowTheValueName) {
   WriteString(key.Key(), "C:\\WINDOWS\\SYSTEM32\\A.DLL", "1");
   WriteString(key.Key(), "", "unnamed");
-  EXPECT_EQ(fs::path(Backup("C:\\WINDOWS\\SYSTEM32\\A.DLL")).filename().string(), "CxWINDOWSxSYSTEM32xA.DLL.reg");
+  EXPECT_EQ(test::FileName(Backup("C:\\WINDOWS\\SYSTEM32\\A.DLL")), "CxWINDOWSxSYSTEM32xA.DLL.reg");
   std::string unnamed = Backup("");
-  EXPECT_EQ(fs::path(unnamed).filename().string(), ".reg");
+  EXPECT_EQ(test::FileName(unnamed), ".reg");
   EXPECT_EQ(test::ReadWholeFile(unnamed), kHeader + KeyLine() + "\"\" = \"unnamed\"\r\n\r\n");
 }
 
@@ -95,7 +95,7 @@ TEST_F(ValueBackupTest, SameNameInTheSameSecondGetsAFileOfItsOwn) {
   WriteString(key.Key(), "Twice", "second");
   std::string second = Backup("Twice", 5000);
   EXPECT_NE(first, second);
-  EXPECT_EQ(fs::path(second).filename().string(), "Twice (2).reg");
+  EXPECT_EQ(test::FileName(second), "Twice (2).reg");
   EXPECT_NE(test::ReadWholeFile(first).find("\"first\""), std::string::npos);
   EXPECT_NE(test::ReadWholeFile(second).find("\"second\""), std::string::npos);
   EXPECT_EQ(test::RegbkRows(database).size(), 2u);
@@ -173,7 +173,8 @@ TEST_F(ValueBackupTest, RegExeRestoresEveryValueTypeByteForByte) {
       {"Qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 0x80}, "hex(b):", false},
       {"None", REG_NONE, {0xaa, 0xbb}, "hex(0):", false},
       {"ShortDword", REG_DWORD, {0x01, 0x02}, "hex(4):", false},
-      {"Accents", REG_SZ, Utf16(L"caf\u00e9 \u0416\0"), "hex(1):", true},
+      {"Accents", REG_SZ, Utf16(L"caf\u00e9 \u0416 \U0001F600\0"), "\"caf", true},
+      {"Unpaired", REG_SZ, Utf16(L"a\xD800" L"z\0"), "hex(1):", true},  // no UTF-8 form: kept as it is stored
       {"Latin", REG_SZ, Utf16(L"caf\u00e9\0"), "\"caf", true},
   };
   for (const auto& c : cases) {

@@ -131,34 +131,41 @@ TEST_F(StartupManagerTest, LongCommandLinesAreListedWholeAndDoNotHideLaterEntrie
 }
 
 TEST_F(StartupManagerTest, DisableBacksUpRemovesLogsAndTheBackupRestoresTheEntry) {
-  std::string name = test::UniqueName("Tool");
-  const std::string command = "\"C:\\Program Files\\Tool\\tool.exe\" -min \\\\x";
-  run.AddString(HKEY_CURRENT_USER, name, command);
+  // A name and a path of several scripts come back byte for byte too.
+  for (const auto& [base, command] :
+       {std::pair<std::string, std::string>{"Tool", "\"C:\\Program Files\\Tool\\tool.exe\" -min \\\\x"},
+        {"Čech 日本 😀 ", "\"C:\\Program Files\\Čech\\日本 😀.exe\" /x"}}) {
+    SCOPED_TRACE(base);
+    std::string name = test::UniqueName(base);
+    run.AddString(HKEY_CURRENT_USER, name, command);
+    ASSERT_GE(IndexOf(ListStartupEntries(), name, kStartupRootUser), 0) << "listed with its exact name";
 
-  test::ScriptedPrompt script{IDYES, IDOK};
-  ASSERT_TRUE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, command, kStartupRootUser}));
-  auto prompts = script.Requests();
-  ASSERT_EQ(prompts.size(), 2u);
-  EXPECT_EQ(prompts[0].text, "Are you sure you want to disable this startup entry " + name + " ?");
-  EXPECT_EQ(prompts[0].caption, "Tidewell startup manager");
-  EXPECT_EQ(prompts[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
-  EXPECT_EQ(prompts[1].text, kDisabledMessage);
-  EXPECT_FALSE(RunString(HKEY_CURRENT_USER, name));
-  EXPECT_TRUE(HasEvent("Startup entry disabled (" + name + ")"));
+    test::ScriptedPrompt script{IDYES, IDOK};
+    ASSERT_TRUE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, command, kStartupRootUser}));
+    auto prompts = script.Requests();
+    ASSERT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(prompts[0].text, "Are you sure you want to disable this startup entry " + name + " ?");
+    EXPECT_EQ(prompts[0].caption, "Tidewell startup manager");
+    EXPECT_EQ(prompts[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(prompts[1].text, kDisabledMessage);
+    EXPECT_FALSE(RunString(HKEY_CURRENT_USER, name));
+    EXPECT_TRUE(HasEvent("Startup entry disabled (" + name + ")"));
 
-  auto rows = test::RegbkRows(database);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].comment, "Disabled startup entry (" + name + ")");
-  EXPECT_EQ(rows[0].file, folder.Text() + "BKUP\\reg" + std::to_string(rows[0].time) + "\\" + name + ".reg");
+    auto rows = test::RegbkRows(database);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].comment, "Disabled startup entry (" + name + ")");
+    EXPECT_EQ(rows[0].file, folder.Text() + "BKUP\\reg" + std::to_string(rows[0].time) + "\\" + name + ".reg");
 
-  CRegistryBackup backup(database, folder.Text());
-  auto entries = backup.ListBackups();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, "Disabled startup entry (" + name + ") - " + FormatEventTime(rows[0].time));
-  test::ScriptedPrompt restoreScript{IDYES, IDOK};
-  ASSERT_TRUE(backup.RestoreBackup(entries[0].name, entries[0].time));
-  EXPECT_TRUE(test::PumpUntil([&] { return RunString(HKEY_CURRENT_USER, name) == command; }, 60s));
-  EXPECT_GE(IndexOf(ListStartupEntries(), name, kStartupRootUser), 0);
+    CRegistryBackup backup(database, folder.Text());
+    auto entries = backup.ListBackups();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "Disabled startup entry (" + name + ") - " + FormatEventTime(rows[0].time));
+    test::ScriptedPrompt restoreScript{IDYES, IDOK};
+    ASSERT_TRUE(backup.RestoreBackup(entries[0].name, entries[0].time));
+    EXPECT_TRUE(test::PumpUntil([&] { return RunString(HKEY_CURRENT_USER, name) == command; }, 60s));
+    EXPECT_GE(IndexOf(ListStartupEntries(), name, kStartupRootUser), 0);
+    CADORecordset(database).Open("delete from regbk");  // the next case's backup is then the only one
+  }
 }
 
 TEST_F(StartupManagerTest, DisabledMachineDwordEntryComesBackFromItsBackup) {
