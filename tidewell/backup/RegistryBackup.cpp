@@ -15,6 +15,7 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupText.h"
 #include "tidewell/backup/RegFileReader.h"
@@ -134,7 +135,7 @@ std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view) {
   if (root == HKEY_CLASSES_ROOT) return "Wow6432Node\\" + path;
   constexpr std::string_view software = "SOFTWARE\\";
   if (root == HKEY_LOCAL_MACHINE && path.size() > software.size() &&
-      _strnicmp(path.c_str(), software.data(), software.size()) == 0)
+      StartsWithIgnoringCase(path, software))
     return path.substr(0, software.size()) + "Wow6432Node\\" + path.substr(software.size());
   return path;
 }

@@ -20,7 +20,7 @@ HKEY RootKey(std::string_view name) {
       {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
   };
   for (const auto& [text, key] : roots)
-    if (name.size() == std::string_view(text).size() && _strnicmp(name.data(), text, name.size()) == 0) return key;
+    if (SameNameIgnoringCase(name, text)) return key;
   return nullptr;
 }
 

@@ -11,6 +11,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell::test {
 
@@ -58,7 +59,7 @@ bool IsRunning(const char* exeName) {
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
-    if (lstrcmpiA(entry.szExeFile, exeName) == 0) return true;
+    if (SameNameIgnoringCase(entry.szExeFile, exeName)) return true;
   return false;
 }
 

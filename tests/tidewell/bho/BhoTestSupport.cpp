@@ -111,7 +111,7 @@ bool HostProcess::WaitUntilLoaded(const std::string& dll, std::chrono::milliseco
     module.dwSize = sizeof module;
     if (snapshot && Module32First(snapshot.Get(), &module)) {
       do {
-        if (lstrcmpiA(module.szExePath, dll.c_str()) == 0) return true;
+        if (SameNameIgnoringCase(module.szExePath, dll)) return true;
       } while (Module32Next(snapshot.Get(), &module));
     }
     Sleep(50);
