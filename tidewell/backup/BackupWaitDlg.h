@@ -3,7 +3,7 @@
 // waits for reg.exe on a worker.
 
 #include "shared/win/Dialog.h"
-#include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/backup/BackupWaitBox.h"
 
 namespace tidewell {
 
@@ -21,9 +21,5 @@ class CBackupWaitDlg : public Dialog {
   HWND owner_ = nullptr;
   HCURSOR previousCursor_ = nullptr;
 };
-
-// An observer that shows the box, owned by `owner` and opened and closed on
-// its thread, while an operation waits for reg.exe; from any thread.
-BackupObserver WaitBoxObserver(HWND owner);
 
 }  // namespace tidewell

@@ -13,7 +13,7 @@
 #include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
-#include "tidewell/backup/BackupWaitDlg.h"
+#include "tidewell/backup/BackupWaitBox.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CleanerEngine.h"
 #include "tidewell/regclean/ProblemDetailsDlg.h"
