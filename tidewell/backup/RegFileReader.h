@@ -1,7 +1,7 @@
 #pragma once
 // Reads a .reg file the way reg.exe imports it, to learn what the registry
 // must hold after the import. A file that does not parse whole is refused:
-// reg.exe would import the part before the damage and call that a success.
+// reg.exe would import the lines before the damage and call that a success.
 
 #include <cstdint>
 #include <optional>

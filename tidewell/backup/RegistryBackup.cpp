@@ -174,7 +174,7 @@ bool CRegistryBackup::ExportRegistryKey(const std::string& keyPath, const std::s
   EndWait();
   bool exported = exitCode == 0u && NonEmptyFile(file);
   // What a failed or ended run left is no backup, and a restore must not take it for one.
-  if (!exported) DeleteFileA(file.c_str());
+  if (!exported) DeleteFileIn(file);
   // The row goes in before the list is refreshed, so the refresh shows it.
   Execute(database_, FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time, file, comment));
   Notify(observer_.listChanged);
@@ -384,7 +384,9 @@ bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
   if (Prompt(owner_, "Are you sure you want to delete " + name + " ?", "Tidewell", MB_YESNO | MB_ICONQUESTION) !=
       IDYES)
     return false;
-  for (const auto& file : FilesOf(time)) DeleteFileA(file.c_str());  // a missing file is no error
+  // Only what lies in the backups' own folder, whatever a row says.
+  FolderScope backups(CollapseDoubledBackslashes(appFolder_ + kBackupRootFolder));
+  for (const auto& file : FilesOf(time)) backups.DeleteFile(CollapseDoubledBackslashes(file));  // a missing file is no error
   Execute(database_, FormatSql("delete from regbk where dattm=%d", time));
   Notify(observer_.listChanged);
   return true;
@@ -394,7 +396,7 @@ std::vector<std::string> CRegistryBackup::ImportRegFile(const std::string& path,
   try {
     std::optional<std::vector<RegFileKey>> keys;
     if (std::optional<std::string> bytes = ReadWholeFile(path)) keys = ReadRegFile(*bytes);
-    // A damaged file is not imported at all: reg.exe would put back the part
+    // A damaged file is not imported at all: reg.exe would put back the lines
     // before the damage and end as if all went well.
     if (!keys) return {path};
     std::string arguments = "import \"" + path + "\"";

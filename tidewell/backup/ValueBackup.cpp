@@ -9,6 +9,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/backup/BackupText.h"
@@ -164,7 +165,7 @@ ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& ap
   bool written = WriteAll(file.Get(), bytes);
   file.Reset();
   if (!written) {
-    DeleteFileA(result.file.c_str());  // a cut file would restore a cut value
+    DeleteFileIn(result.file);  // a cut file would restore a cut value
     result.file.clear();
     return result;
   }
