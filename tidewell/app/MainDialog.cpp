@@ -1,5 +1,3 @@
-// winsock2.h must come before windows.h.
-#include <winsock2.h>
 
 #include "tidewell/app/MainDialog.h"
 
@@ -78,9 +76,7 @@ constexpr SkinButtonSetting kSkinButtons[] = {
 
 CMainDialog::CMainDialog(std::string programPath) : programPath_(std::move(programPath)) {}
 
-CMainDialog::~CMainDialog() {
-  if (socketsStarted_) WSACleanup();
-}
+CMainDialog::~CMainDialog() = default;
 
 HWND CMainDialog::Tree() const { return Item(IDC_BHO_TREE); }
 HWND CMainDialog::List() const { return Item(IDC_SHARED_LIST); }
@@ -89,8 +85,6 @@ int CMainDialog::SelectedTab() const { return TabCtrl_GetCurSel(Item(IDC_MAIN_TA
 void CMainDialog::SetStatus(const std::string& text) { SetDlgItemTextA(Handle(), IDC_STATUS_LINE, text.c_str()); }
 
 bool CMainDialog::OnInit() {
-  WSADATA sockets{};
-  socketsStarted_ = WSAStartup(MAKEWORD(2, 2), &sockets) == 0;
   layout_.Bind(Handle());
   AddAboutItem();
   bigIcon_ = LoadIconSized(IDI_MAINFRAME, GetSystemMetrics(SM_CXICON));

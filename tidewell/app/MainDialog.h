@@ -143,7 +143,6 @@ class CMainDialog : public Dialog, public IMainWindow {
   bool visible_ = false;
   bool workersStopped_ = true;
   bool started_ = false;
-  bool socketsStarted_ = false;
   TrayIcon tray_;
   UniqueMenu trayMenu_, listMenu_, treeMenu_;
   UniqueImageList treeImages_, tabImages_, listImages_;
