@@ -28,39 +28,16 @@ namespace {
 constexpr const char* kBackupQuestion = "Tidewell will backup parts of your registry system. Proceed?";
 constexpr const char* kBackupCaption = "Tidewell registry backup";
 
-constexpr const char* kCustomControlsKey = "HKCR\\CLSID";
-constexpr const char* kAppPathsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-constexpr const char* kHelpKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\Help";
-constexpr const char* kHtmlHelpKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\HTML Help";
-constexpr const char* kSharedDllsKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-constexpr const char* kRunKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-constexpr KeyExport kGeneralBackup[] = {
-    {kCustomControlsKey, "CustomControls"}, {kAppPathsKey, "ApplicationPaths"}, {kHelpKey, "WHelp"},
-    {kHtmlHelpKey, "WHTMLHelp"},           {kSharedDllsKey, "SharedDLLs"},     {kRunKey, "Startup"},
-    {kUninstallKey, "AddRemoveProgr"},
+// The general backup's keys, in export order.
+const KeyExport kGeneralBackup[] = {
+    {"HKCR\\CLSID", "CustomControls"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", "ApplicationPaths"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\Help", "WHelp"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\HTML Help", "WHTMLHelp"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "SharedDLLs"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Startup"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "AddRemoveProgr"},
 };
-
-struct CategoryBackup {
-  BackupCategoryKind kind;
-  const char* comment;
-  std::vector<KeyExport> exports;
-};
-
-const std::vector<CategoryBackup>& CategoryBackups() {
-  static const std::vector<CategoryBackup> categories = {
-      {BackupCategoryKind::RegisteredCustomControls, "Registered common controls backup",
-       {{kCustomControlsKey, "CustomControls"}}},
-      {BackupCategoryKind::SoftwareLocations, "Software locations backup", {{kAppPathsKey, "ApplicationPaths"}}},
-      {BackupCategoryKind::HelpAndResources, "Help and resources backup",
-       {{kHelpKey, "WHelp"}, {kHtmlHelpKey, "WHTMLHelp"}}},
-      {BackupCategoryKind::SharedPrograms, "Shared programs backup", {{kSharedDllsKey, "SharedDLLs"}}},
-      {BackupCategoryKind::StartupPrograms, "Startup entries backup", {{kRunKey, "Startup"}}},
-      {BackupCategoryKind::AddRemovePrograms, "Add/remove programs backup", {{kUninstallKey, "AddRemoveProgr"}}},
-  };
-  return categories;
-}
 
 void Execute(CADODatabase& database, const std::string& statement) {
   if (!database.IsOpen()) database.Open("", "", "");
@@ -241,29 +218,25 @@ void CRegistryBackup::ReportGeneralBackup(const std::vector<std::string>& failed
   else ReportFailedExports(failed);
 }
 
-CategoryBackupResult CRegistryBackup::WriteCategoryBackup(BackupCategoryKind category, const StopToken& stop) {
+CategoryBackupResult CRegistryBackup::WriteCategoryBackup(const CategoryBackupRequest& request,
+                                                          const StopToken& stop) {
   CategoryBackupResult result;
-  auto found = std::find_if(CategoryBackups().begin(), CategoryBackups().end(),
-                            [category](const CategoryBackup& item) { return item.kind == category; });
-  if (found == CategoryBackups().end()) return result;
   int32_t time = NewBackupTime();
-  result.failed = ExportInEveryView(found->exports, time, found->comment, stop);
-  result.name = BackupDisplayName(found->comment, FormatEventTime(time));
+  result.failed = ExportInEveryView(request.keys, time, request.comment, stop);
+  result.name = BackupDisplayName(request.comment, FormatEventTime(time));
   LogEventAt(database_, time, result.name);
   return result;
 }
 
 void CRegistryBackup::ReportCategoryBackup(const CategoryBackupResult& result) {
-  if (result.name.empty()) return;
   if (result.failed.empty()) Prompt(owner_, "Backup completed: " + result.name, "Tidewell", MB_OK);
   else ReportFailedExports(result.failed);
 }
 
-bool CRegistryBackup::BackupCategory(BackupCategoryKind category) {
+bool CRegistryBackup::BackupCategory(const CategoryBackupRequest& request) {
   if (!ConfirmBackup()) return false;
-  CategoryBackupResult result = WriteCategoryBackup(category);
-  ReportCategoryBackup(result);
-  return !result.name.empty();
+  ReportCategoryBackup(WriteCategoryBackup(request));
+  return true;
 }
 
 bool CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName, const std::string& replacedPart,

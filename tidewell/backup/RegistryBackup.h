@@ -17,6 +17,7 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Workers.h"
+#include "tidewell/backup/KeyExport.h"
 #include "tidewell/backup/RegTool.h"
 
 namespace tidewell {
@@ -29,16 +30,6 @@ struct BackupEntry {
   std::string sizeText;  // all files of the backup's folder
 };
 
-// The registry cleaner's categories that have a "Backup" button.
-enum class BackupCategoryKind {
-  RegisteredCustomControls,  // RCC
-  SoftwareLocations,         // SWL
-  HelpAndResources,          // HHR, HHR1
-  SharedPrograms,            // SSDLL
-  StartupPrograms,           // SUP
-  AddRemovePrograms,         // ARP
-};
-
 // Called on the thread that runs the operation.
 struct BackupObserver {
   std::function<void()> waitStarted;   // reg.exe is about to run; show that the program waits
@@ -46,14 +37,8 @@ struct BackupObserver {
   std::function<void()> listChanged;   // regbk changed; refresh a shown backup list
 };
 
-// A key a backup exports ("HKLM\\SOFTWARE\\...") and its file's name.
-struct KeyExport {
-  const char* key;
-  const char* fileBase;
-};
-
 // A category backup's display name ("<comment> - <time>") and the keys that
-// could not be exported; no name when the category is unknown.
+// could not be exported.
 struct CategoryBackupResult {
   std::string name;
   std::vector<std::string> failed;
@@ -100,10 +85,11 @@ class CRegistryBackup {
   bool RunGeneralBackup();
   std::vector<std::string> WriteGeneralBackup(const StopToken& stop = {});  // the keys that failed
   void ReportGeneralBackup(const std::vector<std::string>& failed);
-  // A "Backup" button of the registry cleaner, likewise in three steps.
-  bool BackupCategory(BackupCategoryKind category);
+  // A "Backup" button of the registry cleaner, likewise in three steps; the
+  // caller says what its category exports. False when the user declined.
+  bool BackupCategory(const CategoryBackupRequest& request);
   bool ConfirmBackup();
-  CategoryBackupResult WriteCategoryBackup(BackupCategoryKind category, const StopToken& stop = {});
+  CategoryBackupResult WriteCategoryBackup(const CategoryBackupRequest& request, const StopToken& stop = {});
   void ReportCategoryBackup(const CategoryBackupResult& result);
   // A problem key, exported before the registry cleaner deletes it, into a
   // file of its own (never one an earlier export of the run wrote). True as

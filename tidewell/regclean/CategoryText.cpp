@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace tidewell {
 
@@ -9,52 +10,142 @@ namespace {
 
 const std::array<CategoryInfo, kCategoryCount>& Table() {
   static const std::array<CategoryInfo, kCategoryCount> table = {{
-      {Category::CustomControls, "Registered custom controls:",
-       "Details for registered common controls invalid entries", "Scanning registered custom controls ...",
-       "Repairing registered custom controls entries ...", "Scanning registered custom controls found ",
-       " registered custom control invalid entries", "update problems set state=1 where ptype='RCC'", "ptype='RCC'",
-       "Backup before repairing registered custom controls entries", EntryKind::Key, EntryTest::File, RootText::Hkcr,
-       {{"RCC", "CLSID", "delete from problems where ptype='RCC'",
-         "select * from problems where ptype='RCC' and state=1", "delete from problems where ptype='RCC' and state=1"}}},
-      {Category::SoftwareLocations, "Software locations:", "Details for software locations invalid entries",
-       "Scanning software locations entries ...", nullptr, "Scanning software locations found ",
-       " software locations invalid entries", "update problems set state=1 where ptype='SWL'", "ptype='SWL'",
-       "Backup before repairing software locations entries", EntryKind::Key, EntryTest::Program, RootText::Hklm,
-       {{"SWL", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", "delete from problems where ptype='SWL'",
-         "select * from problems where ptype='SWL' AND STATE=1",
-         "delete from problems where ptype='SWL' and state=1"}}},
-      {Category::HelpAndResources, "Help and resources:", "Details for help and resources invalid entries",
-       "Scanning help and resources entries ...", "Repairing help and resources entries ...",
-       "Scanning help and resources found ", " help and resources invalid entries",
-       "update problems set state=1 where ptype='HHR' or ptype='HHR1'", "(ptype='HHR' or ptype='HHR1')",
-       "Backup before repairing help and resources entries", EntryKind::Value, EntryTest::File, RootText::Hklm,
-       {{"HHR", "SOFTWARE\\Microsoft\\Windows\\Help", "delete from problems where ptype='HHR'",
-         "select * from problems where ptype='HHR' and state=1", "delete from problems where ptype='HHR' and state=1"},
-        {"HHR1", "SOFTWARE\\Microsoft\\Windows\\HTML Help", "delete from problems where ptype='HHR1'",
-         "select * from problems where ptype='HHR1' and state=1",
-         "delete from problems where ptype='HHR1' and state=1"}}},
-      {Category::SharedPrograms, "Shared programs:", "Details for shared programs invalid entries",
-       "Scanning shared dlls entries ...", "Repairing shared DLLs entries ...", "Scanning shared programs found ",
-       " shared programs invalid entries", "update problems set state=1 where ptype='SSDLL'", "ptype='SSDLL'",
-       "Backup before repairing shared programs entries", EntryKind::Value, EntryTest::File, RootText::Hklm,
-       {{"SSDLL", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-         "delete from problems where ptype='SSDLL'", "select * from problems where ptype='SSDLL' AND STATE=1",
-         "delete from problems where ptype='SSDLL' and state=1"}}},
-      {Category::Startup, "Startup programs:", "Details for startup invalid entries", "Scanning startup entries ...",
-       "Repairing startup entries ...", "Scanning startup found ", " startup invalid entries",
-       "update problems set state=1 where ptype='SUP'", "ptype='SUP'", "Backup before repairing startup entries",
-       EntryKind::Value, EntryTest::Program, RootText::Hklm,
-       {{"SUP", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "delete from problems where ptype='SUP'",
-         "select * from problems where ptype='SUP' AND STATE=1",
-         "delete from problems where ptype='SUP' and state=1"}}},
-      {Category::AddRemove, "Add/remove programms:", "Details for add/remove application invalid entries",
-       "Scanning add/remove programs entries ...", "Repairing add/remove program entries ...",
-       "Scanning add/remove programs found ", " add/remove programs invalid entries",
-       "update problems set state=1 where ptype='ARP'", "ptype='ARP'",
-       "Backup before repairing add/remove programs entries", EntryKind::Key, EntryTest::Program, RootText::Hklm,
-       {{"ARP", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "delete from problems where ptype='ARP'",
-         "select * from problems where ptype='ARP' and state=1",
-         "delete from problems where ptype='ARP' and state=1"}}},
+      {
+          .category = Category::CustomControls,
+          .label = "Registered custom controls:",
+          .detailsTitle = "Details for registered common controls invalid entries",
+          .scanStatus = "Scanning registered custom controls ...",
+          .repairStatus = "Repairing registered custom controls entries ...",
+          .scanEvent = "Scanning registered custom controls found ",
+          .repairWords = " registered custom control invalid entries",
+          .markStatement = "update problems set state=1 where ptype='RCC'",
+          .typeCondition = "ptype='RCC'",
+          .root = RootText::Hkcr,
+          .locations = {{.type = "RCC",
+                         .path = "CLSID",
+                         .clearStatement = "delete from problems where ptype='RCC'",
+                         .selectMarked = "select * from problems where ptype='RCC' and state=1",
+                         .backupFile = "CustomControls"}},
+          .kind = EntryKind::Key,
+          .entryKey = "InprocServer32",
+          .test = EntryTest::MissingLibrary,
+          .repairComment = "Backup before repairing registered custom controls entries",
+          .backupComment = "Registered common controls backup",
+      },
+      {
+          .category = Category::SoftwareLocations,
+          .label = "Software locations:",
+          .detailsTitle = "Details for software locations invalid entries",
+          .scanStatus = "Scanning software locations entries ...",
+          .scanEvent = "Scanning software locations found ",
+          .repairWords = " software locations invalid entries",
+          .markStatement = "update problems set state=1 where ptype='SWL'",
+          .typeCondition = "ptype='SWL'",
+          .root = RootText::Hklm,
+          .locations = {{.type = "SWL",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                         .clearStatement = "delete from problems where ptype='SWL'",
+                         .selectMarked = "select * from problems where ptype='SWL' AND STATE=1",
+                         .backupFile = "ApplicationPaths"}},
+          .kind = EntryKind::Key,
+          .test = EntryTest::MissingProgram,
+          .repairComment = "Backup before repairing software locations entries",
+          .backupComment = "Software locations backup",
+      },
+      {
+          .category = Category::HelpAndResources,
+          .label = "Help and resources:",
+          .detailsTitle = "Details for help and resources invalid entries",
+          .scanStatus = "Scanning help and resources entries ...",
+          .repairStatus = "Repairing help and resources entries ...",
+          .scanEvent = "Scanning help and resources found ",
+          .repairWords = " help and resources invalid entries",
+          .markStatement = "update problems set state=1 where ptype='HHR' or ptype='HHR1'",
+          .typeCondition = "(ptype='HHR' or ptype='HHR1')",
+          .root = RootText::Hklm,
+          .locations = {{.type = "HHR",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\Help",
+                         .clearStatement = "delete from problems where ptype='HHR'",
+                         .selectMarked = "select * from problems where ptype='HHR' and state=1",
+                         .backupFile = "WHelp"},
+                        {.type = "HHR1",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\HTML Help",
+                         .clearStatement = "delete from problems where ptype='HHR1'",
+                         .selectMarked = "select * from problems where ptype='HHR1' and state=1",
+                         .backupFile = "WHTMLHelp"}},
+          .kind = EntryKind::Value,
+          .valueText = ValueText::FolderAndName,
+          .statusShowsData = true,
+          .test = EntryTest::MissingFile,
+          .repairComment = "Backup before repairing help and resources entries",
+          .backupComment = "Help and resources backup",
+      },
+      {
+          .category = Category::SharedPrograms,
+          .label = "Shared programs:",
+          .detailsTitle = "Details for shared programs invalid entries",
+          .scanStatus = "Scanning shared dlls entries ...",
+          .repairStatus = "Repairing shared DLLs entries ...",
+          .scanEvent = "Scanning shared programs found ",
+          .repairWords = " shared programs invalid entries",
+          .markStatement = "update problems set state=1 where ptype='SSDLL'",
+          .typeCondition = "ptype='SSDLL'",
+          .root = RootText::Hklm,
+          .locations = {{.type = "SSDLL",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                         .clearStatement = "delete from problems where ptype='SSDLL'",
+                         .selectMarked = "select * from problems where ptype='SSDLL' AND STATE=1",
+                         .backupFile = "SharedDLLs"}},
+          .kind = EntryKind::Value,
+          .valueText = ValueText::Name,
+          .test = EntryTest::MissingFile,
+          .repairComment = "Backup before repairing shared programs entries",
+          .backupComment = "Shared programs backup",
+      },
+      {
+          .category = Category::Startup,
+          .label = "Startup programs:",
+          .detailsTitle = "Details for startup invalid entries",
+          .scanStatus = "Scanning startup entries ...",
+          .repairStatus = "Repairing startup entries ...",
+          .scanEvent = "Scanning startup found ",
+          .repairWords = " startup invalid entries",
+          .markStatement = "update problems set state=1 where ptype='SUP'",
+          .typeCondition = "ptype='SUP'",
+          .root = RootText::Hklm,
+          .locations = {{.type = "SUP",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                         .clearStatement = "delete from problems where ptype='SUP'",
+                         .selectMarked = "select * from problems where ptype='SUP' AND STATE=1",
+                         .backupFile = "Startup"}},
+          .kind = EntryKind::Value,
+          .valueText = ValueText::Data,
+          .test = EntryTest::MissingProgram,
+          .repairComment = "Backup before repairing startup entries",
+          .backupComment = "Startup entries backup",
+      },
+      {
+          .category = Category::AddRemove,
+          .label = "Add/remove programms:",
+          .detailsTitle = "Details for add/remove application invalid entries",
+          .scanStatus = "Scanning add/remove programs entries ...",
+          .repairStatus = "Repairing add/remove program entries ...",
+          .scanEvent = "Scanning add/remove programs found ",
+          .repairWords = " add/remove programs invalid entries",
+          .markStatement = "update problems set state=1 where ptype='ARP'",
+          .typeCondition = "ptype='ARP'",
+          .root = RootText::Hklm,
+          .locations = {{.type = "ARP",
+                         .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                         .clearStatement = "delete from problems where ptype='ARP'",
+                         .selectMarked = "select * from problems where ptype='ARP' and state=1",
+                         .backupFile = "AddRemoveProgr"}},
+          .kind = EntryKind::Key,
+          .entryValue = "UninstallString",
+          .test = EntryTest::MissingProgram,
+          .repairComment = "Backup before repairing add/remove programs entries",
+          .backupComment = "Add/remove programs backup",
+      },
   }};
   return table;
 }
@@ -67,7 +158,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const CategoryInfo& Info(Category category) { return Table()[IndexOf(category)]; }
+// Rows are found by their category, never by their place in the table.
+const CategoryInfo& Info(Category category) {
+  const auto& table = Table();
+  auto row = std::find_if(table.begin(), table.end(), [category](const CategoryInfo& info) {
+    return info.category == category;
+  });
+  if (row == table.end()) std::abort();  // a category without its row: a build that must not ship
+  return *row;
+}
+
 int IndexOf(Category category) { return static_cast<int>(category); }
 
 std::optional<Category> CategoryOfType(std::string_view type) {
@@ -75,6 +175,14 @@ std::optional<Category> CategoryOfType(std::string_view type) {
     for (const CategoryLocation& location : info.locations)
       if (type == location.type) return info.category;
   return std::nullopt;
+}
+
+CategoryBackupRequest BackupRequest(Category category) {
+  const CategoryInfo& info = Info(category);
+  CategoryBackupRequest request{info.backupComment, {}};
+  for (const CategoryLocation& location : info.locations)
+    request.keys.push_back({RootKeyText(info.root, "") + "\\" + location.path, location.backupFile});
+  return request;
 }
 
 std::string ScanEventText(Category category, int found, bool stopped) {

@@ -1,14 +1,19 @@
 #pragma once
-// The six categories of the registry cleaner and the text rules around them:
-// labels, statuses, events, the statements of the problem store, and how a
-// command or path is taken apart before its file is looked for. No Windows
-// API here, so the native build tests it too.
+// The six categories of the registry cleaner, one table row each: their
+// texts, where their entries are, what is read of each and how it is judged,
+// and what their backups export. The scans, the dialogs and the category
+// backups all read the table. Beside it, the text rules: events, the
+// statements of the problem store, and how a command or path is taken apart
+// before its file is looked for. No Windows API here, so the native build
+// tests it too.
 
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tidewell/backup/KeyExport.h"
 
 namespace tidewell {
 
@@ -19,40 +24,68 @@ inline constexpr std::array<Category, kCategoryCount> kAllCategories = {
     Category::CustomControls, Category::SoftwareLocations, Category::HelpAndResources,
     Category::SharedPrograms, Category::Startup,           Category::AddRemove};
 
+// A key category's entry is a whole key, deleted with its subkeys; a value
+// category's is one named value.
 enum class EntryKind { Key, Value };
-enum class EntryTest { File, Program };
 enum class RootText { Hkcr, Hklm };
+// What makes an entry's text invalid.
+enum class EntryTest {
+  MissingFile,     // a full path that names no file or folder
+  MissingLibrary,  // likewise, and the system cannot load it as a library either
+  MissingProgram,  // no way the system would read the command line finds its program
+};
+// What a value entry's text is made of.
+enum class ValueText {
+  Data,           // the command line
+  Name,           // the value's own name is the path; the data is not used
+  FolderAndName,  // the data is a folder, the name a file in it
+};
 
-// One registry place a category walks; help and resources walks two.
+// One registry place a category walks, in every registry view; help and
+// resources walks two.
 struct CategoryLocation {
-  const char* type;      // "HHR1": the problems.ptype of its findings
-  const char* path;      // below the root, without a trailing "\"
-  const char* clearStatement;
-  const char* selectMarked;
-  const char* deleteMarked;
+  const char* type;            // "HHR1": the problems.ptype of its findings
+  const char* path;            // below the root, without a trailing "\"
+  const char* clearStatement;  // what a scan removes first
+  const char* selectMarked;    // the rows a repair takes
+  const char* backupFile;      // the base name of this key's file in the category backup
 };
 
 struct CategoryInfo {
   Category category;
-  const char* label;         // "Startup programs:"
+  // Texts.
+  const char* label;  // "Startup programs:"
   const char* detailsTitle;
-  const char* scanStatus;    // "Scanning startup entries ..."
-  const char* repairStatus;  // nullptr: the status keeps its last text
-  const char* scanEvent;     // "Scanning startup found "
-  const char* repairWords;   // " startup invalid entries"
+  const char* scanStatus;              // "Scanning startup entries ..."
+  const char* repairStatus = nullptr;  // nullptr: the status keeps its last text
+  const char* scanEvent;               // "Scanning startup found "
+  const char* repairWords;             // " startup invalid entries"
+  // The problem store.
   const char* markStatement;
   const char* typeCondition;  // "ptype='SUP'", parenthesised for two types
-  const char* backupComment;  // of the backups a repair takes first
-  EntryKind kind;
-  EntryTest test;
+  // Where to look.
   RootText root;
   std::vector<CategoryLocation> locations;
+  // What to read.
+  EntryKind kind;
+  const char* entryKey = "";              // key entries: the key below each subkey holding the text, "" itself
+  const char* entryValue = "";            // key entries: the value holding it, "" the default
+  ValueText valueText = ValueText::Data;  // value entries
+  bool statusShowsData = false;           // value entries: the status line shows the data, not the name
+  // How to judge.
+  EntryTest test;
+  // Backups.
+  const char* repairComment;  // of the backups a repair takes first
+  const char* backupComment;  // of the category's own "Backup" button
 };
 
 const CategoryInfo& Info(Category category);
 int IndexOf(Category category);
 // The category whose rows carry the problems.ptype text; nothing for a stranger.
 std::optional<Category> CategoryOfType(std::string_view type);
+
+// What the category's "Backup" button exports: each of its locations' keys.
+CategoryBackupRequest BackupRequest(Category category);
 
 inline constexpr const char* kDetailsAllTitle = "Details for all invalid entries detected";
 // A repair asked for while the category scans or repairs.

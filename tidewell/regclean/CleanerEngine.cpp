@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "shared/db/AdoRecordset.h"
@@ -99,6 +100,8 @@ class FindingWriter {
 };
 
 HKEY RootHandle(RootText root) { return root == RootText::Hkcr ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE; }
+// As a value backup's file names the root.
+const char* LongRootName(RootText root) { return root == RootText::Hkcr ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE"; }
 
 std::string StringData(const RegistryValue& value) {
   if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return {};
@@ -114,42 +117,45 @@ std::string DefaultOrNamed(HKEY parent, const std::string& subkey, const std::st
 }
 
 // A key entry: the key below the location whose value names the file.
-std::string KeyEntryPath(Category category, const std::string& name) {
-  return category == Category::CustomControls ? name + "\\InprocServer32" : name;
-}
-const char* KeyEntryValue(Category category) { return category == Category::AddRemove ? "UninstallString" : ""; }
-
-// A value entry's text: the help folder joined to the file's name, the
-// shared DLL's own name, or the startup command.
-std::string ValueEntryText(Category category, const std::string& name, const std::string& data) {
-  switch (category) {
-    case Category::HelpAndResources: return data.empty() ? std::string() : data + "\\" + name;  // no folder: no path
-    case Category::SharedPrograms: return name;
-    default: return data;
-  }
+std::string KeyEntryPath(const CategoryInfo& info, const std::string& name) {
+  return *info.entryKey ? name + "\\" + info.entryKey : name;
 }
 
-bool IsInvalidText(Category category, const std::string& text, RegistryView view) {
-  switch (category) {
-    case Category::CustomControls: return IsMissingFile(text, view, true);
-    case Category::HelpAndResources:
-    case Category::SharedPrograms: return IsMissingFile(text, view, false);
-    default: return IsMissingProgram(text, view);
+// How deep below its location a key category's row lies: the subkey and the entry key's parts.
+int KeyEntryDepth(const CategoryInfo& info) {
+  std::string_view entryKey = info.entryKey;
+  return entryKey.empty() ? 1 : 2 + static_cast<int>(std::count(entryKey.begin(), entryKey.end(), '\\'));
+}
+
+std::string ValueEntryText(const CategoryInfo& info, const std::string& name, const std::string& data) {
+  switch (info.valueText) {
+    case ValueText::FolderAndName: return data.empty() ? std::string() : data + "\\" + name;  // no folder: no path
+    case ValueText::Name: return name;
+    case ValueText::Data: break;
   }
+  return data;
+}
+
+bool IsInvalidText(const CategoryInfo& info, const std::string& text, RegistryView view) {
+  switch (info.test) {
+    case EntryTest::MissingLibrary: return IsMissingFile(text, view, true);
+    case EntryTest::MissingFile: return IsMissingFile(text, view, false);
+    case EntryTest::MissingProgram: break;
+  }
+  return IsMissingProgram(text, view);
 }
 
 // A row's entry as it stands now; empty when it is gone.
 std::string CurrentText(const CategoryInfo& info, const CategoryLocation& location, const std::string& subkey,
                         RegistryView view) {
-  if (info.kind == EntryKind::Key)
-    return DefaultOrNamed(RootHandle(info.root), subkey, KeyEntryValue(info.category), view);
-  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, location.path, KEY_QUERY_VALUE, view);
+  if (info.kind == EntryKind::Key) return DefaultOrNamed(RootHandle(info.root), subkey, info.entryValue, view);
+  UniqueKey key = OpenKey(RootHandle(info.root), location.path, KEY_QUERY_VALUE, view);
   if (!key) return {};
-  if (info.category == Category::SharedPrograms) {
+  if (info.valueText == ValueText::Name) {  // the name is the text: only whether it is still there counts
     bool present = RegQueryValueExA(key.Get(), subkey.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     return present ? subkey : std::string();
   }
-  return ValueEntryText(info.category, subkey, ReadString(key.Get(), subkey).value_or(""));
+  return ValueEntryText(info, subkey, ReadString(key.Get(), subkey).value_or(""));
 }
 
 // The key's name in the registry's own namespace: two views that share a key
@@ -212,18 +218,18 @@ class Scan {
 
   void CheckKey(HKEY parent, const CategoryLocation& location, RegistryView view, const std::string& rootkey,
                 const std::string& name) {
-    std::string entry = KeyEntryPath(info_.category, name);
-    std::string text = DefaultOrNamed(parent, entry, KeyEntryValue(info_.category), view);
-    if (IsInvalidText(info_.category, text, view))
+    std::string entry = KeyEntryPath(info_, name);
+    std::string text = DefaultOrNamed(parent, entry, info_.entryValue, view);
+    if (IsInvalidText(info_, text, view))
       Record(location, rootkey, std::string(location.path) + "\\" + entry, text);
   }
 
   void CheckValue(const CategoryLocation& location, RegistryView view, const std::string& rootkey,
                   const RegistryValue& value) {
     std::string data = StringData(value);
-    sink_.Status(info_.category == Category::HelpAndResources ? data : value.name);
-    std::string text = ValueEntryText(info_.category, value.name, data);
-    if (IsInvalidText(info_.category, text, view)) Record(location, rootkey, value.name, text);
+    sink_.Status(info_.statusShowsData ? data : value.name);
+    std::string text = ValueEntryText(info_, value.name, data);
+    if (IsInvalidText(info_, text, view)) Record(location, rootkey, value.name, text);
   }
 
   const CategoryInfo& info_;
@@ -274,12 +280,12 @@ class Repair {
     if (!parsed || parsed->root != info_.root) return RowOutcome::Failed;
     auto view = ViewOfLabel(parsed->viewLabel);
     if (!view) return RowOutcome::Failed;
-    // The scans record CLSID\<class>\InprocServer32 and direct children of the
-    // other locations; anything else in a row is not the cleaner's to delete.
-    int depth = info_.category == Category::CustomControls ? 2 : 1;
-    if (info_.kind == EntryKind::Key && !IsStrictlyBelow(row.subkey, location.path, depth)) return RowOutcome::Failed;
+    // The scans record the entry keys below a location's subkeys (CLSID\<class>\InprocServer32);
+    // anything else in a row is not the cleaner's to delete.
+    if (info_.kind == EntryKind::Key && !IsStrictlyBelow(row.subkey, location.path, KeyEntryDepth(info_)))
+      return RowOutcome::Failed;
     // A program reinstalled since the scan keeps its entry.
-    if (!IsInvalidText(info_.category, CurrentText(info_, location, row.subkey, *view), *view))
+    if (!IsInvalidText(info_, CurrentText(info_, location, row.subkey, *view), *view))
       return RowOutcome::Valid;
     if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
     bool repaired = info_.kind == EntryKind::Key ? RepairKey(location, row.subkey, *view)
@@ -290,9 +296,8 @@ class Repair {
  private:
   bool RepairKey(const CategoryLocation& location, const std::string& subkey, RegistryView view) {
     HKEY root = RootHandle(info_.root);
-    std::string rootName = info_.root == RootText::Hkcr ? "HKCR" : "HKLM";
-    if (!backup_.ExportKeyForRepair(root, rootName, std::string(location.path) + "\\", subkey, time_,
-                                    info_.backupComment, view))
+    if (!backup_.ExportKeyForRepair(root, RootKeyText(info_.root, ""), std::string(location.path) + "\\", subkey,
+                                    time_, info_.repairComment, view))
       return false;
     for (int pass = 0; pass < kDeletePasses && OpenKey(root, subkey, KEY_READ, view); ++pass)
       if (!DeleteKeyTree(root, subkey, view)) break;
@@ -300,12 +305,13 @@ class Repair {
   }
 
   bool RepairValue(const CategoryLocation& location, const std::string& name, RegistryView view) {
+    HKEY root = RootHandle(info_.root);
     ValueBackupResult saved = WriteValueBackup(
         database_, backup_.AppFolder(),
-        ValueBackupRequest{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", std::string(location.path) + "\\", name, time_,
-                           info_.backupComment, view});
+        ValueBackupRequest{root, LongRootName(info_.root), std::string(location.path) + "\\", name, time_,
+                           info_.repairComment, view});
     if (!saved.holdsValue) return false;
-    UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, location.path, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
+    UniqueKey key = OpenKey(root, location.path, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
     return key && RegDeleteValueA(key.Get(), name.c_str()) == ERROR_SUCCESS;
   }
 

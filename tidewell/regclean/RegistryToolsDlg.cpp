@@ -114,6 +114,8 @@ bool CRegistryToolsDlg::OnInit() {
   backupIcon_.Reset(static_cast<HICON>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_REGCLEAN_BACKUP), IMAGE_ICON, 16, 16, 0)));
   for (int row = 0; row < kCategoryCount; ++row) {
+    // The row's label from the same row of the table its buttons act on.
+    SetDlgItemTextA(Handle(), IDC_REGCLEAN_LABEL_FIRST + row, Info(CategoryOf(row)).label);
     SendMessageA(Item(IDB_REGCLEAN_BACKUP_FIRST + row), BM_SETIMAGE, IMAGE_ICON,
                  reinterpret_cast<LPARAM>(backupIcon_.Get()));
     RefreshCount(row);
@@ -303,7 +305,7 @@ void CRegistryToolsDlg::OnBackup(int row) {
   // window's workers so a begun backup is finished even if the dialog closes.
   bool started = main_.Workers().Start([reach = Reach(), row](const StopToken& stop) {
     CRegistryBackup backup(*reach.database, reach.appFolder, nullptr, WaitBoxObserver(reach.window));
-    CategoryBackupResult result = backup.WriteCategoryBackup(static_cast<BackupCategoryKind>(row), stop);
+    CategoryBackupResult result = backup.WriteCategoryBackup(BackupRequest(CategoryOf(row)), stop);
     reach.Deliver([row, result](CRegistryToolsDlg& dialog) { dialog.BackupEnded(row, result); });
   });
   if (!started) {

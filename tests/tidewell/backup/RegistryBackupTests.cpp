@@ -280,7 +280,9 @@ TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
   CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\Help", KEY_READ, MachineView());
   CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\HTML Help", KEY_READ, MachineView());
   test::ScriptedPrompt script{IDYES, IDOK};
-  ASSERT_TRUE(backup.BackupCategory(BackupCategoryKind::HelpAndResources));
+  ASSERT_TRUE(backup.BackupCategory({"Help and resources backup",
+                                     {{"HKLM\\SOFTWARE\\Microsoft\\Windows\\Help", "WHelp"},
+                                      {"HKLM\\SOFTWARE\\Microsoft\\Windows\\HTML Help", "WHTMLHelp"}}}));
   auto rows = test::RegbkRows(database);
   ASSERT_GE(rows.size(), 2u);  // and the 32-bit twins the machine has
   EXPECT_EQ(rows[0].time, rows[1].time);
@@ -301,7 +303,8 @@ TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
 
 TEST_F(RegistryBackupTest, DecliningABackupExportsNothing) {
   test::ScriptedPrompt script{IDNO, IDNO};
-  EXPECT_FALSE(backup.BackupCategory(BackupCategoryKind::StartupPrograms));
+  EXPECT_FALSE(backup.BackupCategory(
+      {"Startup entries backup", {{"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Startup"}}}));
   EXPECT_FALSE(backup.RunGeneralBackup());
   EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(test::Events(database).empty());

@@ -22,6 +22,32 @@ TEST(CategoryText, HelpCountsBothTypesOnlyWhileUnmarked) {
   EXPECT_EQ(DetailsStatement(Category::Startup), "select * from problems where ptype='SUP'");
 }
 
+TEST(CategoryText, EachBackupButtonExportsItsCategorysKeysUnderItsComment) {
+  struct Case {
+    Category category;
+    CategoryBackupRequest request;
+  };
+  const std::string windows = "HKLM\\SOFTWARE\\Microsoft\\Windows\\", current = windows + "CurrentVersion\\";
+  const Case cases[] = {
+      {Category::CustomControls, {"Registered common controls backup", {{"HKCR\\CLSID", "CustomControls"}}}},
+      {Category::SoftwareLocations, {"Software locations backup", {{current + "App Paths", "ApplicationPaths"}}}},
+      {Category::HelpAndResources,
+       {"Help and resources backup", {{windows + "Help", "WHelp"}, {windows + "HTML Help", "WHTMLHelp"}}}},
+      {Category::SharedPrograms, {"Shared programs backup", {{current + "SharedDLLs", "SharedDLLs"}}}},
+      {Category::Startup, {"Startup entries backup", {{current + "Run", "Startup"}}}},
+      {Category::AddRemove, {"Add/remove programs backup", {{current + "Uninstall", "AddRemoveProgr"}}}},
+  };
+  for (const auto& c : cases) {
+    CategoryBackupRequest request = BackupRequest(c.category);
+    EXPECT_EQ(request.comment, c.request.comment);
+    ASSERT_EQ(request.keys.size(), c.request.keys.size()) << c.request.comment;
+    for (size_t i = 0; i < request.keys.size(); ++i) {
+      EXPECT_EQ(request.keys[i].key, c.request.keys[i].key);
+      EXPECT_EQ(request.keys[i].fileBase, c.request.keys[i].fileBase);
+    }
+  }
+}
+
 TEST(CategoryText, RootKeyTextsRoundTripAndStrangersAreRefused) {
   EXPECT_EQ(RootKeyText(RootText::Hklm, "32-bit"), "HKLM (32-bit)");
   EXPECT_EQ(RootKeyText(RootText::Hkcr, ""), "HKCR");
