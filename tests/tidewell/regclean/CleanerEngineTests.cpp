@@ -11,8 +11,9 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
 
 namespace tidewell {
@@ -87,11 +88,6 @@ class CleanerEngineTest : public ::testing::Test {
       found.insert(row.ptype + "|" + row.rootkey + "|" + row.subkey);
     return found;
   }
-  bool HasEvent(const std::string& text) {
-    for (const auto& event : test::Events(database))
-      if (event.text == text) return true;
-    return false;
-  }
   ScanResult Scan(Category category) { return ScanCategory(database, category, StopToken(), sink); }
   RepairResult RunRepair(Category category) {
     CRegistryBackup backup(database, folder.Text());
@@ -132,7 +128,7 @@ TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
   };
   if (TwoViews()) expected.insert("RCC|HKCR (32-bit)|CLSID\\{" + M() + "-9}\\InprocServer32");
   EXPECT_EQ(Found(), expected);
-  EXPECT_TRUE(HasEvent("Scanning registered custom controls found " + std::to_string(result.found) +
+  EXPECT_TRUE(test::HasEvent(database, "Scanning registered custom controls found " + std::to_string(result.found) +
                        " invalid entries"));
   EXPECT_GE(result.found, static_cast<int>(expected.size()));
 }
@@ -182,7 +178,7 @@ TEST_F(CleanerEngineTest, ProgramsAreJudgedMissingOnlyWhenNoReadingOfTheCommandF
   if (TwoViews()) expected.insert("SUP|HKLM (32-bit)|" + M() + "-wow");
   EXPECT_EQ(Found(), expected);
   // Judged without being run.
-  EXPECT_FALSE(test::FileExists(marker));
+  EXPECT_FALSE(test::PathExists(marker));
 }
 
 TEST_F(CleanerEngineTest, HelpAndSharedFilesAreFoundByTheirOwnRules) {
@@ -324,8 +320,8 @@ TEST_F(CleanerEngineTest, RepairDeletesOnlyMarkedEntriesAfterTheirBackupAndTheBa
   RepairResult controls = RunRepair(Category::CustomControls);
   EXPECT_EQ(startup.repaired, 1);
   EXPECT_EQ(controls.repaired, 1);
-  EXPECT_TRUE(HasEvent("Repaired 1 startup invalid entries"));
-  EXPECT_TRUE(HasEvent("Repaired 1 registered custom control invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Repaired 1 startup invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Repaired 1 registered custom control invalid entries"));
   UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, kRun);
   EXPECT_FALSE(ReadString(run.Get(), invalid));
   EXPECT_TRUE(ReadString(run.Get(), valid));
@@ -432,7 +428,7 @@ TEST_F(CleanerEngineTest, AStoppedScanKeepsItsRowsAndSaysItIsIncomplete) {
   ScanResult result = ScanCategory(database, Category::Startup, stop.Token(), sink);
   EXPECT_TRUE(result.stopped);
   EXPECT_EQ(sink.last, "Stopped");
-  EXPECT_TRUE(HasEvent("Scanning startup (incomplete) found 0 invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Scanning startup (incomplete) found 0 invalid entries"));
 }
 
 }  // namespace

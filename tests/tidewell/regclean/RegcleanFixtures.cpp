@@ -4,7 +4,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
+#include "tests/support/ScratchRegistry.h"
 
 namespace tidewell::test {
 
