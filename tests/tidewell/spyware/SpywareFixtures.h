@@ -10,6 +10,7 @@
 
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "tests/support/HostProcess.h"
 
 namespace tidewell::test {
 
@@ -54,20 +55,6 @@ class PlantedKey {
   UniqueKey key_;
 };
 
-// test_bho_host.exe with a DLL loaded; ended on destruction if still running.
-class HostProcess {
- public:
-  explicit HostProcess(const std::string& dll);
-  ~HostProcess();
-  HostProcess(const HostProcess&) = delete;
-  HostProcess& operator=(const HostProcess&) = delete;
-  bool Running() const;
-  DWORD Id() const { return id_; }
-
- private:
-  UniqueHandle process_;
-  DWORD id_ = 0;
-};
 
 // The definitions XML enciphered as extra.neo holds it, declaration first.
 std::string PackDefinitions(const std::string& xml);
