@@ -13,6 +13,7 @@
 #include "shared/win/Utf8.h"
 #include "tests/support/DatabaseRows.h"
 #include "tests/support/ScratchRegistry.h"
+#include "tests/support/SystemFolders.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
 
@@ -39,11 +40,7 @@ std::string Label64() { return TwoViews() ? " (64-bit)" : ""; }
 // Where a key planted without a view choice lands: this build's own view.
 std::string NativeLabel() { return TwoViews() && sizeof(void*) == 4 ? " (32-bit)" : Label64(); }
 
-std::string Environment(const char* name) {
-  char value[MAX_PATH] = "";
-  DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-  return length < MAX_PATH ? std::string(value, length) : std::string();
-}
+using test::Environment;
 
 // A drive letter no volume answers to.
 std::string AbsentDrive() {

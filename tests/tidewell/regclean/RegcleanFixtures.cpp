@@ -63,16 +63,4 @@ void MarkForRepair(CADODatabase& database, const std::vector<ProblemRow>& rows) 
   }
 }
 
-std::string SystemFolder() {
-  char path[MAX_PATH];
-  GetSystemDirectoryA(path, MAX_PATH);
-  return path;
-}
-
-std::string WindowsFolder() {
-  char path[MAX_PATH];
-  GetWindowsDirectoryA(path, MAX_PATH);
-  return path;
-}
-
 }  // namespace tidewell::test

@@ -51,12 +51,6 @@ std::string SpyName(const std::string& what) {
          std::to_string(counter++) + "-" + what;
 }
 
-std::string Environment(const char* name) {
-  char value[1024] = {};
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length < sizeof value ? std::string(value, length) : std::string();
-}
-
 void RemoveTree(const std::string& path) {
   DWORD attributes = PathAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return;

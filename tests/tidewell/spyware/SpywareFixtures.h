@@ -11,12 +11,12 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "tests/support/HostProcess.h"
+#include "tests/support/SystemFolders.h"
 
 namespace tidewell::test {
 
 // "spwtest-<process>-<tick>-<n>-<what>": no other run uses it.
 std::string SpyName(const std::string& what);
-std::string Environment(const char* name);
 
 // A folder created for the test and removed with everything below it
 // (read-only entries included; links are removed, never followed). Paths are
@@ -54,7 +54,6 @@ class PlantedKey {
   RegistryView view_;
   UniqueKey key_;
 };
-
 
 // The definitions XML enciphered as extra.neo holds it, declaration first.
 std::string PackDefinitions(const std::string& xml);
