@@ -9,11 +9,11 @@
 #include <cstdlib>
 
 #include "shared/db/AdoDatabase.h"
-#include "shared/db/AdoRecordset.h"
 #include "shared/win/Profile.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
 #include "tests/skylark/SkylarkTestSupport.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestFolder.h"
@@ -37,12 +37,10 @@ std::string StatusAfterUpdate(test::RunningProgram& program) {
   return text;
 }
 
-int CountRows(const test::TestAppFolder& folder, const std::string& where) {
+int CountBhos(const test::TestAppFolder& folder, const std::string& where) {
   CADODatabase database;
   if (!database.Open(folder.ConnectionString())) return -1;
-  CADORecordset rows(database);
-  rows.Open("select * from bhos where " + where);
-  return static_cast<int>(rows.RecordCount());
+  return test::CountRows(database, "select * from bhos where " + where);
 }
 
 TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
@@ -60,8 +58,8 @@ TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
     EXPECT_EQ(program.WaitForExit(10s), 0u);
   }
   EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "Skylark|05.12.2004");
-  EXPECT_EQ(CountRows(folder, "name='O''Brien Toolbar Helper' and modified=1"), 1);
-  EXPECT_EQ(CountRows(folder, "clsid='{06849E9F-C8D7-4D59-B87D-784B7D6BE0B3}' and comments like 'Opens PDF links%'"), 1);
+  EXPECT_EQ(CountBhos(folder, "name='O''Brien Toolbar Helper' and modified=1"), 1);
+  EXPECT_EQ(CountBhos(folder, "clsid='{06849E9F-C8D7-4D59-B87D-784B7D6BE0B3}' and comments like 'Opens PDF links%'"), 1);
 
   test::RunningProgram again(skylark, folder.Text());
   EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");

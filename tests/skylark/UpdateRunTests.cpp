@@ -11,6 +11,7 @@
 #include "shared/db/SqlText.h"
 #include "skylark/DefinitionsMerge.h"
 #include "skylark/UpdateAnswer.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestFolder.h"
 
@@ -57,12 +58,6 @@ std::optional<Row> FindRow(CADODatabase& database, const std::string& clsid) {
   return row;
 }
 
-int RowCount(CADODatabase& database) {
-  CADORecordset rows(database);
-  rows.Open("select * from bhos");
-  return static_cast<int>(rows.RecordCount());
-}
-
 class UpdateRunTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(database_.Open(folder_.ConnectionString())); }
@@ -72,7 +67,7 @@ class UpdateRunTest : public ::testing::Test {
 };
 
 TEST_F(UpdateRunTest, MergesNewAndKnownDefinitionsAndSaysWhatTheRecordBecomes) {
-  int before = RowCount(database_);
+  int before = test::CountRows(database_, "select * from bhos");
   LoopbackHttpServer server(Answer(DumpBody({"Reader Link|AcroIEHelper.dll|" + kKnownClsid + "|none|Safe",
                                              "O'Brien Bar|ob.dll|" + kNewClsid + "|high|O'Brien's ads"},
                                             "05.12.2004")));
@@ -88,7 +83,7 @@ TEST_F(UpdateRunTest, MergesNewAndKnownDefinitionsAndSaysWhatTheRecordBecomes) {
   EXPECT_EQ(server.Requests()[0].substr(0, server.Requests()[0].find('\r')),
             "GET /cgi/submited_bho.cgi?action=dump&date=Tidewell|01.01.2004 HTTP/1.1");
 
-  EXPECT_EQ(RowCount(database_), before + 1);
+  EXPECT_EQ(test::CountRows(database_, "select * from bhos"), before + 1);
   auto known = FindRow(database_, kKnownClsid);
   ASSERT_TRUE(known);
   EXPECT_EQ(known->name, "Reader Link");

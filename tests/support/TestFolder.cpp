@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 
 #include "shared/db/ConnectionString.h"
 
@@ -34,6 +36,13 @@ bool PathExists(const std::string& path) {
   return GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 #endif
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};

@@ -14,6 +14,10 @@ std::filesystem::path ProgramFolder();
 // Whether a file or folder (UTF-8 path) is there, through the wide functions.
 bool PathExists(const std::string& path);
 #endif
+// A file's bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+// The last part of a Windows path.
+inline std::string FileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
 // A fresh empty folder, removed with everything in it on destruction.
 class TempFolder {

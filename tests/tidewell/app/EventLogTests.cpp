@@ -6,6 +6,7 @@
 
 #include "resource.h"
 #include "shared/db/AdoRecordset.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/app/LogDialog.h"
@@ -19,18 +20,6 @@ class EventLogTest : public ::testing::Test {
     ASSERT_TRUE(database.Open(folder.ConnectionString()));
     CADORecordset clear(database);
     clear.Open("delete from [Events]");
-  }
-
-  std::vector<std::string> StoredTexts() {
-    std::vector<std::string> texts;
-    CADORecordset recordset(database);
-    if (!recordset.Open("select event from [Events] order by event")) return texts;
-    for (recordset.MoveFirst(); !recordset.IsEOF(); recordset.MoveNext()) {
-      std::string text;
-      recordset.GetField("event", text);
-      texts.push_back(text);
-    }
-    return texts;
   }
 
   int32_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -53,7 +42,7 @@ TEST_F(EventLogTest, TextsWithApostrophesAreStoredAsWritten) {
   LogEvent(database, "BHO \"Bob's helper\" uninstalled");
   LogEvent(database, "Modifications made to \"", "O'Neil", "\" were saved");
   LogEvent(database, "Scanning startup found ", 3, " invalid entries");
-  EXPECT_EQ(StoredTexts(), (std::vector<std::string>{"BHO \"Bob's helper\" uninstalled",
+  EXPECT_EQ(test::EventTexts(database), (std::vector<std::string>{"BHO \"Bob's helper\" uninstalled",
                                                      "Modifications made to \"O'Neil\" were saved",
                                                      "Scanning startup found 3 invalid entries"}));
 }
@@ -62,18 +51,16 @@ TEST_F(EventLogTest, EventsCarryTheCurrentTime) {
   int32_t before = EventTimeNow();
   LogEvent(database, "General registry backup");
   int32_t after = EventTimeNow();
-  CADORecordset recordset(database);
-  ASSERT_TRUE(recordset.Open("select dtm from [Events]"));
-  int time = 0;
-  ASSERT_TRUE(recordset.GetFieldInt("dtm", time));
-  EXPECT_GE(time, before);
-  EXPECT_LE(time, after);
+  auto events = test::Events(database);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_GE(events[0].time, before);
+  EXPECT_LE(events[0].time, after);
 }
 
 TEST_F(EventLogTest, AClosedConnectionIsReopenedForTheInsert) {
   database.Close();
   LogEvent(database, "Restored 07.09.2004");
-  EXPECT_EQ(StoredTexts(), std::vector<std::string>{"Restored 07.09.2004"});
+  EXPECT_EQ(test::EventTexts(database), std::vector<std::string>{"Restored 07.09.2004"});
 }
 
 TEST_F(EventLogTest, TimesReadMonthFirstInLocalTime) {

@@ -6,9 +6,12 @@
 #include "resources/resource.h"
 #include "shared/win/Registry.h"
 #include "shared/win/ListView.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/FakeMainWindow.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupWaitDlg.h"
 #include "tidewell/backup/RestoreManagerDlg.h"
@@ -30,10 +33,10 @@ class BackupListTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   CRegistryBackup backup{database, folder.Text()};
+  test::FakeMainWindow window{&database, 2};  // the backup tab
 };
 
 TEST_F(BackupListTest, MainWindowListShowsNameAndSizeColumnsNewestFirst) {
-  test::TestMainWindow window(database);
   FillBackupList(window.List(), backup, BackupListKind::MainWindow);
   FillBackupList(window.List(), backup, BackupListKind::MainWindow);  // columns re-created, not added
 
@@ -50,7 +53,6 @@ TEST_F(BackupListTest, MainWindowListShowsNameAndSizeColumnsNewestFirst) {
 }
 
 TEST_F(BackupListTest, SelectionGivesNameAndTimeAndNothingWhenTheSelectionIsCleared) {
-  test::TestMainWindow window(database);
   FillBackupList(window.List(), backup, BackupListKind::MainWindow);
   EXPECT_EQ(GetSelectedBackup(window.List()).name, "");
 
@@ -65,7 +67,6 @@ TEST_F(BackupListTest, SelectionGivesNameAndTimeAndNothingWhenTheSelectionIsClea
 }
 
 TEST_F(BackupListTest, BackupTabRestoreWithoutSelectionShowsTheError) {
-  test::TestMainWindow window(database);
   FillBackupTab(window);
   test::ScriptedPrompt script{IDOK};
   RestoreFromBackupTab(window);
@@ -75,7 +76,6 @@ TEST_F(BackupListTest, BackupTabRestoreWithoutSelectionShowsTheError) {
 }
 
 TEST_F(BackupListTest, BackupTabDeleteRefreshesTheList) {
-  test::TestMainWindow window(database);
   FillBackupTab(window);
   test::SelectRow(window.List(), 0);
   test::ScriptedPrompt script{IDYES};
@@ -85,8 +85,7 @@ TEST_F(BackupListTest, BackupTabDeleteRefreshesTheList) {
 }
 
 TEST_F(BackupListTest, ExportsRefreshTheListOnlyWhileTheBackupTabShows) {
-  test::TestMainWindow window(database);
-  window.tab = 3;
+  window.tab = 3;  // the startup tab
   ListView_DeleteAllItems(window.List());
   CRegistryBackup main = MainWindowBackup(window);
   main.ExportRegistryKey(kNoKey, "Third", 5000, "Elsewhere");
@@ -99,7 +98,6 @@ TEST_F(BackupListTest, ExportsRefreshTheListOnlyWhileTheBackupTabShows) {
 }
 
 TEST_F(BackupListTest, ExportFromAWorkerRefreshesTheListOnTheWindowThread) {
-  test::TestMainWindow window(database);
   CRegistryBackup main = MainWindowBackup(window);
   std::thread worker([&] { main.ExportRegistryKey(kNoKey, "Worker", 7000, "From a worker"); });
   EXPECT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(window.List()) == 3; }, 60s));
@@ -112,7 +110,6 @@ TEST_F(BackupListTest, RestoreFromTheBackupTabAnswersOnlyAfterItsWorkerIsDone) {
   WriteString(key.Key(), "V", "kept");
   backup.ExportRegistryKey(key.ShortPath(), "Tab", 5000, "Tab restore");
   WriteString(key.Key(), "V", "changed");
-  test::TestMainWindow window(database);
   FillBackupTab(window);
   test::SelectRow(window.List(), 0);
   test::ScriptedPrompt script{IDYES, IDOK};
@@ -140,7 +137,6 @@ TEST_F(BackupListTest, WaitBoxShowsItsTextWhileOpen) {
 }
 
 TEST_F(BackupListTest, RestoreManagerListsNamesAndDeletesTheSelectedBackup) {
-  test::TestMainWindow window(database);
   CRestoreManagerDlg dialog(window, folder.Text());
   ASSERT_TRUE(dialog.Create(GetModuleHandleA(nullptr), IDD_RESTORE_MANAGER, nullptr));
   HWND list = dialog.List();

@@ -10,9 +10,11 @@
 #include <set>
 
 #include "shared/win/Registry.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/BackupText.h"
 
@@ -32,11 +34,6 @@ class RegistryBackupTest : public ::testing::Test {
   }
 
   std::string FolderOf(int32_t time) const { return folder.Text() + BackupFolderName(time); }
-  bool HasEvent(const std::string& text) {
-    for (const auto& event : test::Events(database))
-      if (event.text == text) return true;
-    return false;
-  }
 
   test::TestAppFolder folder;
   CADODatabase database;
@@ -53,7 +50,7 @@ TEST_F(RegistryBackupTest, ExportWritesTheKeyWithRegExeAndFilesItsRow) {
   EXPECT_TRUE(observed.ExportRegistryKey(key.ShortPath(), "Scratch", 1104537600, "Scratch backup"));
 
   std::string file = FolderOf(1104537600) + "\\Scratch.reg";
-  ASSERT_TRUE(test::FileExists(file));
+  ASSERT_TRUE(test::PathExists(file));
   EXPECT_GT(fs::file_size(file), 0u);
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
@@ -74,7 +71,7 @@ TEST_F(RegistryBackupTest, ExportWritesTheKeyWithRegExeAndFilesItsRow) {
 TEST_F(RegistryBackupTest, ExportOfAMissingKeyStillFilesARowAndListsZeroBytes) {
   EXPECT_FALSE(
       backup.ExportRegistryKey("HKCU\\Software\\TidewellTests\\c\\no such key", "Missing", 1000, "Missing backup"));
-  EXPECT_FALSE(test::FileExists(FolderOf(1000) + "\\Missing.reg"));
+  EXPECT_FALSE(test::PathExists(FolderOf(1000) + "\\Missing.reg"));
   ASSERT_EQ(test::RegbkRows(database).size(), 1u);
   auto entries = backup.ListBackups();
   ASSERT_EQ(entries.size(), 1u);
@@ -146,8 +143,8 @@ TEST_F(RegistryBackupTest, TwoOperationsInOneSecondShareTheFolderAndActTogether)
     test::ScriptedPrompt script{IDYES};
     EXPECT_TRUE(backup.DeleteBackup(entries[1].name, entries[1].time));
   }
-  EXPECT_FALSE(test::FileExists(FolderOf(7000) + "\\One.reg"));
-  EXPECT_FALSE(test::FileExists(FolderOf(7000) + "\\Two.reg"));
+  EXPECT_FALSE(test::PathExists(FolderOf(7000) + "\\One.reg"));
+  EXPECT_FALSE(test::PathExists(FolderOf(7000) + "\\Two.reg"));
   EXPECT_TRUE(fs::is_directory(FolderOf(7000)));
   EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(backup.ListBackups().empty());
@@ -169,7 +166,7 @@ TEST_F(RegistryBackupTest, RestoreAsksNamesTheEventAfterTheFirstDashAndReportsCo
   EXPECT_EQ(prompts[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
   EXPECT_EQ(prompts[1].text, "Operation completed");
   EXPECT_EQ(prompts[1].type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
-  EXPECT_TRUE(HasEvent("Restored on backup - " + FormatEventTime(8000)));
+  EXPECT_TRUE(test::HasEvent(database, "Restored on backup - " + FormatEventTime(8000)));
   EXPECT_TRUE(test::PumpUntil([&] { return ReadString(key.Key(), "V") == "kept"; }, 60s));
 }
 
@@ -179,7 +176,7 @@ TEST_F(RegistryBackupTest, RestoreOfAGeneralBackupNamesTheEventByItsDate) {
   backup.ExportRegistryKey(key.ShortPath(), "A", 9000, "");
   test::ScriptedPrompt script{IDYES, IDOK};
   backup.RestoreBackup("Registry Backup " + FormatEventTime(9000), 9000);
-  EXPECT_TRUE(HasEvent("Restored " + FormatEventTime(9000)));
+  EXPECT_TRUE(test::HasEvent(database, "Restored " + FormatEventTime(9000)));
 }
 
 TEST_F(RegistryBackupTest, RestoreWithoutSelectionShowsTheErrorAndWritesNoEvent) {
@@ -206,7 +203,7 @@ TEST_F(RegistryBackupTest, DecliningRestoreOrDeleteChangesNothing) {
   EXPECT_EQ(ReadString(key.Key(), "V"), "changed");
   EXPECT_TRUE(test::Events(database).empty());
   EXPECT_EQ(test::RegbkRows(database).size(), 1u);
-  EXPECT_TRUE(test::FileExists(FolderOf(9200) + "\\Declined.reg"));
+  EXPECT_TRUE(test::PathExists(FolderOf(9200) + "\\Declined.reg"));
 }
 
 TEST_F(RegistryBackupTest, DeleteWithoutSelectionAsksAboutAnEmptyNameAndRemovesNothing) {
@@ -219,7 +216,7 @@ TEST_F(RegistryBackupTest, DeleteWithoutSelectionAsksAboutAnEmptyNameAndRemovesN
   EXPECT_EQ(prompts[0].text, "Are you sure you want to delete  ?");
   EXPECT_EQ(prompts[0].caption, "Tidewell");
   EXPECT_EQ(test::RegbkRows(database).size(), 1u);
-  EXPECT_TRUE(test::FileExists(FolderOf(9300) + "\\Kept.reg"));
+  EXPECT_TRUE(test::PathExists(FolderOf(9300) + "\\Kept.reg"));
 }
 
 TEST_F(RegistryBackupTest, ApostrophesInTheCommentOrFolderKeepTheRow) {
@@ -239,7 +236,7 @@ TEST_F(RegistryBackupTest, RepairExportNamesTheFileAfterTheSubkeyWithARandomNumb
   ASSERT_EQ(rows.size(), 1u);
   std::string fileName = test::FileName(rows[0].file);
   EXPECT_TRUE(std::regex_match(fileName, std::regex(R"(file\d{1,3}\{1234\}\.reg)"))) << fileName;
-  EXPECT_TRUE(test::FileExists(rows[0].file));
+  EXPECT_TRUE(test::PathExists(rows[0].file));
   EXPECT_EQ(rows[0].comment, "Backup before repairing registered custom controls entries");
 }
 
@@ -272,7 +269,7 @@ TEST_F(RegistryBackupTest, RepairExportOfAMissingKeyStillFilesItsRow) {
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_TRUE(std::regex_match(test::FileName(rows[0].file), std::regex(R"(file\d{1,3}gonexKey\.reg)")));
-  EXPECT_FALSE(test::FileExists(rows[0].file));
+  EXPECT_FALSE(test::PathExists(rows[0].file));
 }
 
 TEST_F(RegistryBackupTest, CategoryBackupLogsAtTheBackupTimeAndReportsIt) {
@@ -377,7 +374,7 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
     uintmax_t size = fs::file_size(rows[i].file, error);
     if (!error) total += size;
   }
-  EXPECT_TRUE(HasEvent("General registry backup"));
+  EXPECT_TRUE(test::HasEvent(database, "General registry backup"));
   auto entries = backup.ListBackups();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "Registry Backup " + FormatEventTime(rows[0].time));
@@ -403,7 +400,7 @@ TEST_F(RegistryBackupTest, GeneralBackupRestoresChangedKeysAndDeletesCleanly) {
     test::ScriptedPrompt script{IDYES};
     EXPECT_TRUE(backup.DeleteBackup(entries[0].name, entries[0].time));
   }
-  for (const auto& row : rows) EXPECT_FALSE(test::FileExists(row.file)) << row.file;
+  for (const auto& row : rows) EXPECT_FALSE(test::PathExists(row.file)) << row.file;
   EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(fs::is_directory(FolderOf(rows[0].time)));
 

@@ -7,9 +7,10 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tidewell/backup/BackupText.h"
 #include "tidewell/backup/RegFileReader.h"
 #include "tidewell/shell/EventLog.h"
@@ -126,7 +127,7 @@ TEST_F(RegistryRestoreTest, ARegToolRunThatOutlastsItsBoundIsEndedAndCountsAsFai
        [&] {
          // and leaves no half-written file behind
          return !backup.ExportRegistryKey(key.ShortPath(), "Slow", 21001, "Slow") &&
-                !test::FileExists(backup.BackupFolder(21001) + "\\Slow.reg");
+                !test::PathExists(backup.BackupFolder(21001) + "\\Slow.reg");
        }},
       {"import", [&] { return backup.ImportRegFile(file) == std::vector{file}; }},
   };

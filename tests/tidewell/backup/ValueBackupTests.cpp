@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "shared/win/Registry.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 
 namespace tidewell {
 namespace {
@@ -107,7 +108,7 @@ TEST_F(ValueBackupTest, ApostrophesInCommentOrNameKeepTheRow) {
   auto rows = test::RegbkRows(database);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].comment, "Disabled startup entry (Bob's tool)");
-  EXPECT_TRUE(test::FileExists(rows[0].file));
+  EXPECT_TRUE(test::PathExists(rows[0].file));
 }
 
 TEST_F(ValueBackupTest, RegExeRestoresStringsDwordsAndTheUnnamedValueExactly) {

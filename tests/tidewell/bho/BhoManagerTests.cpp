@@ -81,7 +81,7 @@ class BhoManagerTest : public ::testing::Test {
 
   test::TestAppFolder folder;
   CADODatabase database;
-  test::TestMainWindow window{&database};
+  test::FakeMainWindow window{&database};
   std::unique_ptr<BhoManager> manager;
   int tabSelections = 0;
   std::vector<std::string> popups;
@@ -213,9 +213,7 @@ TEST_F(BhoManagerTest, InformationOfAnUnknownBhoSavesANewRowAndTheEvent) {
                                                 "files='C:\\Tools\\helper.dll' and comments=' ' and risk='unknown'",
                                                 bho.Clsid(), "O'Brien's helper")),
             1);
-  EXPECT_EQ(test::CountRows(database, FormatSql("select * from [Events] where event='%s'",
-                                                "Modifications made to \"O'Brien's helper\" were saved")),
-            1);
+  EXPECT_EQ(test::CountEvents(database, "Modifications made to \"O'Brien's helper\" were saved"), 1);
   EXPECT_TRUE(IsWindow(handle)) << "the dialog stays open";
   EXPECT_EQ(Text(handle, IDC_BHO_NAME), "O'Brien's helper");
   dialog.Destroy();

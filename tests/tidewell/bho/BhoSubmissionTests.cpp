@@ -65,7 +65,7 @@ class BhoSubmissionTest : public ::testing::Test {
 
   test::TestAppFolder folder;
   CADODatabase database;
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   test::RegisteredBho bho{std::nullopt};
   std::unique_ptr<CBhoInfoDialog> dialog;
   std::string savedHost;
@@ -85,9 +85,7 @@ TEST_F(BhoSubmissionTest, SendsTheRecordMarksItSubmittedAndSaysSo) {
   EXPECT_EQ(Text(IDC_BHO_NAME), "O'Brien & Sons(submited)");
   EXPECT_EQ(SendMessageA(GetDlgItem(dialog->Handle(), IDC_BHO_INFO_PROGRESS), PBM_GETPOS, 0, 0), 100);
   EXPECT_EQ(Rows(FormatSql("select * from BHOS where clsid='%s' and modified=2 and name='%s'", bho.Clsid(), "O'Brien & Sons")), 1);
-  EXPECT_EQ(Rows(FormatSql("select * from [Events] where event='%s'",
-                           "Modifications made to \"O'Brien & Sons\" were submited to Tidewell web server")),
-            1);
+  EXPECT_TRUE(test::HasEvent(database, "Modifications made to \"O'Brien & Sons\" were submited to Tidewell web server"));
   EXPECT_FALSE(dialog->Changed()) << "the suffix is not an edit of the user's";
 
   // The next save stores the name as typed, without the suffix.

@@ -42,10 +42,6 @@ class BhoUninstallTest : public ::testing::Test {
   }
   void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kScratch); }
 
-  int Events(const std::string& text) {
-    return test::CountRows(database, FormatSql("select * from [Events] where event='%s'", text));
-  }
-
   test::TestAppFolder folder;
   CADODatabase database;
 };
@@ -108,14 +104,14 @@ TEST_F(BhoUninstallTest, AMissingFileIsReportedAndLogsNoEvent) {
   EXPECT_FALSE(UnregisterBho(database, missing, "Gone helper", nullptr, Quick().unregister));
   ASSERT_EQ(prompt.Requests().size(), 1u);
   EXPECT_EQ(prompt.Requests()[0].text, "File '" + missing + "' does not exist");
-  EXPECT_EQ(Events("BHO \"Gone helper\" uninstalled"), 0);
+  EXPECT_EQ(test::CountEvents(database, "BHO \"Gone helper\" uninstalled"), 0);
 }
 
 TEST_F(BhoUninstallTest, AnEmptyPathSkipsTheToolButLogsEvenANameWithAnApostrophe) {
   test::ScriptedPrompt prompt;
   EXPECT_TRUE(UnregisterBho(database, "", "O'Brien's helper", nullptr, Quick().unregister));
   EXPECT_TRUE(prompt.Requests().empty());
-  EXPECT_EQ(Events("BHO \"O'Brien's helper\" uninstalled"), 1);
+  EXPECT_EQ(test::CountEvents(database, "BHO \"O'Brien's helper\" uninstalled"), 1);
 }
 
 TEST_F(BhoUninstallTest, TerminatesLinkedProcessesAndSkipsOnesAlreadyGone) {
@@ -178,7 +174,7 @@ class UninstallFlowTest : public BhoUninstallTest {
 TEST_F(UninstallFlowTest, DecliningTouchesNothing) {
   test::HostProcess host(dll);
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDNO});
   SelectedBho bho{test::kFixtureClsid, {{host.Id(), "test_bho_host.exe"}}};
   EXPECT_EQ(UninstallBho(window.Handle(), database, bho, Quick()), 0);
@@ -198,7 +194,7 @@ TEST_F(UninstallFlowTest, DecliningTouchesNothing) {
 TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   test::HostProcess host(dll);
   ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDYES});
   SelectedBho bho{test::kFixtureClsid, {{host.Id(), "test_bho_host.exe"}}};
   EXPECT_EQ(UninstallBho(window.Handle(), database, bho, Quick()), 1);
@@ -207,7 +203,7 @@ TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   EXPECT_FALSE(test::PathExists(dll));
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + test::kFixtureClsid));
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + test::kFixtureClsid));
-  EXPECT_EQ(Events("BHO \"Tidewell's test helper\" uninstalled"), 1);
+  EXPECT_EQ(test::CountEvents(database, "BHO \"Tidewell's test helper\" uninstalled"), 1);
   EXPECT_TRUE(test::PumpUntil([&] { return window.refreshes == 1; }, 2s)) << "the tree is asked to refresh";
 }
 
@@ -223,12 +219,12 @@ TEST_F(UninstallFlowTest, RegsvrRemovesTheRegistrationItselfWhenOnlyItsKeysRemai
 
 TEST_F(UninstallFlowTest, AMissingFileStillLosesItsKeys) {
   DeleteFileA(dll.c_str());
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDYES, IDOK});
   EXPECT_EQ(UninstallBho(window.Handle(), database, {test::kFixtureClsid, {}}, Quick()), 1);
   ASSERT_EQ(prompt.Requests().size(), 2u);
   EXPECT_EQ(prompt.Requests()[1].text, "File '" + dll + "' does not exist");
-  EXPECT_EQ(Events("BHO \"Tidewell's test helper\" uninstalled"), 0);
+  EXPECT_EQ(test::CountEvents(database, "BHO \"Tidewell's test helper\" uninstalled"), 0);
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + test::kFixtureClsid));
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + test::kFixtureClsid));
 }

@@ -101,7 +101,7 @@ TEST_F(BhoViewTest, UninstallingThe32BitTwinLeavesThe64BitOneAndItsFile) {
   for (const std::string& file : {file32, file64}) ASSERT_TRUE(test::CopyFixtureDll(file));
   std::string clsid = test::NewClassId();
   test::RegisteredBho in32(file32, clsid, k32), in64(file64, clsid, k64);
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDYES});
   UninstallTiming quick;
   quick.stepPause = quick.finalPause = quick.unregister.pauseAfter = 10;
@@ -118,7 +118,7 @@ TEST_F(BhoViewTest, TheTreeRemembersTheViewOfEachItem) {
   std::string twin = test::NewClassId();
   test::RegisteredBho in64(std::nullopt, twin, k64), in32(std::nullopt, twin, k32);
   test::InsertBhoRow(database, twin, "Tree twin", "high");
-  test::TestMainWindow window{&database};
+  test::FakeMainWindow window{&database};
   BhoManager manager(window);
   manager.Attach(nullptr, nullptr);
   manager.StartListing();
@@ -134,7 +134,7 @@ TEST_F(BhoViewTest, TheTreeRemembersTheViewOfEachItem) {
 
 TEST_F(BhoViewTest, KeyWatcherWakesForA32BitRegistration) {
   std::string clsid = test::NewClassId();
-  test::TestMainWindow window;
+  test::FakeMainWindow window;
   std::mutex mutex;
   std::vector<std::string> announced;
   KeyWatchTarget target;

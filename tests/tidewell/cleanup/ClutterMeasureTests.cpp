@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 
 #include "tests/support/TestFolder.h"
+#include "tests/tidewell/cleanup/CleanupTestSupport.h"
 
 namespace tidewell {
 namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& path, size_t length) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << std::string(length, 'x');
-}
+using test::PlantFile;
 
 class EnvironmentValue {
  public:
@@ -40,10 +37,10 @@ TEST(ClutterMeasure, PatternsExpandEveryNamedValue) {
 
 TEST(ClutterMeasure, AFolderCountsItsOwnFilesAndTheBytesOfAllBelow) {
   test::TempFolder folder;
-  WriteFile(folder.Path() / "a.tmp", 1000);
-  WriteFile(folder.Path() / "b.tmp", 24);
-  WriteFile(folder.Path() / "sub" / "c.tmp", 2048);
-  WriteFile(folder.Path() / "sub" / "deeper" / "d.tmp", 1);
+  PlantFile(folder.Path() / "a.tmp", 1000);
+  PlantFile(folder.Path() / "b.tmp", 24);
+  PlantFile(folder.Path() / "sub" / "c.tmp", 2048);
+  PlantFile(folder.Path() / "sub" / "deeper" / "d.tmp", 1);
   FolderMeasure measure = MeasureFolder(folder.Path().string());
   EXPECT_EQ(measure.fileCount, 2u);
   EXPECT_EQ(measure.bytes, 1000u + 24u + 2048u + 1u);
@@ -72,9 +69,9 @@ TEST(ClutterMeasure, AllCategoriesAreRealFolderPatterns) {
 // Two fixed drives and scratch folders for the categories.
 TEST(ClutterMeasure, SumsFoldersRecycleBinsAndFixedDrivesInKilobytes) {
   test::TempFolder temp, cookies;
-  WriteFile(temp.Path() / "x.tmp", 300 * 1024);
-  WriteFile(temp.Path() / "old" / "y.tmp", 100 * 1024);
-  WriteFile(cookies.Path() / "ann@site.txt", 24 * 1024);
+  PlantFile(temp.Path() / "x.tmp", 300 * 1024);
+  PlantFile(temp.Path() / "old" / "y.tmp", 100 * 1024);
+  PlantFile(cookies.Path() / "ann@site.txt", 24 * 1024);
   constexpr uint64_t kGiB = 1024ull * 1024 * 1024;
   ClutterSources sources;
   sources.categoryFolders = [&] {
@@ -129,7 +126,7 @@ TEST(ClutterMeasure, OnlyAbsoluteFoldersBelowADriveMayBeCleaned) {
 // An unset variable leaves "\recent", the current drive's root folder: measured as nothing.
 TEST(ClutterMeasure, ACategoryWithAnUnsetVariableMeasuresNothing) {
   test::TempFolder temp;
-  WriteFile(temp.Path() / "x.tmp", 4096);
+  PlantFile(temp.Path() / "x.tmp", 4096);
   ClutterSources sources;
   sources.categoryFolders = [&] {
     return std::vector<std::string>{temp.Path().string(), ExpandEnvironmentPattern("%TIDEWELL_TEST_UNSET%\\windows")};

@@ -7,13 +7,13 @@
 #include "resource.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Registry.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/cleanup/CleanupTestSupport.h"
 #include "tidewell/cleanup/SpaceLimits.h"
-#include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 namespace {
@@ -67,11 +67,6 @@ class ClutterMeterDlgTest : public ::testing::Test {
     SendMessageA(dialog.Handle(), WM_COMMAND, MAKEWPARAM(IDB_CLUTTER_CLEANUP, BN_CLICKED), 0);
     EXPECT_TRUE(test::PumpUntil([&] { return !dialog.CleaningUp() && dialog.Settled(); }, 60s));
   }
-  std::vector<std::string> EventTexts() {
-    std::vector<std::string> texts;
-    for (const EventRow& row : ReadEvents(database)) texts.push_back(row.text);
-    return texts;
-  }
 
   test::TestAppFolder app;
   test::TempFolder scratch;
@@ -118,7 +113,7 @@ TEST_F(ClutterMeterDlgTest, CleaningACheckedFolderEmptiesItAndNothingElse) {
   EXPECT_TRUE(fs::is_directory(Folder(0)));
   EXPECT_TRUE(fs::is_empty(Folder(0)));
   EXPECT_TRUE(fs::exists(Folder(1) / "ann@site.txt"));
-  EXPECT_EQ(EventTexts(), std::vector<std::string>{"\"Windows Temporary Files\" cleanup (" + Folder(0).string() + ")"});
+  EXPECT_EQ(test::EventTexts(database), std::vector<std::string>{"\"Windows Temporary Files\" cleanup (" + Folder(0).string() + ")"});
   EXPECT_EQ(ListItemText(dialog.List(), RowOf("Windows Temporary Files"), 2), "0");  // the list was filled again
 }
 
@@ -130,7 +125,7 @@ TEST_F(ClutterMeterDlgTest, AnsweringNoChangesNothingAndLogsNothing) {
   EXPECT_EQ(prompts.Requests().size(), 2u);
   EXPECT_TRUE(fs::exists(Folder(0) / "a.tmp"));
   EXPECT_TRUE(fs::exists(Folder(0) / "old" / "c.tmp"));
-  EXPECT_TRUE(EventTexts().empty());
+  EXPECT_TRUE(test::EventTexts(database).empty());
 }
 
 TEST_F(ClutterMeterDlgTest, NothingCheckedDoesNothingAtAll) {
@@ -152,7 +147,7 @@ TEST_F(ClutterMeterDlgTest, AFolderThatDidNotExpandIsNeverCleaned) {
   auto requests = prompts.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].text, "Cleanup complete");
-  EXPECT_TRUE(EventTexts().empty());
+  EXPECT_TRUE(test::EventTexts(database).empty());
 }
 
 TEST_F(ClutterMeterDlgTest, SelectAllChecksAndUnchecksEveryRow) {

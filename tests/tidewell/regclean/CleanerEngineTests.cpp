@@ -11,8 +11,10 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/ScratchRegistry.h"
+#include "tests/support/SystemFolders.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
 
 namespace tidewell {
@@ -38,11 +40,7 @@ std::string Label64() { return TwoViews() ? " (64-bit)" : ""; }
 // Where a key planted without a view choice lands: this build's own view.
 std::string NativeLabel() { return TwoViews() && sizeof(void*) == 4 ? " (32-bit)" : Label64(); }
 
-std::string Environment(const char* name) {
-  char value[MAX_PATH] = "";
-  DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-  return length < MAX_PATH ? std::string(value, length) : std::string();
-}
+using test::Environment;
 
 // A drive letter no volume answers to.
 std::string AbsentDrive() {
@@ -87,11 +85,6 @@ class CleanerEngineTest : public ::testing::Test {
       found.insert(row.ptype + "|" + row.rootkey + "|" + row.subkey);
     return found;
   }
-  bool HasEvent(const std::string& text) {
-    for (const auto& event : test::Events(database))
-      if (event.text == text) return true;
-    return false;
-  }
   ScanResult Scan(Category category) { return ScanCategory(database, category, StopToken(), sink); }
   RepairResult RunRepair(Category category) {
     CRegistryBackup backup(database, folder.Text());
@@ -132,7 +125,7 @@ TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
   };
   if (TwoViews()) expected.insert("RCC|HKCR (32-bit)|CLSID\\{" + M() + "-9}\\InprocServer32");
   EXPECT_EQ(Found(), expected);
-  EXPECT_TRUE(HasEvent("Scanning registered custom controls found " + std::to_string(result.found) +
+  EXPECT_TRUE(test::HasEvent(database, "Scanning registered custom controls found " + std::to_string(result.found) +
                        " invalid entries"));
   EXPECT_GE(result.found, static_cast<int>(expected.size()));
 }
@@ -182,7 +175,7 @@ TEST_F(CleanerEngineTest, ProgramsAreJudgedMissingOnlyWhenNoReadingOfTheCommandF
   if (TwoViews()) expected.insert("SUP|HKLM (32-bit)|" + M() + "-wow");
   EXPECT_EQ(Found(), expected);
   // Judged without being run.
-  EXPECT_FALSE(test::FileExists(marker));
+  EXPECT_FALSE(test::PathExists(marker));
 }
 
 TEST_F(CleanerEngineTest, HelpAndSharedFilesAreFoundByTheirOwnRules) {
@@ -324,8 +317,8 @@ TEST_F(CleanerEngineTest, RepairDeletesOnlyMarkedEntriesAfterTheirBackupAndTheBa
   RepairResult controls = RunRepair(Category::CustomControls);
   EXPECT_EQ(startup.repaired, 1);
   EXPECT_EQ(controls.repaired, 1);
-  EXPECT_TRUE(HasEvent("Repaired 1 startup invalid entries"));
-  EXPECT_TRUE(HasEvent("Repaired 1 registered custom control invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Repaired 1 startup invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Repaired 1 registered custom control invalid entries"));
   UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, kRun);
   EXPECT_FALSE(ReadString(run.Get(), invalid));
   EXPECT_TRUE(ReadString(run.Get(), valid));
@@ -432,7 +425,7 @@ TEST_F(CleanerEngineTest, AStoppedScanKeepsItsRowsAndSaysItIsIncomplete) {
   ScanResult result = ScanCategory(database, Category::Startup, stop.Token(), sink);
   EXPECT_TRUE(result.stopped);
   EXPECT_EQ(sink.last, "Stopped");
-  EXPECT_TRUE(HasEvent("Scanning startup (incomplete) found 0 invalid entries"));
+  EXPECT_TRUE(test::HasEvent(database, "Scanning startup (incomplete) found 0 invalid entries"));
 }
 
 }  // namespace

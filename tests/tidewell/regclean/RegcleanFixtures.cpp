@@ -4,7 +4,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
+#include "tests/support/ScratchRegistry.h"
 
 namespace tidewell::test {
 
@@ -61,18 +61,6 @@ void MarkForRepair(CADODatabase& database, const std::vector<ProblemRow>& rows) 
     CADORecordset recordset(database);
     recordset.Open(FormatSql("update problems set state=1 where ID=%d", row.id));
   }
-}
-
-std::string SystemFolder() {
-  char path[MAX_PATH];
-  GetSystemDirectoryA(path, MAX_PATH);
-  return path;
-}
-
-std::string WindowsFolder() {
-  char path[MAX_PATH];
-  GetWindowsDirectoryA(path, MAX_PATH);
-  return path;
 }
 
 }  // namespace tidewell::test

@@ -51,7 +51,4 @@ std::vector<ProblemRow> MarkedProblems(CADODatabase& database, const std::string
 // Marks just these rows for repair.
 void MarkForRepair(CADODatabase& database, const std::vector<ProblemRow>& rows);
 
-std::string SystemFolder();   // C:\windows\system32
-std::string WindowsFolder();  // C:\windows
-
 }  // namespace tidewell::test

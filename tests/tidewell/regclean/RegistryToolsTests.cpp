@@ -8,10 +8,11 @@
 
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tests/tidewell/regclean/RegcleanFixtures.h"
 #include "tidewell/regclean/CleanerEngine.h"
 #include "tidewell/regclean/ProblemDetailsDlg.h"
@@ -37,7 +38,7 @@ class RegistryToolsTest : public ::testing::Test {
  protected:
   RegistryToolsTest() {
     EXPECT_TRUE(database.Open(folder.ConnectionString()));
-    main = std::make_unique<test::TestMainWindow>(database);
+    main = std::make_unique<test::FakeMainWindow>(&database);
     tools = std::make_unique<CRegistryToolsDlg>(*main, folder.Text());
     window = tools->Create(GetModuleHandleA(nullptr), IDD_REGISTRY_TOOLS, main->Window());
   }
@@ -60,7 +61,7 @@ class RegistryToolsTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   test::PlantedEntries planted;
-  std::unique_ptr<test::TestMainWindow> main;
+  std::unique_ptr<test::FakeMainWindow> main;
   std::unique_ptr<CRegistryToolsDlg> tools;
   HWND window = nullptr;
 };

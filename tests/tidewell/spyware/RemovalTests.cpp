@@ -12,6 +12,8 @@
 namespace tidewell {
 namespace {
 
+using namespace std::chrono_literals;
+
 using test::Environment;
 using test::SpyName;
 
@@ -39,7 +41,7 @@ TEST(SpywareRemoval, EndsTheHostThenDeletesTheLoadedFile) {
     std::string dll = folder.File("spy.dll");
     std::filesystem::copy_file(test::ProgramFolder() / "test_bho.dll", dll);
     test::HostProcess host(dll);
-    ASSERT_TRUE(host.Running());
+    ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
     std::string entry = dll;
     if (std::string(type) == kTypeMemory) CharUpperBuffA(entry.data(), static_cast<DWORD>(entry.size()));
     SpywareRemover remover(RemovalSettings{});

@@ -22,6 +22,8 @@
 namespace tidewell {
 namespace {
 
+using namespace std::chrono_literals;
+
 using test::Environment;
 using test::SpyName;
 
@@ -125,7 +127,7 @@ std::multiset<std::pair<std::string, std::string>> Found(const std::vector<Detec
 TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
   PlantedSpyware planted;
   test::HostProcess host(planted.dll);
-  ASSERT_TRUE(host.Running());
+  ASSERT_TRUE(host.WaitUntilLoaded(planted.dll, 10s));
   SpywareDefinitions definitions = Parse(planted.Xml());
   char before[MAX_PATH] = {}, after[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, before);
@@ -153,6 +155,7 @@ TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
 TEST(SpywareScan, LooksOnlyWhereTheScopeSays) {
   PlantedSpyware planted;
   test::HostProcess host(planted.dll);
+  ASSERT_TRUE(host.WaitUntilLoaded(planted.dll, 10s));
   SpywareDefinitions definitions = Parse(planted.Xml());
   struct Case {
     const char* what;

@@ -11,13 +11,12 @@
 
 #include "resources/resource.h"
 #include "shared/db/AdoRecordset.h"
-#include "shared/win/Dialog.h"
+#include "tests/support/DatabaseRows.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/spyware/SpywareFixtures.h"
-#include "tidewell/shell/EventLog.h"
-#include "tidewell/shell/MainWindow.h"
 #include "tidewell/spyware/DefinitionsFile.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareScanner.h"
@@ -27,35 +26,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TestMainWindow : public Dialog, public IMainWindow {
+// The main window as the scanner tab leaves it: check boxes in the tree and
+// the tree's notifications passed to the scanner.
+class ScannerWindow : public test::FakeMainWindow {
  public:
-  explicit TestMainWindow(CADODatabase& database) : database_(database) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    if (!Create(GetModuleHandleA(nullptr), 910, nullptr)) ADD_FAILURE() << "no test main window";
+  explicit ScannerWindow(CADODatabase& database) : FakeMainWindow(&database, 1) {
+    ShowTreeCheckBoxes(true);
+    onNotify = [this](const NMHDR& header) { return OnScanTreeNotify(*this, header); };
   }
-  ~TestMainWindow() override {
-    workers_.StopAndWait();
-    Destroy();
-  }
-  CADODatabase& Database() override { return database_; }
-  WorkerGroup& Workers() override { return workers_; }
-  HWND Window() const override { return Handle(); }
-  HWND Tree() const override { return Item(1003); }
-  HWND List() const override { return nullptr; }
-  HWND StatusLine() const override { return Item(1019); }
-  HWND Button(int id) const override { return Item(id); }
-  int SelectedTab() const override { return tab; }
-  void SetStatus(const std::string& text) override { SetDlgItemTextA(Handle(), 1019, text.c_str()); }
-
-  int tab = 1;
-
- protected:
-  INT_PTR OnNotify(const NMHDR& header) override { return OnScanTreeNotify(*this, header); }
-
- private:
-  CADODatabase& database_;
-  WorkerGroup workers_;
 };
 
 struct Fixture {
@@ -77,23 +55,9 @@ std::map<std::string, std::string> LocationRows(CADODatabase& database) {
   return rows;
 }
 
-HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
-  for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child)) {
-    char buffer[MAX_PATH] = {};
-    TVITEMA item{};
-    item.mask = TVIF_TEXT;
-    item.hItem = child;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    TreeView_GetItem(tree, &item);
-    if (text == buffer) return child;
-  }
-  return nullptr;
-}
-
 TEST(ScanLocationTree, ChecksAreSavedForTheItemAndItsLoadedChildrenByMouseAndKeyboard) {
   Fixture fixture;
-  TestMainWindow window(fixture.database);
+  ScannerWindow window(fixture.database);
   HWND tree = window.Tree();
   BuildLocationTree(tree, {"C:\\"}, fixture.database);
   HTREEITEM root = TreeView_GetRoot(tree);
@@ -105,7 +69,7 @@ TEST(ScanLocationTree, ChecksAreSavedForTheItemAndItsLoadedChildrenByMouseAndKey
   EXPECT_EQ(LocationRows(fixture.database), expected) << "placeholders get no row";
 
   // The space bar toggles the selected item as a click on its box would.
-  HTREEITEM drive = ChildNamed(tree, ChildNamed(tree, root, "My computer"), "C:\\");
+  HTREEITEM drive = window.FindChild(window.FindChild(root, "My computer"), "C:\\");
   ASSERT_TRUE(drive);
   TreeView_SetCheckState(tree, drive, TRUE);
   TreeView_SelectItem(tree, drive);
@@ -129,7 +93,7 @@ TEST(ScanLocationTree, ChecksAreSavedForTheItemAndItsLoadedChildrenByMouseAndKey
 
 TEST(ScanLocationTree, IsFilledOnlyWhileTheScannerTabIsSelected) {
   Fixture fixture;
-  TestMainWindow window(fixture.database);
+  ScannerWindow window(fixture.database);
   window.tab = 0;
   FillScanLocations(window);
   test::PumpFor(1000ms);
@@ -147,16 +111,11 @@ TEST(ScanLocationTree, IsFilledOnlyWhileTheScannerTabIsSelected) {
 
 struct ScanRun {
   Fixture fixture;
-  TestMainWindow window{fixture.database};
+  ScannerWindow window{fixture.database};
   std::string definitions = fixture.app.File("extra.neo");
   ScanRun() { SetDefinitionsPathForTests(definitions); }
   ~ScanRun() { SetDefinitionsPathForTests(""); }
   bool WaitUntilIdle() { return test::PumpUntil([] { return !SpywareScanRunning(); }, 20s); }
-  std::vector<std::string> EventTexts() {
-    std::vector<std::string> texts;
-    for (const EventRow& row : ReadEvents(fixture.database)) texts.push_back(row.text);
-    return texts;
-  }
 };
 
 TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
@@ -183,7 +142,7 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   ListView_GetItemText(list, 0, 2, text, sizeof text);
   EXPECT_EQ(std::string(text), "HKEY_CURRENT_USER\\Software\\" + name + "\\second") << "newest first";
   EXPECT_TRUE(ListView_GetCheckState(list, 0) && ListView_GetCheckState(list, 1));
-  EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 2 infected locations");
+  EXPECT_EQ(test::EventTexts(run.fixture.database).back(), "Spyware scan detected 2 infected locations");
 
   NMLVGETINFOTIPA tip{};
   char tipText[256] = {};
@@ -239,7 +198,7 @@ TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathA
     ASSERT_EQ(prompts.Requests().size(), 1u) << item.what << ": nothing after the path";
     EXPECT_EQ(prompts.Requests()[0].text, run.definitions) << item.what;
     EXPECT_EQ(prompts.Requests()[0].caption, "Tidewell") << item.what;
-    EXPECT_EQ(run.EventTexts().back(), "Spyware scan detected 0 infected locations") << item.what;
+    EXPECT_EQ(test::EventTexts(run.fixture.database).back(), "Spyware scan detected 0 infected locations") << item.what;
   }
   DeleteFileA(run.definitions.c_str());
   test::ScriptedPrompt prompts({IDOK});

@@ -8,7 +8,6 @@
 #include "shared/crypto/BlowfishCipher.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Utf8.h"
-#include "tests/support/MessagePump.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/spyware/Definitions.h"
 
@@ -50,12 +49,6 @@ std::string SpyName(const std::string& what) {
   static std::atomic<int> counter{0};
   return "spwtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
          std::to_string(counter++) + "-" + what;
-}
-
-std::string Environment(const char* name) {
-  char value[1024] = {};
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length < sizeof value ? std::string(value, length) : std::string();
 }
 
 void RemoveTree(const std::string& path) {
@@ -114,33 +107,6 @@ bool PlantedKey::SetValue(const std::string& name, size_t bytes) {
   std::string data(bytes, 'x');
   return RegSetValueExA(key_.Get(), name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(data.data()),
                         static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
-}
-
-HostProcess::HostProcess(const std::string& dll) {
-  std::string line = "\"" + (ProgramFolder() / "test_bho_host.exe").string() + "\" \"" + dll + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start the host process";
-    return;
-  }
-  process_.Reset(process.hProcess);
-  CloseHandle(process.hThread);
-  id_ = process.dwProcessId;
-  // Until the DLL is loaded (the host ends at once when it cannot load it).
-  PumpFor(std::chrono::milliseconds(1500));
-}
-
-HostProcess::~HostProcess() {
-  if (Running()) {
-    TerminateProcess(process_.Get(), 1);
-    WaitForSingleObject(process_.Get(), 5000);
-  }
-}
-
-bool HostProcess::Running() const {
-  return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 std::string PackDefinitions(const std::string& xml) {

@@ -10,12 +10,13 @@
 
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/SystemFolders.h"
 
 namespace tidewell::test {
 
 // "spwtest-<process>-<tick>-<n>-<what>": no other run uses it.
 std::string SpyName(const std::string& what);
-std::string Environment(const char* name);
 
 // A folder created for the test and removed with everything below it
 // (read-only entries included; links are removed, never followed). Paths are
@@ -52,21 +53,6 @@ class PlantedKey {
   std::string path_, top_;
   RegistryView view_;
   UniqueKey key_;
-};
-
-// test_bho_host.exe with a DLL loaded; ended on destruction if still running.
-class HostProcess {
- public:
-  explicit HostProcess(const std::string& dll);
-  ~HostProcess();
-  HostProcess(const HostProcess&) = delete;
-  HostProcess& operator=(const HostProcess&) = delete;
-  bool Running() const;
-  DWORD Id() const { return id_; }
-
- private:
-  UniqueHandle process_;
-  DWORD id_ = 0;
 };
 
 // The definitions XML enciphered as extra.neo holds it, declaration first.

@@ -7,10 +7,12 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Registry.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 
 namespace tidewell {
 namespace {
@@ -44,7 +46,7 @@ class StartupListTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   std::string name = test::UniqueName("Listed");
-  test::TestMainWindow window{database};
+  test::FakeMainWindow window{&database, 3};
 };
 
 TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {

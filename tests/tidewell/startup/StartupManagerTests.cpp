@@ -9,10 +9,12 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tests/tidewell/backup/BackupTestSupport.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/startup/StartupText.h"
@@ -70,11 +72,6 @@ class StartupManagerTest : public ::testing::Test {
  protected:
   StartupManagerTest() { EXPECT_TRUE(database.Open(folder.ConnectionString())); }
 
-  bool HasEvent(const std::string& text) {
-    for (const auto& event : test::Events(database))
-      if (event.text == text) return true;
-    return false;
-  }
 
   test::TestAppFolder folder;
   CADODatabase database;
@@ -149,7 +146,7 @@ TEST_F(StartupManagerTest, DisableBacksUpRemovesLogsAndTheBackupRestoresTheEntry
     EXPECT_EQ(prompts[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(prompts[1].text, kDisabledMessage);
     EXPECT_FALSE(RunString(HKEY_CURRENT_USER, name));
-    EXPECT_TRUE(HasEvent("Startup entry disabled (" + name + ")"));
+    EXPECT_TRUE(test::HasEvent(database, "Startup entry disabled (" + name + ")"));
 
     auto rows = test::RegbkRows(database);
     ASSERT_EQ(rows.size(), 1u);
@@ -262,7 +259,7 @@ TEST_F(StartupManagerTest, DisableDeletesNothingWhenTheBackupCannotBeWritten) {
                                  "BKUP. Nothing was changed.");
   EXPECT_EQ(prompts[1].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(RunString(HKEY_CURRENT_USER, name), "C:\\guarded.exe");
-  EXPECT_FALSE(HasEvent("Startup entry disabled (" + name + ")"));
+  EXPECT_FALSE(test::HasEvent(database, "Startup entry disabled (" + name + ")"));
   EXPECT_TRUE(test::RegbkRows(database).empty());
 }
 
@@ -282,7 +279,7 @@ TEST_F(StartupManagerTest, UnnamedEntryIsBackedUpAsDefaultAndRestored) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].comment, "Disabled startup entry ((Default))");
   EXPECT_TRUE(rows[0].file.ends_with("\\.reg"));
-  EXPECT_TRUE(HasEvent("Startup entry disabled ()"));
+  EXPECT_TRUE(test::HasEvent(database, "Startup entry disabled ()"));
 
   CRegistryBackup backup(database, folder.Text());
   backup.RestoreBackup(backup.ListBackups()[0].name, rows[0].time);
