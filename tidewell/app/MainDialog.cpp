@@ -12,14 +12,14 @@
 #include "tidewell/app/MainWindowRules.h"
 #include "tidewell/shell/Messages.h"
 #include "shared/win/ListView.h"
-#include "tidewell/app/Startup.h"
+#include "tidewell/app/DatabaseBesideProgram.h"
+#include "tidewell/app/SkylarkStart.h"
 #include "tidewell/backup/BackupList.h"
 #include "tidewell/cleanup/ClutterMeterDlg.h"
 #include "tidewell/spyware/SpywareScanner.h"
 #include "tidewell/regclean/RegistryToolsDlg.h"
 #include "tidewell/startup/StartupList.h"
 #include "tidewell/traffic/NetWatchDialog.h"
-#include "skylark/SkylarkStart.h"
 
 namespace tidewell {
 

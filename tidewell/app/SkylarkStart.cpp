@@ -1,4 +1,4 @@
-#include "skylark/SkylarkStart.h"
+#include "tidewell/app/SkylarkStart.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "tidewell/app/Startup.h"
+#include "tidewell/app/DatabaseBesideProgram.h"
 
 #include "shared/db/ConnectionString.h"
 #include "shared/win/Profile.h"

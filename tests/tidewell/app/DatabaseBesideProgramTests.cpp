@@ -1,4 +1,4 @@
-#include "tidewell/app/Startup.h"
+#include "tidewell/app/DatabaseBesideProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace tidewell {
 namespace {
 
-TEST(Startup, OpensTheDatabaseBesideTheProgramAndRecordsItsPath) {
+TEST(DatabaseBesideProgram, OpensTheDatabaseBesideTheProgramAndRecordsItsPath) {
   test::TestAppFolder folder;
   WriteProfileValue("AppPath", "before");
   CADODatabase database;
@@ -22,7 +22,7 @@ TEST(Startup, OpensTheDatabaseBesideTheProgramAndRecordsItsPath) {
   EXPECT_EQ(database.GetConnectionString(), *connection);
 }
 
-TEST(Startup, MissingDatabaseShowsOnlyTheConnectionStringAndWritesNothing) {
+TEST(DatabaseBesideProgram, MissingDatabaseShowsOnlyTheConnectionStringAndWritesNothing) {
   test::TempFolder folder;
   WriteProfileValue("AppPath", "before");
   test::ScriptedPrompt script{IDOK};
