@@ -146,12 +146,15 @@ bool FolderScope::ScheduleDelete(const std::string& path) const {
   return Contains(path) && MoveFileExW(LongPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-bool DeleteFileIn(const std::string& path) {
+std::string ParentFolder(const std::string& path) {
   size_t slash = path.find_last_of('\\');
-  if (slash == std::string::npos) return false;
-  std::string folder = path.substr(0, slash);
-  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
-  return FolderScope(folder).DeleteFile(path);
+  if (slash == std::string::npos) return {};
+  return slash == 2 && path[1] == ':' ? path.substr(0, 3) : path.substr(0, slash);
+}
+
+bool DeleteFileIn(const std::string& path) {
+  std::string folder = ParentFolder(path);
+  return !folder.empty() && FolderScope(folder).DeleteFile(path);
 }
 
 }  // namespace tidewell

@@ -72,6 +72,9 @@ class FolderScope {
   std::string folder_;
 };
 
+// The folder that holds a path ("C:\\" for "C:\\x"); empty without one.
+std::string ParentFolder(const std::string& path);
+
 // One file named by a whole path (read from the registry, say), deleted
 // within its own folder; true only when it is gone. A path that climbs
 // ("..") or is not absolute is refused.

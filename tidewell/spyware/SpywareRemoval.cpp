@@ -18,11 +18,6 @@ namespace {
 // empty when the path is not a whole absolute one.
 std::string NormalPath(const std::string& path) { return UpperCaseName(FullFolderPath(path)); }
 
-// The folder a detected path was found in: its deletes stay below it.
-std::string ParentFolder(const std::string& path) {
-  size_t cut = path.find_last_of('\\');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
 
 bool IsSameOrAbove(const std::string& candidate, const std::string& protectedPath) {
   if (candidate == protectedPath) return true;

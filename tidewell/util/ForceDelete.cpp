@@ -19,12 +19,6 @@ void ClearReadOnly(const FolderScope& scope, const std::string& path, DWORD attr
     scope.SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-std::string ParentFolder(const std::string& path) {
-  size_t slash = path.find_last_of('\\');
-  if (slash == std::string::npos) return {};
-  return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
-}
-
 // Everyone, S-1-1-0: looked up by its number, never by a name that differs per language.
 struct EveryoneSid {
   EveryoneSid() {
