@@ -22,6 +22,13 @@ HWND Dialog::Create(HINSTANCE instance, int templateId, HWND owner) {
                             reinterpret_cast<LPARAM>(this));
 }
 
+WindowReach Dialog::Reach() const {
+  WindowReach reach;
+  reach.window_ = window_;
+  reach.alive_ = alive_;
+  return reach;
+}
+
 void Dialog::Destroy() {
   if (window_) DestroyWindow(window_);
 }
@@ -48,6 +55,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     self = reinterpret_cast<Dialog*>(lParam);
     SetWindowLongPtrA(window, DWLP_USER, lParam);
     self->window_ = window;
+    self->alive_ = std::make_shared<bool>(true);
   } else {
     self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(window, DWLP_USER));
   }
@@ -56,6 +64,8 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, DWLP_USER, 0);
     self->window_ = nullptr;
+    if (self->alive_) *self->alive_ = false;
+    self->alive_.reset();
     DropPostedTasks(window);
   }
   return result;

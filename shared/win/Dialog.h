@@ -1,9 +1,14 @@
 #pragma once
 // The one dialog base class: a static procedure stores `this` at WM_INITDIALOG,
 // ignores what arrives before, and forwards to the virtual handlers. Closures
-// posted from workers (PostToWindow) run here, on the UI thread.
+// that workers post through Reach() run here, on the UI thread, and never
+// after the window is destroyed.
 
 #include <windows.h>
+
+#include <memory>
+
+#include "shared/win/WindowReach.h"
 
 namespace tidewell {
 
@@ -22,6 +27,8 @@ class Dialog {
 
   HWND Handle() const { return window_; }
   HWND Item(int id) const { return GetDlgItem(window_, id); }
+  // What a worker holds to post back to this window; lapses when it is destroyed.
+  WindowReach Reach() const;
 
  protected:
   virtual bool OnInit() { return true; }  // true: let the system set the focus
@@ -50,6 +57,7 @@ class Dialog {
 
   HWND window_ = nullptr;
   bool modal_ = false;
+  std::shared_ptr<bool> alive_;  // shared with the reaches handed out
 };
 
 // A short table from (control, notification) to a member function, instead of

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "shared/win/UiThread.h"
@@ -65,9 +66,8 @@ TEST(UiThread, ClosuresFromAWorkerRunOnTheDialogsThread) {
 
    protected:
     bool OnInit() override {
-      HWND window = Handle();
-      worker = std::thread([this, window] {
-        PostToWindow(window, [this] {
+      worker = std::thread([this, reach = Reach()] {
+        reach.Post([this] {
           ranOn = GetCurrentThreadId();
           End(7);
         });
@@ -80,23 +80,58 @@ TEST(UiThread, ClosuresFromAWorkerRunOnTheDialogsThread) {
   EXPECT_EQ(dialog.ranOn, GetCurrentThreadId());
 }
 
-TEST(UiThread, ClosuresForAWindowThatIsGoneAreFreedUnrun) {
-  bool ran = false;
-  auto held = std::make_shared<int>(0);
-  EXPECT_FALSE(PostToWindow(nullptr, [&ran, held] { ran = true; }));
-  EXPECT_EQ(held.use_count(), 1);
-
-  // Queued while the window lived, still queued when it is destroyed.
-  GoDialog dialog;
-  HWND window = dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr);
-  ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(PostToWindow(window, [&ran, held] { ran = true; }));
-  EXPECT_EQ(held.use_count(), 2);
-  DestroyWindow(window);
+void Pump() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-  EXPECT_FALSE(ran);
+}
+
+TEST(WindowReach, ClosuresForAWindowThatIsGoneAreFreedUnrun) {
+  int ran = 0;
+  auto held = std::make_shared<int>(0);
+  EXPECT_FALSE(WindowReach().Post([&ran, held] { ++ran; }));
   EXPECT_EQ(held.use_count(), 1);
+
+  GoDialog dialog;
+  ASSERT_NE(dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr), nullptr);
+  WindowReach first = dialog.Reach();
+  // Queued while the window lived, still queued when it is destroyed.
+  ASSERT_TRUE(first.Post([&ran, held] { ++ran; }));
+  EXPECT_EQ(held.use_count(), 2);
+  dialog.Destroy();
+  Pump();
+  EXPECT_EQ(ran, 0);
+  EXPECT_EQ(held.use_count(), 1);
+
+  // The same object made again (the handle may even be reused): the old
+  // reach stays dead, the new one works.
+  ASSERT_NE(dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr), nullptr);
+  first.Post([&ran] { ran += 10; });
+  dialog.Reach().Post([&ran] { ran += 1; });
+  Pump();
+  EXPECT_EQ(ran, 1);
+  dialog.Destroy();
+}
+
+TEST(WindowReach, OnlyTheLatestRequestsClosuresRun) {
+  GoDialog dialog;
+  ASSERT_NE(dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr), nullptr);
+  LatestRequest fill;
+  std::string ran;
+  WindowReach older = fill.Next(dialog.Reach());
+  WindowReach newer = fill.Next(dialog.Reach());
+  older.Post([&ran] { ran += "older "; });
+  newer.Post([&ran] { ran += "newer "; });
+  dialog.Reach().Post([&ran] { ran += "plain "; });  // not tied to the requests
+  Pump();
+  EXPECT_EQ(ran, "newer plain ");
+  EXPECT_TRUE(fill.IsLatest(newer));
+
+  newer.Post([&ran] { ran += "cancelled"; });
+  fill.Cancel();  // after the post, before its turn: judged when it runs
+  Pump();
+  EXPECT_EQ(ran, "newer plain ");
+  EXPECT_FALSE(fill.IsLatest(newer));
+  dialog.Destroy();
 }
 
 TEST(Dialog, ModelessDialogLivesUntilDestroyed) {
