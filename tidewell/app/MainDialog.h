@@ -39,6 +39,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   CADODatabase& Database() override { return database_; }
   WorkerGroup& Workers() override { return workers_; }
   HWND Window() const override { return Handle(); }
+  WindowReach Reach() const override { return Dialog::Reach(); }
   HWND Tree() const override;
   HWND List() const override;
   HWND StatusLine() const override;
