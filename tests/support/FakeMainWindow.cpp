@@ -9,7 +9,7 @@
 
 namespace tidewell::test {
 
-FakeMainWindow::FakeMainWindow(CADODatabase* database, int selectedTab) : tab(selectedTab), database_(database) {
+FakeMainWindow::FakeMainWindow(CADODatabase* database) : database_(database) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   if (!Create(GetModuleHandleA(nullptr), IDD_FAKE_MAIN_WINDOW, nullptr)) ADD_FAILURE() << "no fake main window";
@@ -24,6 +24,15 @@ FakeMainWindow::~FakeMainWindow() {
 HWND FakeMainWindow::Tree() const { return Item(IDC_BHO_TREE); }
 HWND FakeMainWindow::List() const { return Item(IDC_SHARED_LIST); }
 HWND FakeMainWindow::StatusLine() const { return Item(IDC_STATUS_LINE); }
+
+void FakeMainWindow::HoldTabs(bool hold) { EnableWindow(Item(IDC_MAIN_TABS), !hold); }
+
+RECT FakeMainWindow::PageArea() const {
+  RECT area{};
+  GetWindowRect(List(), &area);
+  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&area), 2);
+  return area;
+}
 
 void FakeMainWindow::ShowTreeCheckBoxes(bool show) {
   LONG_PTR style = GetWindowLongPtrA(Tree(), GWL_STYLE);

@@ -20,7 +20,7 @@ namespace tidewell::test {
 class FakeMainWindow : public Dialog, public IMainWindow {
  public:
   // The database is the test's (none where no feature needs it).
-  explicit FakeMainWindow(CADODatabase* database = nullptr, int selectedTab = 0);
+  explicit FakeMainWindow(CADODatabase* database = nullptr);
   ~FakeMainWindow() override;  // stops and waits for the workers first
 
   CADODatabase& Database() override { return *database_; }
@@ -31,7 +31,12 @@ class FakeMainWindow : public Dialog, public IMainWindow {
   HWND List() const override;
   HWND StatusLine() const override;
   HWND Button(int id) const override { return Item(id); }
-  int SelectedTab() const override { return tab; }
+  RECT PageArea() const override;
+  WindowReach BorrowTree() override { return tree_.Next(Reach()); }
+  WindowReach BorrowList() override { return list_.Next(Reach()); }
+  void ShowPage(const IPage&) override {}
+  void HoldTabs(bool hold) override;
+  void Announce(IPage&, const std::string&) override {}
   void SetStatus(const std::string& text) override { SetWindowTextA(StatusLine(), text.c_str()); }
 
   // Check boxes in the tree, as the main window gives them to the scanner tab.
@@ -43,7 +48,6 @@ class FakeMainWindow : public Dialog, public IMainWindow {
   HTREEITEM FindTopLevel(const std::string& text) const;
   HTREEITEM FindChild(HTREEITEM parent, const std::string& text) const;
 
-  int tab;
   std::function<void()> onRefresh;  // run for each WM_REFRESH_BHOS
   std::function<INT_PTR(const NMHDR&)> onNotify;
   int refreshes = 0;
@@ -57,6 +61,7 @@ class FakeMainWindow : public Dialog, public IMainWindow {
  private:
   CADODatabase* database_;
   WorkerGroup workers_;
+  LatestRequest tree_, list_;
 };
 
 // The shared list's column titles, a row's image and the selected row (none

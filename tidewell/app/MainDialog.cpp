@@ -8,17 +8,16 @@
 #include "shared/net/ServerHosts.h"
 #include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
-#include "tidewell/app/LogDialog.h"
-#include "tidewell/app/MainWindowRules.h"
-#include "tidewell/shell/Messages.h"
 #include "shared/win/ListView.h"
 #include "tidewell/app/DatabaseBesideProgram.h"
+#include "tidewell/app/LogDialog.h"
+#include "tidewell/app/MainWindowRules.h"
 #include "tidewell/app/SkylarkStart.h"
-#include "tidewell/backup/BackupList.h"
+#include "tidewell/app/TabPages.h"
+#include "tidewell/backup/BackupPage.h"
 #include "tidewell/cleanup/ClutterMeterDlg.h"
-#include "tidewell/spyware/SpywareScanner.h"
 #include "tidewell/regclean/RegistryToolsDlg.h"
-#include "tidewell/startup/StartupList.h"
+#include "tidewell/shell/Messages.h"
 #include "tidewell/traffic/NetWatchDialog.h"
 
 namespace tidewell {
@@ -26,51 +25,10 @@ namespace tidewell {
 namespace {
 
 constexpr UINT kTrayIconId = 100;
-constexpr int kImageListRoom = 33, kImageListGrowth = 4;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
-HICON LoadSmallIcon(int id) {
-  return static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
-}
-
-UniqueIcon LoadIconSized(int id, int size) {
-  return UniqueIcon(static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)));
-}
-
-HIMAGELIST MakeImageList(std::initializer_list<int> icons) {
-  HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, kImageListRoom, kImageListGrowth);
-  for (int id : icons) {
-    UniqueIcon icon(LoadSmallIcon(id));
-    ImageList_AddIcon(list, icon.Get());  // the list keeps its own copy
-  }
-  return list;
-}
-
 void ShowControl(HWND dialog, int id, bool show) { ShowWindow(GetDlgItem(dialog, id), show ? SW_SHOW : SW_HIDE); }
-
-struct SkinButtonSetting {
-  int button;
-  int bitmap;
-  COLORREF transparent;
-};
-constexpr COLORREF kWhite = RGB(255, 255, 255), kMagenta = RGB(255, 0, 255);
-constexpr SkinButtonSetting kSkinButtons[] = {
-    {IDB_CLUTTER_METER, IDBMP_CLUTTER_METER, kWhite},
-    {IDB_UPDATE, IDBMP_UPDATE, kWhite},
-    {IDB_SPYWARE_SCAN, IDBMP_SPYWARE_SCAN, kWhite},
-    {IDB_BACKUP_RESTORE, IDBMP_RESTORE, kWhite},
-    {IDB_BACKUP_DELETE, IDBMP_DELETE, kWhite},
-    {IDB_STARTUP_DELETE, IDBMP_DELETE, kWhite},
-    {IDB_STARTUP_DISABLE, IDBMP_DISABLE, kMagenta},
-    {IDB_SCAN_BHOS, IDBMP_SCAN_BHOS, kMagenta},
-    {IDB_STOP_SCAN, IDBMP_STOP_SCAN, kMagenta},
-    {IDB_LIST_BHOS, IDBMP_LIST_BHOS, kMagenta},
-    {IDB_REGISTRY_CLEANUP, IDBMP_REGISTRY_CLEANUP, kMagenta},
-    {IDB_REGISTRY_BACKUP, IDBMP_REGISTRY_BACKUP, kWhite},
-    {IDB_LOG, IDBMP_LOG, RGB(250, 250, 250)},
-    {IDB_NET_WATCH, IDBMP_NET_WATCH, kWhite},
-};
 
 }  // namespace
 
@@ -83,15 +41,22 @@ HWND CMainDialog::List() const { return Item(IDC_SHARED_LIST); }
 HWND CMainDialog::StatusLine() const { return Item(IDC_STATUS_LINE); }
 int CMainDialog::SelectedTab() const { return TabCtrl_GetCurSel(Item(IDC_MAIN_TABS)); }
 void CMainDialog::SetStatus(const std::string& text) { SetDlgItemTextA(Handle(), IDC_STATUS_LINE, text.c_str()); }
+RECT CMainDialog::PageArea() const {
+  RECT rect{};
+  GetWindowRect(List(), &rect);
+  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+void CMainDialog::HoldTabs(bool hold) { EnableWindow(Item(IDC_MAIN_TABS), !hold); }
+
+IPage* CMainDialog::Selected() const {
+  int tab = SelectedTab();
+  return tab >= 0 && static_cast<size_t>(tab) < pages_.size() ? pages_[static_cast<size_t>(tab)].get() : nullptr;
+}
 
 bool CMainDialog::OnInit() {
   layout_.Bind(Handle());
   AddAboutItem();
-  bigIcon_ = LoadIconSized(IDI_MAINFRAME, GetSystemMetrics(SM_CXICON));
-  smallIcon_ = LoadIconSized(IDI_MAINFRAME, GetSystemMetrics(SM_CXSMICON));
-  SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-  SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
-
   auto connection = OpenDatabaseBesideProgram(database_, programPath_, nullptr);
   if (!connection) {
     End(0);  // ends before the window is ever shown; the program exits with 0
@@ -100,31 +65,23 @@ bool CMainDialog::OnInit() {
   connection_ = *connection;
   started_ = true;
 
-  CreateImageLists();
-  SetUpTabsAndList();
+  pages_ = MakeTabPages(*this);
+  for (const auto& page : pages_) layouts_.push_back(page->Layout());
+  look_.Dress(Handle(), layouts_);
+  ListView_SetExtendedListViewStyle(List(), LVS_EX_FULLROWSELECT | LVS_EX_FLATSB | LVS_EX_INFOTIP |
+                                                LVS_EX_HEADERDRAGDROP);
+  SetListColumns(List(), {{"Bakup name", 320}, {"Bakup size", 90}});
   FitPagesIntoTabs();
   layout_.Bind(Handle());  // again, so it knows the fitted places
-  tray_.Add(Handle(), kTrayIconId, WM_TRAY_NOTIFY, smallIcon_.Get(), "Tidewell");
+  tray_.Add(Handle(), kTrayIconId, WM_TRAY_NOTIFY, look_.SmallIcon(), "Tidewell");
   trayMenu_.Reset(LoadMenuA(Instance(), MAKEINTRESOURCEA(IDM_TRAY)));
-  listMenu_.Reset(LoadMenuA(Instance(), MAKEINTRESOURCEA(IDM_STARTUP_LIST)));
-  treeMenu_.Reset(LoadMenuA(Instance(), MAKEINTRESOURCEA(IDM_BHO_TREE)));
   SetUpNotifier();
   SetTimer(Handle(), TIMER_TRAY_ICON, 2000, nullptr);
-  SetTimer(Handle(), TIMER_AUTO_REFRESH, 5000, nullptr);
-  PostMessageA(Handle(), WM_START_KEY_WATCH, 0, 0);
-  PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0);
-
-  GetWindowRect(Item(IDC_BROWSER), &browserRect_);
-  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&browserRect_), 2);
-  products_.Bind(Handle(), Item(IDC_BROWSER), Item(IDC_PRODUCTS_MESSAGE));
-  HideBrowser();
-
-  SetUpSkinButtons();
-  SetUpLegend();
-  SetUpGauge();
+  for (const auto& page : pages_) page->Attach();
+  SelectTab(0);
   RefreshClutterGauge();
   SetUpAnchors();
-  SetUpTrafficWatch();
+  traffic_ = TrafficWatch::Create(Handle());
   return true;
 }
 
@@ -135,33 +92,6 @@ void CMainDialog::AddAboutItem() {
   if (!system) return;
   AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(system, MF_STRING, IDM_ABOUTBOX, text);
-}
-
-void CMainDialog::CreateImageLists() {
-  treeImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_RISK_HIGH, IDI_RISK_MEDIUM, IDI_RISK_UNKNOWN,
-                                   IDI_LINKED_PROCESS, IDI_TREE_148, IDI_TREE_149, IDI_TREE_150, IDI_TREE_151,
-                                   IDI_TREE_152, IDI_TREE_153, IDI_TREE_155}));
-  tabImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_TREE_148, IDI_TREE_151, IDI_TAB_165, IDI_TAB_166}));
-  listImages_.Reset(MakeImageList({IDI_TREE_151, IDI_TAB_165}));
-  TreeView_SetImageList(Tree(), treeImages_.Get(), TVSIL_NORMAL);
-  TabCtrl_SetImageList(Item(IDC_MAIN_TABS), tabImages_.Get());
-  ListView_SetImageList(List(), listImages_.Get(), LVSIL_SMALL);
-}
-
-void CMainDialog::SetUpTabsAndList() {
-  static const char* const tabs[] = {"BHO manager", "Spyware Scanner", "Backup manager", "Startup manager",
-                                     "Products"};
-  HWND tabControl = Item(IDC_MAIN_TABS);
-  for (int i = 0; i < kTabCount; ++i) {
-    TCITEMA item{};
-    item.mask = TCIF_TEXT | TCIF_IMAGE;
-    item.pszText = const_cast<char*>(tabs[i]);
-    item.iImage = i;
-    SendMessageA(tabControl, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
-  }
-  ListView_SetExtendedListViewStyle(List(), LVS_EX_FULLROWSELECT | LVS_EX_FLATSB | LVS_EX_INFOTIP |
-                                                LVS_EX_HEADERDRAGDROP);
-  SetListColumns(List(), {{"Bakup name", 320}, {"Bakup size", 90}});
 }
 
 void CMainDialog::FitPagesIntoTabs() {
@@ -176,36 +106,6 @@ void CMainDialog::FitPagesIntoTabs() {
   for (int id : {IDC_BHO_TREE, IDC_SHARED_LIST, IDC_BROWSER, IDC_PRODUCTS_MESSAGE})
     SetWindowPos(Item(id), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CMainDialog::SetUpSkinButtons() {
-  skinButtons_.clear();
-  skinButtons_.reserve(std::size(kSkinButtons));
-  for (const SkinButtonSetting& setting : kSkinButtons) {
-    skinButtons_.emplace_back();
-    skinButtons_.back().Configure(Item(setting.button), setting.bitmap, setting.transparent, kSkinButtonTextColor,
-                                  kSkinButtonStyle);
-  }
-}
-
-void CMainDialog::SetUpLegend() {
-  const struct {
-    int control, icon;
-  } legend[] = {{IDC_LEGEND_NONE_ICON, IDI_RISK_NONE},
-                {IDC_LEGEND_MEDIUM_ICON, IDI_RISK_MEDIUM},
-                {IDC_LEGEND_HIGH_ICON, IDI_RISK_HIGH},
-                {IDC_LEGEND_UNKNOWN_ICON, IDI_RISK_UNKNOWN}};
-  legendIcons_.clear();
-  for (const auto& entry : legend) {
-    legendIcons_.emplace_back(LoadSmallIcon(entry.icon));
-    SendDlgItemMessageA(Handle(), entry.control, STM_SETICON, reinterpret_cast<WPARAM>(legendIcons_.back().Get()), 0);
-  }
-}
-
-void CMainDialog::SetUpGauge() {
-  gaugeFont_.Reset(CreateFontA(0, 0, 0, 0, 20, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ""));
-  SendDlgItemMessageA(Handle(), IDC_CLUTTER_PERCENT, WM_SETFONT, reinterpret_cast<WPARAM>(gaugeFont_.Get()), FALSE);
 }
 
 void CMainDialog::SetUpAnchors() {
@@ -244,8 +144,6 @@ void CMainDialog::HideMainWindow() {
   ShowWindow(Handle(), SW_HIDE);
 }
 
-void CMainDialog::OnTrayQuit() { PostQuitMessage(0); }
-
 void CMainDialog::OnTrayNotify(UINT mouseMessage) {
   if (mouseMessage == WM_LBUTTONDBLCLK) {
     ShowMainWindow();
@@ -272,152 +170,104 @@ bool CMainDialog::OnCommand(int id, int code) {
       {IDCANCEL, BN_CLICKED, &CMainDialog::OnEnd},
       {ID_TRAY_OPEN, BN_CLICKED, &CMainDialog::OnTrayOpen},
       {ID_TRAY_QUIT, BN_CLICKED, &CMainDialog::OnTrayQuit},
-      {ID_UNINSTALL_BHO, BN_CLICKED, &CMainDialog::OnUninstallBho},
-      {ID_BHO_INFORMATION, BN_CLICKED, &CMainDialog::OnBhoInformation},
-      {ID_SUBMIT_INFORMATION, BN_CLICKED, &CMainDialog::OnSubmitInformation},
-      {IDB_LIST_BHOS, BN_CLICKED, &CMainDialog::OnListBhos},
-      {IDB_SCAN_BHOS, BN_CLICKED, &CMainDialog::OnScanBhos},
-      {IDB_STOP_SCAN, BN_CLICKED, &CMainDialog::OnStopScan},
-      {IDB_REGISTRY_BACKUP, BN_CLICKED, &CMainDialog::OnRegistryBackup},
-      {IDB_REGISTRY_RESTORE, BN_CLICKED, &CMainDialog::OnRegistryRestore},
       {IDB_REGISTRY_CLEANUP, BN_CLICKED, &CMainDialog::OnRegistryCleanupButton},
       {IDB_LOG, BN_CLICKED, &CMainDialog::OnLog},
       {IDB_CLUTTER_METER, BN_CLICKED, &CMainDialog::OnClutterMeter},
       {IDB_UPDATE, BN_CLICKED, &CMainDialog::OnUpdate},
       {IDB_NET_WATCH, BN_CLICKED, &CMainDialog::OnNetWatch},
-      {IDB_SPYWARE_SCAN, BN_CLICKED, &CMainDialog::OnSpywareScan},
-      {IDB_BACKUP_RESTORE, BN_CLICKED, &CMainDialog::OnBackupRestore},
-      {IDB_BACKUP_DELETE, BN_CLICKED, &CMainDialog::OnBackupDelete},
-      {IDB_STARTUP_DISABLE, BN_CLICKED, &CMainDialog::OnStartupDisable},
-      {IDB_STARTUP_DELETE, BN_CLICKED, &CMainDialog::OnStartupDelete},
   };
   // Clicks, menu commands and accelerators; not the controls' other notifications.
-  if (code == 0 || code == 1) RefreshClutterGauge();
-  return DispatchCommand(this, commands, id, code);
+  if (code != BN_CLICKED && code != 1) return false;
+  RefreshClutterGauge();
+  if (DispatchCommand(this, commands, id, code)) return true;
+  if (code == BN_CLICKED)
+    for (const auto& page : pages_)
+      if (page->OnCommand(id)) return true;
+  return false;
 }
 
 INT_PTR CMainDialog::OnNotify(const NMHDR& header) {
-  switch (header.idFrom) {
-    case IDC_MAIN_TABS:
-      if (header.code == TCN_SELCHANGE) OnTabChanged(SelectedTab());
-      return 0;
-    case IDC_BHO_TREE:
-      if (header.code == NM_RCLICK) {
-        OnTreeRightClick();
-        return 1;
-      }
-      return OnScanTreeNotify(header);
-    case IDC_SHARED_LIST:
-      return OnListNotify(header);
-    case IDC_BROWSER:
-      if (header.code == NM_DBLCLK || header.code == LVN_ITEMACTIVATE) OnProductChosen();
-      return 0;
-    default:
-      return 0;
+  if (header.idFrom == IDC_MAIN_TABS) {
+    if (header.code == TCN_SELCHANGE) OnTabChanged(SelectedTab());
+    return 0;
   }
+  IPage* page = Selected();
+  return page ? page->OnNotify(header) : 0;
 }
 
 void CMainDialog::OnTimer(UINT_PTR id) {
   if (id == TIMER_TRAY_ICON) {
     tray_.AddAgain();
-  } else if (id == TIMER_AUTO_REFRESH) {
-    // The tree holds BHOs only on the first tab; a deep scan fills it itself.
-    if ((Button_GetCheck(Item(IDC_AUTO_REFRESH)) & 3) && SelectedTab() == kTabBhoManager && !bhos_.Scanning()) {
-      TreeView_DeleteAllItems(Tree());
-      PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0);
-    }
+    return;
   }
+  for (const auto& page : pages_) page->OnTimer(id);
 }
 
 void CMainDialog::OnSize(UINT type, int, int) {
   if (type == SIZE_MINIMIZED) HideMainWindow();
   layout_.Apply();
   if (type != SIZE_MINIMIZED) FitPagesIntoTabs();
-  if (SelectedTab() != kTabProducts)
-    HideBrowser();
-  else
-    products_.Place(ListRect());
+  if (IPage* page = Selected()) page->Placed(PageArea());
   RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void CMainDialog::OnDestroy() {
   KillTimer(Handle(), TIMER_TRAY_ICON);
-  KillTimer(Handle(), TIMER_AUTO_REFRESH);
   tray_.Remove();
   workersStopped_ = workers_.StopAndWait();
-  TreeView_SetImageList(Tree(), nullptr, TVSIL_NORMAL);
-  TabCtrl_SetImageList(Item(IDC_MAIN_TABS), nullptr);
-  ListView_SetImageList(List(), nullptr, LVSIL_SMALL);
-  treeImages_.Reset();
-  tabImages_.Reset();
-  listImages_.Reset();
+  look_.Undress(Handle());
 }
 
 INT_PTR CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+  handled = true;
   switch (message) {
     case WM_WINDOWPOSCHANGING:
       // The dialog manager shows a modal dialog on its own; the flag decides.
       if (!visible_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+      handled = false;
       return 0;
     case WM_PAINT:
       ShowWindow(Handle(), visible_ ? SW_SHOW : SW_HIDE);
+      handled = false;
       return 0;
-    case WM_CLOSE:
-      HideMainWindow();
-      handled = true;
-      return TRUE;
+    case WM_CLOSE: HideMainWindow(); return TRUE;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        ShowAbout();
-        handled = true;
-        return TRUE;
-      }
-      return 0;
+      handled = (wParam & 0xFFF0) == IDM_ABOUTBOX;
+      if (handled) ShowAbout();
+      return handled;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE && started_) RefreshClutterGauge();
+      handled = false;
       return 0;
-    case WM_DRAWITEM: {
-      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      for (const CSkinButton& button : skinButtons_) {
-        if (button.Handle() == item.hwndItem) {
-          button.Draw(item);
-          handled = true;
-          return TRUE;
-        }
-      }
-      return 0;
-    }
+    case WM_DRAWITEM: handled = look_.DrawItem(lParam); return handled;
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == Item(IDC_CLUTTER_PERCENT)) {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, clutter_.color);
-        SetBkMode(dc, TRANSPARENT);
-        handled = true;
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      if (reinterpret_cast<HWND>(lParam) == Item(IDC_PRODUCTS_MESSAGE)) {  // a blank page, like the list
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-        handled = true;
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-      }
-      return 0;
-    default:
-      break;
+      return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), handled);
+    case WM_TRAY_NOTIFY: OnTrayNotify(LOWORD(lParam)); return TRUE;
+    case WM_NOTIFIER_CLICKED:
+      if (announcer_) announcer_->OnNotifierClicked();
+      return TRUE;
+    default: break;
   }
-  if (message == WM_TRAY_NOTIFY) {
-    OnTrayNotify(LOWORD(lParam));
-    handled = true;
-  } else if (message == WM_REFRESH_BHOS) {
-    OnRefreshBhos();
-    handled = true;
-  } else if (message == WM_START_KEY_WATCH) {
-    OnStartKeyWatch();
-    handled = true;
-  } else if (message == WM_NOTIFIER_CLICKED) {
-    OnNotifierClicked();
-    handled = true;
-  }
+  handled = false;
+  if (message >= WM_USER && message < WM_APP)
+    for (const auto& page : pages_)
+      if (page->OnMessage(message)) handled = true;
   return handled ? TRUE : 0;
+}
+
+INT_PTR CMainDialog::ColorStatic(HDC dc, HWND control, bool& handled) const {
+  handled = true;
+  if (control == Item(IDC_CLUTTER_PERCENT)) {
+    SetTextColor(dc, clutter_.color);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  if (control == Item(IDC_PRODUCTS_MESSAGE)) {  // a blank page, like the list
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+  }
+  handled = false;
+  return 0;
 }
 
 // ---- Navigation
@@ -427,85 +277,61 @@ void CMainDialog::SelectTab(int tab) {
   OnTabChanged(tab);
 }
 
+void CMainDialog::ShowPage(const IPage& page) {
+  for (size_t i = 0; i < pages_.size(); ++i)
+    if (pages_[i].get() == &page) SelectTab(static_cast<int>(i));
+}
+
 void CMainDialog::OnTabChanged(int tab) {
-  TabChange change = TabChangeFor(tab);
+  IPage* page = Selected();
+  if (!page) return;
+  if (shownTab_ >= 0 && shownTab_ != tab) pages_[static_cast<size_t>(shownTab_)]->Hidden();
+  shownTab_ = tab;
+  // Whoever filled the tree or list before has lost it.
+  treeLoan_.Cancel();
+  listLoan_.Cancel();
+  TabChange change = TabChangeFor(layouts_, static_cast<size_t>(tab));
   for (int id : LegendControls()) ShowControl(Handle(), id, change.legend);
-  for (int id : change.shown)
-    if (id != IDC_BROWSER) ShowControl(Handle(), id, true);
-  for (int id : change.hidden) {
-    if (id == IDC_BROWSER)
-      HideBrowser();
-    else
-      ShowControl(Handle(), id, false);
-  }
+  for (int id : change.shown) ShowControl(Handle(), id, true);
+  for (int id : change.hidden) ShowControl(Handle(), id, false);
   if (change.treeCheckBoxes) {
     HWND tree = Tree();
     LONG_PTR style = GetWindowLongPtrA(tree, GWL_STYLE);
     style = *change.treeCheckBoxes ? (style | TVS_CHECKBOXES) : (style & ~static_cast<LONG_PTR>(TVS_CHECKBOXES));
     SetWindowLongPtrA(tree, GWL_STYLE, style);
   }
-  switch (tab) {
-    case kTabBhoManager: PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0); break;
-    case kTabSpywareScanner: FillScanLocations(); break;
-    case kTabBackupManager:
-      FillBackupTab();
-      SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-      RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
-      break;
-    case kTabStartupManager: FillStartupTab(); break;
-    case kTabProducts: products_.Navigate(ProductSiteHost(), ListRect()); break;
-    default: break;
-  }
-}
-
-void CMainDialog::HideBrowser() { products_.Hide(); }
-
-RECT CMainDialog::ListRect() const {
-  RECT rect{};
-  GetWindowRect(List(), &rect);
-  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-void CMainDialog::OnTreeRightClick() {
-  POINT cursor{};
-  GetCursorPos(&cursor);
-  if (!PrepareTreeMenu(Tree(), SelectedTab(), cursor)) return;
-  TrackPopupMenu(GetSubMenu(treeMenu_.Get(), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(),
-                 nullptr);
+  page->Shown();
+  SetStatus(page->StatusText());
+  RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 // ---- The window's own buttons
-
-void CMainDialog::OnListBhos() {
-  SelectTab(kTabBhoManager);
-  PostMessageA(Handle(), WM_REFRESH_BHOS, 0, 0);
-}
 
 void CMainDialog::OnRegistryCleanupButton() {
   int answer = Prompt(Handle(), "Would you like to backup your registries first?", "Tidewell",
                       MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return;
   // The backup runs on a worker; the tools open once it has answered.
+  auto openTools = [this] { ShowRegistryTools(*this); };
   if (answer == IDYES)
-    RunRegistryBackup(*this, [this] { OnRegistryCleanup(); });
+    FindPage<BackupPage>()->RunRegistryBackup(openTools);
   else
-    OnRegistryCleanup();
+    openTools();
 }
 
 void CMainDialog::OnLog() { ShowLog(Handle(), database_); }
 
 void CMainDialog::OnUpdate() { StartSkylarkBeside(Handle(), programPath_); }
 
-// ---- Feature handlers; each feature fills its own.
+void CMainDialog::OnClutterMeter() {
+  ShowClutterMeter(*this);
+  RefreshClutterGauge();
+}
 
-void CMainDialog::OnRefreshBhos() { bhos_.StartListing(); }
-void CMainDialog::OnStartKeyWatch() { bhos_.StartKeyWatch(); }
-void CMainDialog::OnScanBhos() { bhos_.StartDeepScan(); }
-void CMainDialog::OnStopScan() { bhos_.StopDeepScan(); }
-void CMainDialog::OnUninstallBho() { bhos_.UninstallSelectedBho(); }
-void CMainDialog::OnBhoInformation() { bhos_.ShowSelectedBhoInfo(); }
-void CMainDialog::OnNotifierClicked() { bhos_.ShowNotifiedBhoInfo(); }
+void CMainDialog::OnNetWatch() {
+  if (traffic_) traffic_->Show();
+}
+
 void CMainDialog::SetUpNotifier() {
   notifier_.Create(Handle());
   notifier_.SetSkin(IDBMP_NOTIFIER_SKIN, 0, 0, 255);
@@ -513,33 +339,12 @@ void CMainDialog::SetUpNotifier() {
   notifier_.SetTextColor(RGB(0, 0, 0), RGB(0, 0, 200));
   SIZE skin = notifier_.SkinSize();
   notifier_.SetTextRect({10, 50, skin.cx - 10, skin.cy - 5});
-  bhos_.Attach([this] { SelectTab(kTabBhoManager); }, [this](const std::string& name) {
-    notifier_.Show(name, 300, 500000, 500, 1);
-    SetWindowPos(notifier_.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  });
 }
-void CMainDialog::OnRegistryBackup() { RunRegistryBackup(*this); }
-void CMainDialog::OnRegistryRestore() { ShowRestoreManager(*this); }
-void CMainDialog::OnRegistryCleanup() { ShowRegistryTools(*this); }
-void CMainDialog::OnBackupRestore() { RestoreFromBackupTab(*this); }
-void CMainDialog::OnBackupDelete() { DeleteFromBackupTab(*this); }
-void CMainDialog::FillBackupTab() { tidewell::FillBackupTab(*this); }
-void CMainDialog::FillStartupTab() { FillStartupList(List()); }
-void CMainDialog::OnStartupDisable() { DisableSelectedStartupEntry(database_, GetAppFolder(), List(), Handle()); }
-void CMainDialog::OnStartupDelete() { DeleteSelectedStartupEntry(List(), Handle()); }
-void CMainDialog::OnSubmitInformation() { SubmitStartupInfo(List(), Handle(), ProductSiteHost(), workers_); }
-INT_PTR CMainDialog::OnListNotify(const NMHDR& header) {
-  if (SelectedTab() != kTabStartupManager) return 0;
-  return OnStartupListNotify(database_, List(), Handle(), GetSubMenu(listMenu_.Get(), 0), header);
+
+void CMainDialog::Announce(IPage& page, const std::string& text) {
+  announcer_ = &page;
+  notifier_.Show(text, 300, 500000, 500, 1);
+  SetWindowPos(notifier_.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
-void CMainDialog::FillScanLocations() { tidewell::FillScanLocations(*this); }
-INT_PTR CMainDialog::OnScanTreeNotify(const NMHDR& header) { return tidewell::OnScanTreeNotify(*this, header); }
-void CMainDialog::OnSpywareScan() { StartSpywareScan(*this); }
-void CMainDialog::OnClutterMeter() {
-  ShowClutterMeter(*this);
-  RefreshClutterGauge();
-}
-void CMainDialog::OnNetWatch() { if (traffic_) traffic_->Show(); }
-void CMainDialog::SetUpTrafficWatch() { traffic_ = TrafficWatch::Create(Handle()); }
 
 }  // namespace tidewell

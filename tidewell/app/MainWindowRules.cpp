@@ -1,44 +1,44 @@
 #include "tidewell/app/MainWindowRules.h"
 
-#include <commctrl.h>
+#include <algorithm>
 
 #include "resources/resource.h"
 
 namespace tidewell {
 
-TabChange TabChangeFor(int tab) {
-  TabChange change;
-  change.legend = tab == kTabBhoManager;
-  switch (tab) {
-    case kTabBhoManager:
-      change.shown = {IDC_BHO_TREE};
-      change.hidden = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE, IDB_SPYWARE_SCAN, IDC_BROWSER,
-                       IDB_BACKUP_RESTORE,  IDB_BACKUP_DELETE,  IDC_SHARED_LIST};
-      change.treeCheckBoxes = false;
-      break;
-    case kTabSpywareScanner:
-      change.shown = {IDB_SPYWARE_SCAN, IDC_BHO_TREE};
-      change.hidden = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE, IDC_BROWSER, IDB_BACKUP_RESTORE, IDB_BACKUP_DELETE,
-                       IDC_SHARED_LIST};
-      change.treeCheckBoxes = true;
-      break;
-    case kTabBackupManager:
-      change.shown = {IDC_SHARED_LIST, IDB_BACKUP_RESTORE, IDB_BACKUP_DELETE};
-      change.hidden = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE, IDB_SPYWARE_SCAN, IDC_BROWSER, IDC_BHO_TREE};
-      break;
-    case kTabStartupManager:
-      change.shown = {IDC_SHARED_LIST, IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE};
-      change.hidden = {IDB_BACKUP_RESTORE, IDB_BACKUP_DELETE, IDB_SPYWARE_SCAN, IDC_BROWSER, IDC_BHO_TREE};
-      break;
-    case kTabProducts:
-      change.shown = {IDC_BROWSER};
-      change.hidden = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE, IDB_SPYWARE_SCAN, IDB_BACKUP_RESTORE,
-                       IDB_BACKUP_DELETE,   IDC_SHARED_LIST,    IDC_BHO_TREE};
-      break;
-    default:
-      change.hidden = {IDC_BROWSER};
-      break;
+namespace {
+
+// The shared control a view shows; none for the browser, which its page places itself.
+std::optional<int> ViewControl(PageView view) {
+  switch (view) {
+    case PageView::Tree:
+    case PageView::CheckedTree: return IDC_BHO_TREE;
+    case PageView::List: return IDC_SHARED_LIST;
+    default: return std::nullopt;
   }
+}
+
+std::vector<int> Controls(const PageLayout& page) {
+  std::vector<int> controls = page.buttons;
+  if (auto view = ViewControl(page.view)) controls.insert(controls.begin(), *view);
+  return controls;
+}
+
+bool Contains(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+}  // namespace
+
+TabChange TabChangeFor(const std::vector<PageLayout>& pages, size_t selected) {
+  TabChange change;
+  if (selected >= pages.size()) return change;
+  const PageLayout& page = pages[selected];
+  change.legend = page.legend;
+  change.shown = Controls(page);
+  for (const PageLayout& other : pages)
+    for (int id : Controls(other))
+      if (!Contains(change.shown, id) && !Contains(change.hidden, id)) change.hidden.push_back(id);
+  if (page.view == PageView::Tree || page.view == PageView::CheckedTree)
+    change.treeCheckBoxes = page.view == PageView::CheckedTree;
   return change;
 }
 
@@ -47,17 +47,6 @@ const std::vector<int>& LegendControls() {
                                          IDC_LEGEND_UNKNOWN_ICON, IDC_LEGEND_NONE_TEXT, IDC_LEGEND_MEDIUM_TEXT,
                                          IDC_LEGEND_HIGH_TEXT,   IDC_LEGEND_UNKNOWN_TEXT};
   return controls;
-}
-
-bool PrepareTreeMenu(HWND tree, int selectedTab, POINT screenPoint) {
-  if (selectedTab != kTabBhoManager) return false;
-  TVHITTESTINFO hit{};
-  hit.pt = screenPoint;
-  ScreenToClient(tree, &hit.pt);
-  HTREEITEM item = TreeView_HitTest(tree, &hit);
-  if (item && (hit.flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON))) TreeView_SelectItem(tree, item);
-  HTREEITEM selected = TreeView_GetSelection(tree);
-  return selected && !TreeView_GetParent(tree, selected);
 }
 
 }  // namespace tidewell

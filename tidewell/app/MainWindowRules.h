@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-namespace tidewell {
+#include "tidewell/shell/Page.h"
 
-enum MainTab { kTabBhoManager = 0, kTabSpywareScanner, kTabBackupManager, kTabStartupManager, kTabProducts, kTabCount };
+namespace tidewell {
 
 struct TabChange {
   bool legend = false;                  // risk icons and texts
@@ -17,15 +17,11 @@ struct TabChange {
   std::optional<bool> treeCheckBoxes;   // set when the tree is shown
 };
 
-// What selecting a tab shows and hides; any other index only hides the browser.
-TabChange TabChangeFor(int tab);
+// What selecting the tab of pages[selected] shows and hides: its view and
+// buttons, and every other page's that are not its own.
+TabChange TabChangeFor(const std::vector<PageLayout>& pages, size_t selected);
 
 // The legend's icons and texts.
 const std::vector<int>& LegendControls();
-
-// A right-click on the tree: on tab 0 only, the item under the point (screen
-// coordinates) is selected first; true when the selection is a top-level item,
-// the only case the BHO menu opens for.
-bool PrepareTreeMenu(HWND tree, int selectedTab, POINT screenPoint);
 
 }  // namespace tidewell

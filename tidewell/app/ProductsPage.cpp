@@ -5,7 +5,8 @@
 
 #include "shared/net/HttpResponse.h"
 #include "shared/win/ListView.h"
-#include "shared/win/UiThread.h"
+#include "resources/resource.h"
+#include "shared/net/ServerHosts.h"
 
 namespace tidewell {
 
@@ -23,8 +24,28 @@ std::string UnreachableSiteMessage(const std::string& host) {
 
 std::string ProductPageUrl(const std::string& host) { return "http://" + host + kProductLinksPath; }
 
+CProductsPage::~CProductsPage() { loadRequest_.Cancel(); }
+
+PageLayout CProductsPage::Layout() const {
+  return {.title = "Products", .tabIcon = IDI_TAB_166, .view = PageView::Browser};
+}
+
+void CProductsPage::Attach() {
+  Bind(main_->Window(), main_->Button(IDC_BROWSER), main_->Button(IDC_PRODUCTS_MESSAGE));
+  window_ = main_->Reach();
+  Hide();
+}
+
+void CProductsPage::Shown() { Navigate(ProductSiteHost(), main_->PageArea()); }
+
+INT_PTR CProductsPage::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom == list_ && (header.code == NM_DBLCLK || header.code == LVN_ITEMACTIVATE)) OpenSelected();
+  return 0;
+}
+
 void CProductsPage::Bind(HWND dialog, HWND list, HWND message) {
   dialog_ = dialog;
+  window_ = WindowReach::ToWindow(dialog);
   list_ = list;
   message_ = message;
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
@@ -53,14 +74,12 @@ bool CProductsPage::NavigateBrowser(const std::string& host, const RECT& area) {
 }
 
 void CProductsPage::LoadLinks(const std::string& host) {
-  int generation = ++*generation_;
+  WindowReach reach = loadRequest_.Next(window_);
   load_.RequestStop();
   load_ = StopSource();
-  std::weak_ptr<int> current = generation_;
-  HWND dialog = dialog_;
   // The worker keeps to its own copies; `this` is used only by the posted
-  // closure, on the UI thread, after the generation says the page still exists.
-  workers_.Start(load_, [this, dialog, host, generation, current](const StopToken& stop) {
+  // closure, which runs only while this load is the page's latest.
+  workers_.Start(load_, [this, reach, host](const StopToken& stop) {
     HttpHooks hooks;
     hooks.stopRequested = [stop] { return stop.StopRequested(); };
     HttpResponse response = HttpFetch(host, kProductLinksPath, {}, hooks);
@@ -69,9 +88,7 @@ void CProductsPage::LoadLinks(const std::string& host) {
     std::vector<ProductLink> links;
     if (body) links = ParseProductLinks(*body, host);
     bool reached = body.has_value();
-    PostToWindow(dialog, [this, host, generation, current, reached, links = std::move(links)]() mutable {
-      auto alive = current.lock();
-      if (!alive || *alive != generation) return;
+    reach.Post([this, host, reached, links = std::move(links)]() mutable {
       if (!reached)
         ShowMessage(UnreachableSiteMessage(host));
       else if (links.empty())

@@ -12,13 +12,28 @@
 #include <vector>
 
 #include "shared/win/BrowserHost.h"
+#include "shared/win/WindowReach.h"
 #include "shared/win/Workers.h"
 #include "tidewell/app/ProductLinks.h"
+#include "tidewell/shell/MainWindow.h"
+#include "tidewell/shell/Page.h"
 
 namespace tidewell {
 
-class CProductsPage {
+class CProductsPage : public IPage {
  public:
+  CProductsPage() = default;
+  // As the main window's tab: its controls 1062 and the message static.
+  explicit CProductsPage(IMainWindow& main) : main_(&main) {}
+  ~CProductsPage() override;
+
+  PageLayout Layout() const override;
+  void Attach() override;
+  void Shown() override;
+  void Hidden() override { Hide(); }
+  void Placed(const RECT& area) override { Place(area); }
+  INT_PTR OnNotify(const NMHDR& header) override;
+
   // list: the dialog's control 1062 (a list view); message: a static of the dialog.
   void Bind(HWND dialog, HWND list, HWND message);
   // Places the page and loads "/links.html" from host: in the browser where
@@ -54,7 +69,9 @@ class CProductsPage {
   std::unique_ptr<BrowserHost> browser_;
   std::vector<ProductLink> links_;
   StopSource load_;  // the running link fetch; a newer one stops it
-  std::shared_ptr<int> generation_ = std::make_shared<int>(0);  // drops answers to older loads
+  IMainWindow* main_ = nullptr;
+  WindowReach window_;
+  LatestRequest loadRequest_;  // drops answers to older loads, and all once the page goes
   // Its own group: a fetch touches nothing the window destroys, so a hung
   // one must not hold up the window's workers or force the program's end.
   WorkerGroup workers_;

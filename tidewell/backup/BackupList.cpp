@@ -5,31 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "shared/win/AppFolder.h"
-#include "shared/win/UiThread.h"
 #include "shared/win/ListView.h"
-#include "tidewell/backup/BackupWaitDlg.h"
-#include "tidewell/backup/RestoreManagerDlg.h"
+#include "tidewell/backup/BackupWaitBox.h"
 
 namespace tidewell {
-
-namespace {
-
-constexpr int kBackupManagerTab = 2;
-
-// Runs work on one of the window's workers and then done, with its result, on
-// the window's thread. Nothing runs once the workers take no more (quitting).
-template <class Result>
-void RunInBackground(IMainWindow& window, std::function<Result(const StopToken&)> work,
-                     std::function<void(Result&)> done) {
-  HWND main = window.Window();
-  window.Workers().Start([main, work = std::move(work), done = std::move(done)](const StopToken& stop) {
-    auto result = std::make_shared<Result>(work(stop));
-    PostToWindow(main, [done, result] { done(*result); });
-  });
-}
-
-}  // namespace
 
 void FillBackupList(HWND list, CRegistryBackup& backup, BackupListKind kind) {
   ListView_DeleteAllItems(list);
@@ -51,70 +30,19 @@ SelectedBackup GetSelectedBackup(HWND list) {
   return selected;
 }
 
-CRegistryBackup MainWindowBackup(IMainWindow& window) {
-  HWND main = window.Window();
-  BackupObserver observer = WaitBoxObserver(main);
-  // The list shows startup entries on another tab; only the backup tab is refilled.
-  observer.listChanged = [main, &window] {
-    auto refill = [&window] {
-      if (window.SelectedTab() != kBackupManagerTab) return;
-      CRegistryBackup backup(window.Database(), GetAppFolder(), window.Window());
-      FillBackupList(window.List(), backup, BackupListKind::MainWindow);
-    };
-    if (GetWindowThreadProcessId(main, nullptr) == GetCurrentThreadId())
-      refill();
-    else
-      PostToWindow(main, refill);
-  };
-  return CRegistryBackup(window.Database(), GetAppFolder(), main, std::move(observer));
-}
-
 void StartRestore(IMainWindow& window, const std::string& appFolder, HWND owner, const SelectedBackup& selected) {
   CRegistryBackup backup(window.Database(), appFolder, owner, WaitBoxObserver(owner));
   if (!backup.ConfirmRestore(selected.name)) return;
-  RunInBackground<RestoreResult>(
-      window,
-      [backup, selected](const StopToken& stop) mutable {
-        return backup.ImportBackup(selected.name, selected.time, stop);
-      },
-      // The answer goes to the main window, which outlives a closed Restore manager.
-      [&window, appFolder, owner](RestoreResult& result) {
-        HWND answerOwner = IsWindow(owner) ? owner : window.Window();
-        CRegistryBackup(window.Database(), appFolder, answerOwner).ReportRestore(result);
-      });
-}
-
-void FillBackupTab(IMainWindow& window) {
-  CRegistryBackup backup(window.Database(), GetAppFolder(), window.Window());
-  FillBackupList(window.List(), backup, BackupListKind::MainWindow);
-}
-
-void RestoreFromBackupTab(IMainWindow& window) {
-  StartRestore(window, GetAppFolder(), window.Window(), GetSelectedBackup(window.List()));
-}
-
-void DeleteFromBackupTab(IMainWindow& window) {
-  SelectedBackup selected = GetSelectedBackup(window.List());
-  MainWindowBackup(window).DeleteBackup(selected.name, selected.time);
-}
-
-void RunRegistryBackup(IMainWindow& window, std::function<void()> then) {
-  CRegistryBackup backup = MainWindowBackup(window);
-  if (!backup.ConfirmBackup()) {
-    if (then) then();
-    return;
-  }
-  RunInBackground<std::vector<std::string>>(
-      window, [backup](const StopToken& stop) mutable { return backup.WriteGeneralBackup(stop); },
-      [backup, then](std::vector<std::string>& failed) mutable {
-        backup.ReportGeneralBackup(failed);
-        if (then) then();
-      });
-}
-
-void ShowRestoreManager(IMainWindow& window) {
-  CRestoreManagerDlg dialog(window, GetAppFolder());
-  dialog.DoModal(GetModuleHandleA(nullptr), window.Window());
+  WindowReach reach = window.Reach();
+  IMainWindow* main = &window;
+  window.Workers().Start([backup, selected, reach, main, appFolder, owner](const StopToken& stop) mutable {
+    auto result = std::make_shared<RestoreResult>(backup.ImportBackup(selected.name, selected.time, stop));
+    // The answer goes to the main window, which outlives a closed Restore manager.
+    reach.Post([result, main, appFolder, owner] {
+      HWND answerOwner = IsWindow(owner) ? owner : main->Window();
+      CRegistryBackup(main->Database(), appFolder, answerOwner).ReportRestore(*result);
+    });
+  });
 }
 
 }  // namespace tidewell

@@ -1,13 +1,10 @@
 #pragma once
 // The backup list of the main window's "Backup manager" tab and of the
-// Restore manager, and the main window's backup commands. Backups and
-// restores ask on the UI thread, wait for reg.exe on one of the main window's
-// workers behind the wait box, and answer on the UI thread again.
+// Restore manager, and the restore both start.
 
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "tidewell/shell/MainWindow.h"
@@ -29,20 +26,8 @@ struct SelectedBackup {
 };
 SelectedBackup GetSelectedBackup(HWND list);
 
-// The main window's backups: the wait box while reg.exe runs, the list
-// refreshed while the "Backup manager" tab shows it. Usable from worker threads.
-CRegistryBackup MainWindowBackup(IMainWindow& window);
-
 // Restores the selected backup after the question; `owner` owns the
 // question, the wait box and, while it lives, the answer.
 void StartRestore(IMainWindow& window, const std::string& appFolder, HWND owner, const SelectedBackup& selected);
-
-// The main window's handlers. `then` runs on the UI thread once the general
-// backup has answered, or was declined.
-void FillBackupTab(IMainWindow& window);
-void RestoreFromBackupTab(IMainWindow& window);
-void DeleteFromBackupTab(IMainWindow& window);
-void RunRegistryBackup(IMainWindow& window, std::function<void()> then = {});
-void ShowRestoreManager(IMainWindow& window);
 
 }  // namespace tidewell

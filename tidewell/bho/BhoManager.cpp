@@ -7,7 +7,6 @@
 #include "resources/resource.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/TreeView.h"
-#include "shared/win/UiThread.h"
 #include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoInfoDialog.h"
 #include "tidewell/bho/BhoKeyWatcher.h"
@@ -19,12 +18,11 @@ namespace tidewell {
 struct BhoManager::State {
   CADODatabase* database = nullptr;
   HWND mainWindow = nullptr;
+  HWND tree = nullptr;
+  WindowReach reach;  // the main window, for what is not the tree's
   ClassIdTable classIds;
   std::atomic<bool> listingGuard{false};
   std::atomic<int> workers{0};
-  // UI thread only. The tree belongs to the latest listing or deep scan:
-  // results of an older one are dropped, so no BHO shows twice.
-  int treeOwner = 0;
   std::optional<StopSource> scan;  // the running deep scan's stop
   std::mutex mutex;                                // guards the texts below
   std::string notifiedClsid;
@@ -32,9 +30,7 @@ struct BhoManager::State {
   std::atomic<bool> statusPosted{false};
   std::function<void(const std::string&)> showNotifier;
 
-  HWND Tree() const { return GetDlgItem(mainWindow, IDC_BHO_TREE); }
-  // The tree shows BHOs only on the first tab; a window without tabs has just that one.
-  bool TreeShowsBhos() const { return TabCtrl_GetCurSel(GetDlgItem(mainWindow, IDC_MAIN_TABS)) <= 0; }
+  HWND Tree() const { return tree; }
 };
 
 namespace {
@@ -49,11 +45,11 @@ class WorkerScope {
   std::atomic<int>& count_;
 };
 
-void SetScanButtons(HWND window, bool scanning) {
-  EnableWindow(GetDlgItem(window, IDC_MAIN_TABS), !scanning);
-  EnableWindow(GetDlgItem(window, IDB_STOP_SCAN), scanning);
-  EnableWindow(GetDlgItem(window, IDB_SCAN_BHOS), !scanning);
-  EnableWindow(GetDlgItem(window, IDB_LIST_BHOS), !scanning);
+void SetScanButtons(IMainWindow& main, bool scanning) {
+  main.HoldTabs(scanning);
+  EnableWindow(main.Button(IDB_STOP_SCAN), scanning);
+  EnableWindow(main.Button(IDB_SCAN_BHOS), !scanning);
+  EnableWindow(main.Button(IDB_LIST_BHOS), !scanning);
 }
 
 void RedrawTree(HWND tree) { RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
@@ -81,6 +77,8 @@ BhoManager::~BhoManager() {
 
 void BhoManager::Attach(std::function<void()> selectBhoTab, std::function<void(const std::string&)> showNotifier) {
   state_->mainWindow = main_.Window();
+  state_->tree = main_.Tree();
+  state_->reach = main_.Reach();
   state_->database = &main_.Database();
   selectBhoTab_ = std::move(selectBhoTab);
   std::lock_guard lock(state_->mutex);
@@ -92,9 +90,11 @@ void BhoManager::RequestRefresh() const { PostMessageA(main_.Window(), WM_REFRES
 void BhoManager::StartListing() {
   if (Scanning()) return;  // the deep scan fills the tree until it ends
   std::shared_ptr<State> state = state_;
-  const int owner = ++state->treeOwner;
+  // The tree belongs to the latest listing or deep scan: results of an older
+  // one, or of a listing whose tree another tab has taken, are dropped.
+  WindowReach tree = main_.BorrowTree();
   ++state->workers;
-  bool started = main_.Workers().Start([state, owner](const StopToken& stop) {
+  bool started = main_.Workers().Start([state, tree](const StopToken& stop) {
     WorkerScope scope(state->workers);
     // Requests that arrive during a listing wait their turn; exchange makes
     // the test and the set one step.
@@ -106,9 +106,7 @@ void BhoManager::StartListing() {
     state->listingGuard.store(false);
     if (stop.StopRequested()) return;
     if (!items) PostPrompt(state->mainWindow, "Unable to open registry key", "Tidewell", MB_OK);
-    PostToWindow(state->mainWindow, [state, owner, items = items.value_or(std::vector<BhoItem>{})] {
-      // A newer listing or a deep scan has taken the tree meanwhile.
-      if (state->treeOwner != owner || !state->TreeShowsBhos()) return;
+    tree.Post([state, items = items.value_or(std::vector<BhoItem>{})] {
       HWND tree = state->Tree();
       TreeView_DeleteAllItems(tree);
       state->classIds.Restart();
@@ -122,55 +120,57 @@ void BhoManager::StartListing() {
 
 void BhoManager::StartDeepScan() {
   if (selectBhoTab_) selectBhoTab_();
-  SetScanButtons(main_.Window(), true);
+  SetScanButtons(main_, true);
   state_->classIds.Restart();
   TreeView_DeleteAllItems(state_->Tree());
   if (state_->scan) state_->scan->RequestStop();
   StopSource scan;
   state_->scan = scan;
-  const int owner = ++state_->treeOwner;
+  WindowReach tree = main_.BorrowTree();
 
   std::shared_ptr<State> state = state_;
+  IMainWindow* main = &main_;
   ++state->workers;
-  bool started = main_.Workers().Start(scan, [state, owner](const StopToken& stop) {
+  bool started = main_.Workers().Start(scan, [state, tree, main](const StopToken& stop) {
     WorkerScope scope(state->workers);
     DeepScanSink sink;
     sink.reportTo = state->mainWindow;
-    sink.classStarted = [state](const std::string& classKey) {
+    sink.classStarted = [state, main](const std::string& classKey) {
       {
         std::lock_guard lock(state->mutex);
         state->scanStatus = classKey;
       }
       // One status update in flight at a time; it shows the latest class.
       if (state->statusPosted.exchange(true)) return;
-      PostToWindow(state->mainWindow, [state] {
+      state->reach.Post([state, main] {
         state->statusPosted.store(false);
         std::lock_guard lock(state->mutex);
-        SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, state->scanStatus.c_str());
+        if (state->scan) main->SetStatus(state->scanStatus);
       });
     };
-    sink.found = [state, owner, stop](BhoItem item) {
-      PostToWindow(state->mainWindow, [state, owner, stop, item = std::move(item)] {
-        if (state->treeOwner != owner || stop.StopRequested()) return;
+    sink.found = [state, tree, stop](BhoItem item) {
+      tree.Post([state, stop, item = std::move(item)] {
+        if (stop.StopRequested()) return;
         InsertBhoItem(state->Tree(), state->classIds, item);
         RedrawTree(state->Tree());
       });
     };
     bool completed = DeepScanBhos(*state->database, stop, sink);
     if (!completed) return;  // "Stop scan" has already restored the buttons
-    PostToWindow(state->mainWindow, [state, owner, stop] {
-      if (state->treeOwner != owner || stop.StopRequested()) return;
+    // Through the window, not the tree: the buttons come back even if the tree was taken.
+    state->reach.Post([state, main, stop] {
+      if (stop.StopRequested()) return;
       state->scan.reset();
-      SetScanButtons(state->mainWindow, false);
-      SetDlgItemTextA(state->mainWindow, IDC_STATUS_LINE, "");
+      SetScanButtons(*main, false);
+      main->SetStatus("");
     });
   });
   if (!started) --state->workers;
 }
 
 void BhoManager::StopDeepScan() {
-  SetScanButtons(main_.Window(), false);
-  SetDlgItemTextA(main_.Window(), IDC_STATUS_LINE, "");
+  SetScanButtons(main_, false);
+  main_.SetStatus("");
   if (state_->scan) state_->scan->RequestStop();
   state_->scan.reset();
 }
@@ -187,7 +187,7 @@ void BhoManager::StartKeyWatch() {
       state->notifiedClsid = clsid;
       show = state->showNotifier;
     }
-    if (show) PostToWindow(state->mainWindow, [show, name] { show(name); });
+    if (show) state->reach.Post([show, name] { show(name); });
   };
   main_.Workers().Start([target](const StopToken& stop) { WatchBhoKey(target, stop); });
 }
@@ -233,5 +233,11 @@ const ClassIdTable& BhoManager::ClassIds() const { return state_->classIds; }
 bool BhoManager::Busy() const { return state_->workers.load() > 0; }
 
 bool BhoManager::Scanning() const { return state_->scan.has_value(); }
+
+std::string BhoManager::ScanStatus() const {
+  if (!Scanning()) return {};
+  std::lock_guard lock(state_->mutex);
+  return state_->scanStatus;
+}
 
 }  // namespace tidewell

@@ -38,10 +38,9 @@ class BhoManager {
   BhoManager(const BhoManager&) = delete;
   BhoManager& operator=(const BhoManager&) = delete;
 
-  // Once the main window exists: it holds the tree, status line, BHO
-  // buttons and tabs, and runs closures posted with PostToWindow.
-  // selectBhoTab selects tab 0 with its rules; showNotifier shows the popup
-  // for a new BHO (on the UI thread).
+  // Once the main window exists: it holds the tree, status line and BHO
+  // buttons. selectBhoTab selects the BHO tab with its rules; showNotifier
+  // shows the popup for a new BHO (on the UI thread).
   void Attach(std::function<void()> selectBhoTab, std::function<void(const std::string& text)> showNotifier);
 
   void StartListing();        // WM_REFRESH_BHOS
@@ -60,6 +59,8 @@ class BhoManager {
   bool Busy() const;
   // Whether a deep scan owns the tree (from its start to its end or stop).
   bool Scanning() const;
+  // The class the deep scan is at; empty when none runs.
+  std::string ScanStatus() const;
   void SetUninstallTiming(const UninstallTiming& timing) { uninstallTiming_ = timing; }
 
  private:

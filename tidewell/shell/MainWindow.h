@@ -1,7 +1,7 @@
 #pragma once
 // What the main window offers the features: the one database connection, the
-// shared tree and list, the status line and the buttons. Feature dialogs and
-// workers take this instead of the whole dialog class.
+// shared tree and list, the status line and the buttons. Feature pages,
+// dialogs and workers take this instead of the whole dialog class.
 
 #include <windows.h>
 
@@ -13,6 +13,8 @@
 
 namespace tidewell {
 
+class IPage;
+
 class IMainWindow {
  public:
   virtual CADODatabase& Database() = 0;
@@ -21,11 +23,26 @@ class IMainWindow {
   virtual HWND Window() const = 0;
   // What workers post their results through; lapses when the window goes.
   virtual WindowReach Reach() const = 0;
-  virtual HWND Tree() const = 0;        // 1003: BHO list on tab 0, scan locations on tab 1
-  virtual HWND List() const = 0;        // 1050: backups on tab 2, startup entries on tab 3
+  virtual HWND Tree() const = 0;        // 1003
+  virtual HWND List() const = 0;        // 1050
   virtual HWND StatusLine() const = 0;  // 1019
   virtual HWND Button(int id) const = 0;
-  virtual int SelectedTab() const = 0;
+  // Where a page stands: the shared list's place, in the window's client coordinates.
+  virtual RECT PageArea() const = 0;
+
+  // The shared tree and list belong to one user at a time. Borrowing one
+  // makes every earlier borrower's reach lapse, and so does a change of tab:
+  // a worker that posts through its reach never fills a control that another
+  // page has taken meanwhile.
+  virtual WindowReach BorrowTree() = 0;
+  virtual WindowReach BorrowList() = 0;
+
+  // Selects page's tab, with all that a click on it does.
+  virtual void ShowPage(const IPage& page) = 0;
+  // Keeps the tabs as they are (a scan filling the tree) until released.
+  virtual void HoldTabs(bool hold) = 0;
+  // The slide-up popup; a click on it goes to page.OnNotifierClicked().
+  virtual void Announce(IPage& page, const std::string& text) = 0;
   // UI thread only; workers post a closure through Reach().
   virtual void SetStatus(const std::string& text) = 0;
 

@@ -6,7 +6,6 @@
 
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -101,12 +100,12 @@ INT_PTR OnStartupListNotify(CADODatabase& database, HWND list, HWND window, HMEN
   return 0;
 }
 
-void SubmitStartupInfo(HWND list, HWND window, const std::string& host, WorkerGroup& workers) {
+void SubmitStartupInfo(HWND list, const WindowReach& window, const std::string& host, WorkerGroup& workers) {
   // The texts are read here, on the UI thread; the worker gets copies.
   StartupEntry entry = GetSelectedStartupEntry(list);
   workers.Start([window, host, name = entry.name, path = entry.command](const StopToken&) {
     std::string message = SendStartupInfo(host, name, path);
-    PostToWindow(window, [window, message] { Prompt(window, message, "Tidewell", MB_OK); });
+    window.Post([owner = window.Window(), message] { Prompt(owner, message, "Tidewell", MB_OK); });
   });
 }
 

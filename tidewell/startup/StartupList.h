@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/WindowReach.h"
 #include "shared/win/Workers.h"
 #include "tidewell/startup/StartupManager.h"
 
@@ -37,6 +38,6 @@ INT_PTR OnStartupListNotify(CADODatabase& database, HWND list, HWND window, HMEN
 
 // ID_SUBMIT_INFORMATION: sends the selected entry on a worker; the answer's
 // message is shown on window's thread when it arrives.
-void SubmitStartupInfo(HWND list, HWND window, const std::string& host, WorkerGroup& workers);
+void SubmitStartupInfo(HWND list, const WindowReach& window, const std::string& host, WorkerGroup& workers);
 
 }  // namespace tidewell

@@ -91,7 +91,7 @@ TEST(WindowReach, ClosuresForAWindowThatIsGoneAreFreedUnrun) {
   EXPECT_FALSE(WindowReach().Post([&ran, held] { ++ran; }));
   EXPECT_EQ(held.use_count(), 1);
 
-  GoDialog dialog;
+  Dialog dialog;  // stays open until destroyed
   ASSERT_NE(dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr), nullptr);
   WindowReach first = dialog.Reach();
   // Queued while the window lived, still queued when it is destroyed.
@@ -113,7 +113,7 @@ TEST(WindowReach, ClosuresForAWindowThatIsGoneAreFreedUnrun) {
 }
 
 TEST(WindowReach, OnlyTheLatestRequestsClosuresRun) {
-  GoDialog dialog;
+  Dialog dialog;  // stays open until destroyed
   ASSERT_NE(dialog.Create(GetModuleHandleA(nullptr), kTestDialog, nullptr), nullptr);
   LatestRequest fill;
   std::string ran;

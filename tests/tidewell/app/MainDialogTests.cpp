@@ -17,6 +17,8 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/app/MainWindowRules.h"
+#include "tidewell/app/ProductsPage.h"
+#include "tidewell/bho/BhoPage.h"
 #include "tidewell/shell/Messages.h"
 
 namespace tidewell {
@@ -61,6 +63,7 @@ class MainDialogTest : public ::testing::Test {
     return window;
   }
   HWND Control(int id) const { return GetDlgItem(window, id); }
+  const CProductsPage& Products() const { return *dialog.FindPage<CProductsPage>(); }
   // The browser's place counts as shown when it covers an area.
   bool BrowserShown() const {
     RECT rect = ClientRectOf(window, Control(IDC_BROWSER));
@@ -225,12 +228,12 @@ TEST_F(MainDialogTest, TabChangeShowsAndHidesTheControlsOfTheTable) {
   }
 
   // Products: the site's links in the browser's place, exactly over the list's area.
-  ASSERT_TRUE(PumpUntil([&] { return !dialog.ProductsPage().Links().empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !Products().Links().empty(); }));
   EXPECT_TRUE(BrowserShown());
   RECT browser = ClientRectOf(window, Control(IDC_BROWSER)), list = ClientRectOf(window, dialog.List());
   EXPECT_TRUE(EqualRect(&browser, &list));
-  EXPECT_EQ(dialog.ProductsPage().Links()[0].text, "Tools");
-  EXPECT_EQ(dialog.ProductsPage().Links()[0].address, "http://" + site.Host() + "/tools.html");
+  EXPECT_EQ(Products().Links()[0].text, "Tools");
+  EXPECT_EQ(Products().Links()[0].address, "http://" + site.Host() + "/tools.html");
   EXPECT_EQ(ListView_GetItemCount(Control(IDC_BROWSER)), 1);
   ASSERT_FALSE(site.Requests().empty());
   EXPECT_TRUE(site.Requests()[0].starts_with("GET /links.html HTTP/1.1\r\nHost: " + site.Host() + "\r\n"));
@@ -254,15 +257,15 @@ TEST_F(MainDialogTest, ProductsTabShowsAMessageWhenTheSiteCannotBeReached) {
   WriteProfileValue(kProductHostKey, host);
   ASSERT_NE(Open(), nullptr);
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(ID_TRAY_OPEN, 0), 0);
-  dialog.SelectTab(kTabProducts);
+  dialog.SelectTab(4);  // "Products"
   HWND message = Control(IDC_PRODUCTS_MESSAGE);
   ASSERT_TRUE(PumpUntil([&] { return test::WindowText(message) == UnreachableSiteMessage(host); }));
   EXPECT_TRUE(IsWindowVisible(message));
   EXPECT_FALSE(IsWindowVisible(Control(IDC_BROWSER)));
-  EXPECT_TRUE(dialog.ProductsPage().Links().empty());
+  EXPECT_TRUE(Products().Links().empty());
 }
 
-TEST_F(MainDialogTest, TreeMenuOpensOnlyForTopLevelItemsOnTheFirstTab) {
+TEST_F(MainDialogTest, TreeMenuOpensOnlyForTopLevelItems) {
   ASSERT_NE(Open(), nullptr);
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(ID_TRAY_OPEN, 0), 0);
   HWND tree = dialog.Tree();
@@ -285,19 +288,16 @@ TEST_F(MainDialogTest, TreeMenuOpensOnlyForTopLevelItemsOnTheFirstTab) {
     return point;
   };
 
-  EXPECT_FALSE(PrepareTreeMenu(tree, kTabBhoManager, PointOn(process)));
+  EXPECT_FALSE(PrepareTreeMenu(tree, PointOn(process)));
   EXPECT_EQ(TreeView_GetSelection(tree), process) << "the item under the mouse is selected first";
-  EXPECT_TRUE(PrepareTreeMenu(tree, kTabBhoManager, PointOn(bho)));
+  EXPECT_TRUE(PrepareTreeMenu(tree, PointOn(bho)));
   EXPECT_EQ(TreeView_GetSelection(tree), bho);
   // Beside the items the selection stays as it was.
   RECT client{};
   GetClientRect(tree, &client);
   POINT empty{client.right - 2, client.bottom - 2};
   ClientToScreen(tree, &empty);
-  EXPECT_TRUE(PrepareTreeMenu(tree, kTabBhoManager, empty));
-  EXPECT_EQ(TreeView_GetSelection(tree), bho);
-  // Any other tab: no menu, and the selection is not touched.
-  EXPECT_FALSE(PrepareTreeMenu(tree, kTabSpywareScanner, PointOn(process)));
+  EXPECT_TRUE(PrepareTreeMenu(tree, empty));
   EXPECT_EQ(TreeView_GetSelection(tree), bho);
 }
 

@@ -13,6 +13,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/shell/EventLog.h"
+#include "tidewell/backup/BackupPage.h"
 #include "tidewell/backup/BackupWaitDlg.h"
 #include "tidewell/backup/RestoreManagerDlg.h"
 
@@ -33,7 +34,8 @@ class BackupListTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   CRegistryBackup backup{database, folder.Text()};
-  test::FakeMainWindow window{&database, 2};  // the backup tab
+  test::FakeMainWindow window{&database};
+  BackupPage page{window};
 };
 
 TEST_F(BackupListTest, MainWindowListShowsNameAndSizeColumnsNewestFirst) {
@@ -67,38 +69,39 @@ TEST_F(BackupListTest, SelectionGivesNameAndTimeAndNothingWhenTheSelectionIsClea
 }
 
 TEST_F(BackupListTest, BackupTabRestoreWithoutSelectionShowsTheError) {
-  FillBackupTab(window);
+  page.Shown();
   test::ScriptedPrompt script{IDOK};
-  RestoreFromBackupTab(window);
+  page.RestoreSelected();
   ASSERT_EQ(script.Requests().size(), 1u);
   EXPECT_EQ(script.Requests()[0].text, "ERROR: No backup entry selected");
   EXPECT_EQ(script.Requests()[0].owner, window.Window());
 }
 
 TEST_F(BackupListTest, BackupTabDeleteRefreshesTheList) {
-  FillBackupTab(window);
+  page.Shown();
   test::SelectRow(window.List(), 0);
   test::ScriptedPrompt script{IDYES};
-  DeleteFromBackupTab(window);
+  page.DeleteSelected();
   ASSERT_EQ(ListView_GetItemCount(window.List()), 1);
   EXPECT_EQ(*ListItemData(window.List(), 0), 3000);
 }
 
 TEST_F(BackupListTest, ExportsRefreshTheListOnlyWhileTheBackupTabShows) {
-  window.tab = 3;  // the startup tab
+  page.Shown();
+  window.BorrowList();  // the startup tab takes the list
   ListView_DeleteAllItems(window.List());
-  CRegistryBackup main = MainWindowBackup(window);
-  main.ExportRegistryKey(kNoKey, "Third", 5000, "Elsewhere");
+  page.MainWindowBackup().ExportRegistryKey(kNoKey, "Third", 5000, "Elsewhere");
   EXPECT_EQ(ListView_GetItemCount(window.List()), 0);  // the startup tab keeps its rows
 
-  window.tab = 2;
-  main.ExportRegistryKey(kNoKey, "Fourth", 6000, "Shown");
+  page.Shown();
+  page.MainWindowBackup().ExportRegistryKey(kNoKey, "Fourth", 6000, "Shown");
   ASSERT_EQ(ListView_GetItemCount(window.List()), 4);
   EXPECT_EQ(*ListItemData(window.List(), 0), 6000);
 }
 
 TEST_F(BackupListTest, ExportFromAWorkerRefreshesTheListOnTheWindowThread) {
-  CRegistryBackup main = MainWindowBackup(window);
+  page.Shown();
+  CRegistryBackup main = page.MainWindowBackup();
   std::thread worker([&] { main.ExportRegistryKey(kNoKey, "Worker", 7000, "From a worker"); });
   EXPECT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(window.List()) == 3; }, 60s));
   worker.join();
@@ -110,10 +113,10 @@ TEST_F(BackupListTest, RestoreFromTheBackupTabAnswersOnlyAfterItsWorkerIsDone) {
   WriteString(key.Key(), "V", "kept");
   backup.ExportRegistryKey(key.ShortPath(), "Tab", 5000, "Tab restore");
   WriteString(key.Key(), "V", "changed");
-  FillBackupTab(window);
+  page.Shown();
   test::SelectRow(window.List(), 0);
   test::ScriptedPrompt script{IDYES, IDOK};
-  RestoreFromBackupTab(window);
+  page.RestoreSelected();
   // Back with only the question asked: the import runs on a worker, not on the window's thread.
   EXPECT_EQ(script.Requests().size(), 1u);
   ASSERT_TRUE(test::PumpUntil([&] { return script.Requests().size() == 2; }, 60s));

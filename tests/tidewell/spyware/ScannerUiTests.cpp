@@ -19,21 +19,22 @@
 #include "tests/tidewell/spyware/SpywareFixtures.h"
 #include "tidewell/spyware/DefinitionsFile.h"
 #include "tidewell/spyware/ScanLocations.h"
-#include "tidewell/spyware/SpywareScanner.h"
+#include "tidewell/spyware/SpywarePage.h"
 
 namespace tidewell {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The main window as the scanner tab leaves it: check boxes in the tree and
-// the tree's notifications passed to the scanner.
+// The main window with the scanner tab selected: check boxes in the tree and
+// the tree's notifications passed to the page.
 class ScannerWindow : public test::FakeMainWindow {
  public:
-  explicit ScannerWindow(CADODatabase& database) : FakeMainWindow(&database, 1) {
+  explicit ScannerWindow(CADODatabase& database) : FakeMainWindow(&database) {
     ShowTreeCheckBoxes(true);
-    onNotify = [this](const NMHDR& header) { return OnScanTreeNotify(*this, header); };
+    onNotify = [this](const NMHDR& header) { return page.OnNotify(header); };
   }
+  SpywarePage page{*this};
 };
 
 struct Fixture {
@@ -94,15 +95,14 @@ TEST(ScanLocationTree, ChecksAreSavedForTheItemAndItsLoadedChildrenByMouseAndKey
 TEST(ScanLocationTree, IsFilledOnlyWhileTheScannerTabIsSelected) {
   Fixture fixture;
   ScannerWindow window(fixture.database);
-  window.tab = 0;
-  FillScanLocations(window);
+  window.page.Shown();
+  window.BorrowTree();  // another tab takes the tree
   test::PumpFor(1000ms);
   EXPECT_EQ(TreeView_GetCount(window.Tree()), 0u) << "another tab owns the tree now";
 
   SaveLocationChoice(fixture.database, "Scan my PC\\Memory", true);
-  window.tab = 1;
-  FillScanLocations(window);
-  FillScanLocations(window);
+  window.page.Shown();
+  window.page.Shown();
   ASSERT_TRUE(test::PumpUntil([&] { return TreeView_GetCount(window.Tree()) > 0; }, 10s));
   test::PumpFor(300ms);
   EXPECT_EQ(TreeView_GetCount(window.Tree()), 5u + ListScanDrives().size() * 2) << "built once: items and placeholders";
@@ -113,9 +113,10 @@ struct ScanRun {
   Fixture fixture;
   ScannerWindow window{fixture.database};
   std::string definitions = fixture.app.File("extra.neo");
-  ScanRun() { SetDefinitionsPathForTests(definitions); }
-  ~ScanRun() { SetDefinitionsPathForTests(""); }
-  bool WaitUntilIdle() { return test::PumpUntil([] { return !SpywareScanRunning(); }, 20s); }
+  ScanRun() { window.page.SetDefinitionsPath(definitions); }
+  bool WaitUntilIdle() { return test::PumpUntil([this] { return !window.page.Scanning(); }, 20s); }
+  void Scan() { window.page.StartScan(); }
+  HWND Results() const { return window.page.ResultsWindow(); }
 };
 
 TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
@@ -132,9 +133,9 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
   test::ScriptedPrompt prompts({IDYES});
 
-  StartSpywareScan(run.window);
-  ASSERT_TRUE(test::PumpUntil([] { return SpywareResultsWindow() != nullptr; }, 20s));
-  HWND results = SpywareResultsWindow();
+  run.Scan();
+  ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
+  HWND results = run.Results();
   HWND list = GetDlgItem(results, IDC_DETECTED_LIST);
   ASSERT_EQ(ListView_GetItemCount(list), 2);
   EXPECT_FALSE(IsWindowEnabled(run.window.Button(IDB_SPYWARE_SCAN))) << "one scan at a time";
@@ -193,7 +194,7 @@ TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathA
   for (const auto& item : cases) {
     test::WriteTextFile(run.definitions, item.bytes);
     test::ScriptedPrompt prompts({IDOK});
-    StartSpywareScan(run.window);
+    run.Scan();
     ASSERT_TRUE(run.WaitUntilIdle()) << item.what;
     ASSERT_EQ(prompts.Requests().size(), 1u) << item.what << ": nothing after the path";
     EXPECT_EQ(prompts.Requests()[0].text, run.definitions) << item.what;
@@ -202,7 +203,7 @@ TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathA
   }
   DeleteFileA(run.definitions.c_str());
   test::ScriptedPrompt prompts({IDOK});
-  StartSpywareScan(run.window);
+  run.Scan();
   ASSERT_TRUE(run.WaitUntilIdle());
   ASSERT_EQ(prompts.Requests().size(), 1u);
   EXPECT_EQ(prompts.Requests()[0].text, MissingDefinitionsMessage());
@@ -231,10 +232,10 @@ TEST(SpywareScanner, DetectionsTheDatabaseCannotTakeAreSaidSoAndStillListed) {
   ASSERT_TRUE(writer.database.BeginTransaction());
   test::ScriptedPrompt prompts({IDOK});
 
-  StartSpywareScan(run.window);
-  ASSERT_TRUE(test::PumpUntil([] { return SpywareResultsWindow() != nullptr; }, 20s));
-  EXPECT_EQ(ListView_GetItemCount(GetDlgItem(SpywareResultsWindow(), IDC_DETECTED_LIST)), 1);
-  SendMessageA(SpywareResultsWindow(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  run.Scan();
+  ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
+  EXPECT_EQ(ListView_GetItemCount(GetDlgItem(run.Results(), IDC_DETECTED_LIST)), 1);
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(run.WaitUntilIdle());
 
   ASSERT_EQ(prompts.Requests().size(), 1u);
@@ -245,8 +246,8 @@ TEST(SpywareScanner, DetectionsTheDatabaseCannotTakeAreSaidSoAndStillListed) {
 TEST(SpywareScanner, DoesNothingWithoutAChosenLocation) {
   ScanRun run;
   test::ScriptedPrompt prompts;
-  StartSpywareScan(run.window);
-  EXPECT_FALSE(SpywareScanRunning());
+  run.Scan();
+  EXPECT_FALSE(run.window.page.Scanning());
   test::PumpFor(300ms);
   EXPECT_TRUE(prompts.Requests().empty());
 }

@@ -46,7 +46,7 @@ class StartupListTest : public ::testing::Test {
   test::TestAppFolder folder;
   CADODatabase database;
   std::string name = test::UniqueName("Listed");
-  test::FakeMainWindow window{&database, 3};
+  test::FakeMainWindow window{&database};
 };
 
 TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
@@ -143,7 +143,7 @@ TEST_F(StartupListTest, SubmissionRunsOnAWorkerAndShowsTheAnswerOnTheWindowThrea
   FillStartupList(window.List());
   test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
   test::ScriptedPrompt script{IDOK};
-  SubmitStartupInfo(window.List(), window.Window(), server.Host(), window.Workers());
+  SubmitStartupInfo(window.List(), window.Reach(), server.Host(), window.Workers());
   ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
   EXPECT_EQ(script.Requests()[0].text, "Information submited");
   EXPECT_EQ(script.Requests()[0].owner, window.Window());
@@ -157,7 +157,7 @@ TEST_F(StartupListTest, SubmissionWithoutServerSaysSo) {
   FillStartupList(window.List());
   test::SelectRow(window.List(), RowOf(window.List(), name, kStartupRootUser));
   test::ScriptedPrompt script{IDOK};
-  SubmitStartupInfo(window.List(), window.Window(), test::LoopbackHttpServer::UnusedHost(), window.Workers());
+  SubmitStartupInfo(window.List(), window.Reach(), test::LoopbackHttpServer::UnusedHost(), window.Workers());
   ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
   EXPECT_EQ(script.Requests()[0].text, "Unable to connect to server");
 }

@@ -1,0 +1,42 @@
+#include "tidewell/startup/StartupPage.h"
+
+#include "resources/resource.h"
+#include "shared/net/ServerHosts.h"
+#include "shared/win/AppFolder.h"
+#include "tidewell/startup/StartupList.h"
+
+namespace tidewell {
+
+PageLayout StartupPage::Layout() const {
+  return {.title = "Startup manager", .tabIcon = IDI_TAB_165, .view = PageView::List,
+          .buttons = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE}};
+}
+
+void StartupPage::Attach() {
+  listMenu_.Reset(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_STARTUP_LIST)));
+}
+
+void StartupPage::Shown() {
+  main_.BorrowList();
+  FillStartupList(main_.List());
+}
+
+bool StartupPage::OnCommand(int id) {
+  switch (id) {
+    case IDB_STARTUP_DISABLE:
+      DisableSelectedStartupEntry(main_.Database(), GetAppFolder(), main_.List(), main_.Window());
+      return true;
+    case IDB_STARTUP_DELETE: DeleteSelectedStartupEntry(main_.List(), main_.Window()); return true;
+    case ID_SUBMIT_INFORMATION:
+      SubmitStartupInfo(main_.List(), main_.Reach(), ProductSiteHost(), main_.Workers());
+      return true;
+    default: return false;
+  }
+}
+
+INT_PTR StartupPage::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != main_.List()) return 0;
+  return OnStartupListNotify(main_.Database(), main_.List(), main_.Window(), GetSubMenu(listMenu_.Get(), 0), header);
+}
+
+}  // namespace tidewell
