@@ -21,20 +21,11 @@ HIMAGELIST MakeImageList(std::initializer_list<int> icons) {
   return list;
 }
 
-struct SkinButtonSetting {
-  int button;
-  int bitmap;
-  COLORREF transparent;
-};
+// The window's own column; the pages bring theirs.
 constexpr COLORREF kWhite = RGB(255, 255, 255), kMagenta = RGB(255, 0, 255);
-constexpr SkinButtonSetting kSkinButtons[] = {
+constexpr SkinButtonSkin kSkinButtons[] = {
     {IDB_CLUTTER_METER, IDBMP_CLUTTER_METER, kWhite},
     {IDB_UPDATE, IDBMP_UPDATE, kWhite},
-    {IDB_SPYWARE_SCAN, IDBMP_SPYWARE_SCAN, kWhite},
-    {IDB_BACKUP_RESTORE, IDBMP_RESTORE, kWhite},
-    {IDB_BACKUP_DELETE, IDBMP_DELETE, kWhite},
-    {IDB_STARTUP_DELETE, IDBMP_DELETE, kWhite},
-    {IDB_STARTUP_DISABLE, IDBMP_DISABLE, kMagenta},
     {IDB_SCAN_BHOS, IDBMP_SCAN_BHOS, kMagenta},
     {IDB_STOP_SCAN, IDBMP_STOP_SCAN, kMagenta},
     {IDB_LIST_BHOS, IDBMP_LIST_BHOS, kMagenta},
@@ -59,7 +50,7 @@ void MainWindowLook::Dress(HWND dialog, const std::vector<PageLayout>& pages) {
   TreeView_SetImageList(GetDlgItem(dialog, IDC_BHO_TREE), treeImages_.Get(), TVSIL_NORMAL);
   ListView_SetImageList(GetDlgItem(dialog, IDC_SHARED_LIST), listImages_.Get(), LVSIL_SMALL);
   SetUpTabs(dialog, pages);
-  SetUpSkinButtons(dialog);
+  SetUpSkinButtons(dialog, pages);
   SetUpLegend(dialog);
   gaugeFont_.Reset(CreateFontA(0, 0, 0, 0, 20, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ""));
@@ -80,12 +71,14 @@ void MainWindowLook::SetUpTabs(HWND dialog, const std::vector<PageLayout>& pages
   }
 }
 
-void MainWindowLook::SetUpSkinButtons(HWND dialog) {
+void MainWindowLook::SetUpSkinButtons(HWND dialog, const std::vector<PageLayout>& pages) {
+  std::vector<SkinButtonSkin> skins(std::begin(kSkinButtons), std::end(kSkinButtons));
+  for (const PageLayout& page : pages) skins.insert(skins.end(), page.buttons.begin(), page.buttons.end());
   skinButtons_.clear();
-  skinButtons_.reserve(std::size(kSkinButtons));
-  for (const SkinButtonSetting& setting : kSkinButtons) {
+  skinButtons_.reserve(skins.size());
+  for (const SkinButtonSkin& skin : skins) {
     skinButtons_.emplace_back();
-    skinButtons_.back().Configure(GetDlgItem(dialog, setting.button), setting.bitmap, setting.transparent,
+    skinButtons_.back().Configure(GetDlgItem(dialog, skin.button), skin.bitmap, skin.transparent,
                                   kSkinButtonTextColor, kSkinButtonStyle);
   }
 }

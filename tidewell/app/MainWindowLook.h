@@ -33,7 +33,7 @@ class MainWindowLook {
   using UniqueImageList = UniqueResource<HIMAGELIST, ImageListTraits>;
 
   void SetUpTabs(HWND dialog, const std::vector<PageLayout>& pages);
-  void SetUpSkinButtons(HWND dialog);
+  void SetUpSkinButtons(HWND dialog, const std::vector<PageLayout>& pages);
   void SetUpLegend(HWND dialog);
 
   UniqueImageList treeImages_, tabImages_, listImages_;

@@ -19,8 +19,9 @@ std::optional<int> ViewControl(PageView view) {
 }
 
 std::vector<int> Controls(const PageLayout& page) {
-  std::vector<int> controls = page.buttons;
-  if (auto view = ViewControl(page.view)) controls.insert(controls.begin(), *view);
+  std::vector<int> controls;
+  if (auto view = ViewControl(page.view)) controls.push_back(*view);
+  for (const SkinButtonSkin& button : page.buttons) controls.push_back(button.button);
   return controls;
 }
 

@@ -14,7 +14,7 @@ namespace tidewell {
 
 PageLayout BackupPage::Layout() const {
   return {.title = "Backup manager", .tabIcon = IDI_TREE_151, .view = PageView::List,
-          .buttons = {IDB_BACKUP_RESTORE, IDB_BACKUP_DELETE}};
+          .buttons = {{IDB_BACKUP_RESTORE, IDBMP_RESTORE}, {IDB_BACKUP_DELETE, IDBMP_DELETE}}};
 }
 
 void BackupPage::Shown() {

@@ -14,12 +14,20 @@ namespace tidewell {
 // The main window's shared control a page shows.
 enum class PageView { Tree, CheckedTree, List, Browser };
 
+// A skin button of the main window's column: its bitmap, drawn with one
+// colour left out.
+struct SkinButtonSkin {
+  int button = 0;
+  int bitmap = 0;
+  COLORREF transparent = RGB(255, 255, 255);
+};
+
 struct PageLayout {
   const char* title = "";
-  int tabIcon = 0;           // icon resource of the tab
+  int tabIcon = 0;  // icon resource of the tab
   PageView view = PageView::List;
-  std::vector<int> buttons;  // its own buttons, shown only while it is selected
-  bool legend = false;       // the risk legend below the view
+  std::vector<SkinButtonSkin> buttons;  // its own, shown only while it is selected
+  bool legend = false;                  // the risk legend below the view
 };
 
 class IPage {

@@ -89,7 +89,7 @@ SpywarePage::~SpywarePage() = default;
 
 PageLayout SpywarePage::Layout() const {
   return {.title = "Spyware Scanner", .tabIcon = IDI_TREE_148, .view = PageView::CheckedTree,
-          .buttons = {IDB_SPYWARE_SCAN}};
+          .buttons = {{IDB_SPYWARE_SCAN, IDBMP_SPYWARE_SCAN}}};
 }
 
 void SpywarePage::Shown() {

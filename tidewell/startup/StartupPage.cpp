@@ -9,7 +9,7 @@ namespace tidewell {
 
 PageLayout StartupPage::Layout() const {
   return {.title = "Startup manager", .tabIcon = IDI_TAB_165, .view = PageView::List,
-          .buttons = {IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE}};
+          .buttons = {{IDB_STARTUP_DISABLE, IDBMP_DISABLE, RGB(255, 0, 255)}, {IDB_STARTUP_DELETE, IDBMP_DELETE}}};
 }
 
 void StartupPage::Attach() {
