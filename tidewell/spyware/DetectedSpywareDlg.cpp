@@ -8,7 +8,6 @@
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -29,7 +28,6 @@ CDetectedSpywareDlg::CDetectedSpywareDlg(std::vector<Detection> detections,
       closed_(std::move(closed)) {}
 
 CDetectedSpywareDlg::~CDetectedSpywareDlg() {
-  *alive_ = false;
   workers_.StopAndWait();
   Destroy();
   if (images_) ImageList_Destroy(images_);
@@ -54,8 +52,9 @@ bool CDetectedSpywareDlg::OnInit() {
   layout_.SetFlags(IDOK, kAnchorKeepSize | kAnchorFollowFar, kAnchorKeepSize | kAnchorFollowFar);
   layout_.SetFlags(IDCANCEL, kAnchorKeepSize | kAnchorFollowFar, kAnchorKeepSize | kAnchorFollowFar);
   // The colour keys of the two pictures.
-  removeButton_.Configure(Item(IDOK), IDBMP_REMOVE_SELECTED, RGB(255, 255, 255), kSkinButtonTextColor, kSkinButtonStyle);
-  closeButton_.Configure(Item(IDCANCEL), IDBMP_CLOSE_RESULTS, RGB(255, 0, 255), kSkinButtonTextColor, kSkinButtonStyle);
+  skinButtons_[0].Configure(Item(IDOK), IDBMP_REMOVE_SELECTED, RGB(255, 255, 255), kSkinButtonTextColor,
+                            kSkinButtonStyle);
+  skinButtons_[1].Configure(Item(IDCANCEL), IDBMP_CLOSE_RESULTS, RGB(255, 0, 255), kSkinButtonTextColor, kSkinButtonStyle);
 
   HWND list = Item(IDC_DETECTED_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
@@ -124,18 +123,14 @@ void CDetectedSpywareDlg::RemoveSelectedEntries() {
   EnableWindow(Item(IDOK), FALSE);
   std::vector<Detection> targets;
   for (size_t index : chosen) targets.push_back(detections_[index]);
-  HWND window = Handle();
-  std::weak_ptr<bool> alive = alive_;
   RemovalSettings settings = settings_;
-  settings.reportTo = window;
-  bool started = workers_.Start([this, window, alive, chosen, targets, settings](const StopToken& stop) {
+  settings.reportTo = Handle();
+  bool started = workers_.Start([this, reach = Reach(), chosen, targets, settings](const StopToken& stop) {
     std::vector<std::pair<size_t, RemovalOutcome>> outcomes;
     SpywareRemover remover(settings);
     for (size_t i = 0; i < targets.size() && !stop.StopRequested(); ++i)
       outcomes.emplace_back(chosen[i], remover.Remove(targets[i]));
-    PostToWindow(window, [this, alive, outcomes] {
-      if (auto held = alive.lock(); held && *held) OnRemoved(outcomes);
-    });
+    reach.Post([this, outcomes] { OnRemoved(outcomes); });
   });
   if (!started) {
     busy_ = false;
@@ -184,15 +179,9 @@ void CDetectedSpywareDlg::OnSize(UINT, int, int) {
 }
 
 INT_PTR CDetectedSpywareDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handled) {
-  if (message == WM_DRAWITEM) {
-    const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-    for (const CSkinButton* button : {&removeButton_, &closeButton_}) {
-      if (item.hwndItem == button->Handle()) {
-        button->Draw(item);
-        handled = true;
-        return TRUE;
-      }
-    }
+  if (message == WM_DRAWITEM && DrawSkinButtonItem(skinButtons_, lParam)) {
+    handled = true;
+    return TRUE;
   }
   if (message == WM_GETMINMAXINFO) {
     auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -55,10 +56,9 @@ class CDetectedSpywareDlg : public Dialog {
   RemovalSettings settings_;
   std::function<void()> closed_;
   CLayoutAnchors layout_;
-  CSkinButton removeButton_, closeButton_;
+  std::array<CSkinButton, 2> skinButtons_;  // Remove selected entries, Close
   HIMAGELIST images_ = nullptr;
   bool busy_ = false;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   WorkerGroup workers_;
 };
 
