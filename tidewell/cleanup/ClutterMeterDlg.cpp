@@ -10,7 +10,6 @@
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 #include "tidewell/cleanup/SpaceLimits.h"
 #include "tidewell/shell/EventLog.h"
 
@@ -105,28 +104,14 @@ void CClutterMeterDlg::SetUpList() {
 
 // ---- The list and the report
 
-CClutterMeterDlg::PostBack CClutterMeterDlg::MakePostBack() {
-  HWND window = Handle();
-  std::weak_ptr<int> alive = alive_;
-  const uint64_t generation = generation_;
-  // Made on the UI thread, called by workers: the closure only reaches the
-  // dialog when it still exists and still shows the same fill.
-  return [this, window, alive, generation](std::function<void(CClutterMeterDlg&)> apply) {
-    PostToWindow(window, [this, alive, generation, apply] {
-      if (alive.lock() && generation_ == generation) apply(*this);
-    });
-  };
-}
-
 void CClutterMeterDlg::FillClutterList(bool fresh) {
   listRun_.RequestStop();  // an older fill's workers end; their results are dropped
   listRun_ = StopSource();
-  ++generation_;
   settled_ = false;
   ClutterMonitor* monitor = &monitor_;
-  workers_.Start(listRun_, [post = MakePostBack(), fresh, monitor](const StopToken& stop) {
+  workers_.Start(listRun_, [this, reach = fill_.Next(Reach()), fresh, monitor](const StopToken& stop) {
     auto measurement = monitor->Measure(stop, fresh);
-    if (measurement) post([measurement](CClutterMeterDlg& dialog) { dialog.ShowRows(*measurement); });
+    if (measurement) reach.Post([this, measurement] { ShowRows(*measurement); });
   });
 }
 
@@ -156,7 +141,8 @@ void CClutterMeterDlg::StartLogScan() {
     else
       same->second.push_back(row.id);
   }
-  bool started = workers_.Start(listRun_, [folders, post = MakePostBack()](const StopToken& stop) {
+  // The rows' own fill: a refill silences this scan as it does the list's worker.
+  bool started = workers_.Start(listRun_, [this, folders, reach = fill_.Next(Reach())](const StopToken& stop) {
     LogFileTotals all;
     for (const auto& [folder, ids] : folders) {
       auto last = std::chrono::steady_clock::now();
@@ -164,17 +150,17 @@ void CClutterMeterDlg::StartLogScan() {
         auto now = std::chrono::steady_clock::now();
         if (now - last < kProgressInterval) return;
         last = now;
-        post([ids, running](CClutterMeterDlg& dialog) { dialog.ShowLogTotals(ids, running.count, running.kilobytes); });
+        reach.Post([this, ids, running] { ShowLogTotals(ids, running.count, running.kilobytes); });
       });
       if (stop.StopRequested()) return;
-      post([ids = ids, totals](CClutterMeterDlg& dialog) { dialog.ShowLogTotals(ids, totals.count, totals.kilobytes); });
+      reach.Post([this, ids = ids, totals] { ShowLogTotals(ids, totals.count, totals.kilobytes); });
       all.count += totals.count;
       all.kilobytes += totals.kilobytes;
     }
-    post([all](CClutterMeterDlg& dialog) {
-      dialog.report_ = AppendLogSummary(dialog.report_, all.count, all.kilobytes);
-      SetDlgItemTextA(dialog.Handle(), IDC_CLUTTER_REPORT, dialog.report_.c_str());
-      dialog.settled_ = true;
+    reach.Post([this, all] {
+      report_ = AppendLogSummary(report_, all.count, all.kilobytes);
+      SetDlgItemTextA(Handle(), IDC_CLUTTER_REPORT, report_.c_str());
+      settled_ = true;
     });
   });
   if (!started) settled_ = true;
@@ -302,10 +288,8 @@ void CClutterMeterDlg::CleanNextRow() {
                MB_YESNO | MB_ICONQUESTION) != IDYES)
       continue;
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    // A refill meanwhile changes the generation, not the cleanup: post without it.
-    HWND window = Handle();
-    std::weak_ptr<int> alive = alive_;
-    bool started = workers_.Start([this, window, alive, row](const StopToken& stop) {
+    // Not a fill's request: a refill meanwhile leaves the cleanup's answer standing.
+    bool started = workers_.Start([this, reach = Reach(), row](const StopToken& stop) {
       CleanupResult result;
       if (row.kind == ClutterRowKind::LogFiles) {
         result = DeleteLogFiles(LogFolderOf(row.path), stop);
@@ -314,9 +298,7 @@ void CClutterMeterDlg::CleanNextRow() {
         // The cache's cookie entries go only with a cookie folder that really was cleaned.
         if (row.name == "Cookies" && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
       }
-      PostToWindow(window, [this, alive, row, result] {
-        if (alive.lock()) OnRowCleaned(row, result);
-      });
+      reach.Post([this, row, result] { OnRowCleaned(row, result); });
     });
     if (started) return;  // continues when the worker reports
   }

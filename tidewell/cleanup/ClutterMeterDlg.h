@@ -52,8 +52,6 @@ class CClutterMeterDlg : public Dialog {
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
  private:
-  using PostBack = std::function<void(std::function<void(CClutterMeterDlg&)>)>;
-  PostBack MakePostBack();
   void SetUpList();
   void FillClutterList(bool fresh);
   void ShowRows(const ClutterMeasurement& measurement);
@@ -82,8 +80,7 @@ class CClutterMeterDlg : public Dialog {
   DWORD recycleBinFlags_ = 0;
   WorkerGroup workers_;
   StopSource listRun_;                // the list worker and the log worker of one fill
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // closures posted back check it
-  uint64_t generation_ = 0;           // of the fill the rows belong to
+  LatestRequest fill_;                // a refill silences the older fill's workers
   std::vector<ClutterRow> rows_;
   std::string report_;
   bool settled_ = false;
