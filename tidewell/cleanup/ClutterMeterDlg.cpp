@@ -20,12 +20,22 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(150);
 constexpr size_t kNamesShown = 10;
 
+// The space limits' controls, one row per limit.
 struct LimitControls {
   int slider, field, spin;
 };
-constexpr LimitControls kCacheLimit{IDC_CACHE_SLIDER, IDC_CACHE_FIELD, IDC_CACHE_SPIN};
-constexpr LimitControls kRestoreLimit{IDC_RESTORE_SLIDER, IDC_RESTORE_FIELD, IDC_RESTORE_SPIN};
-constexpr LimitControls kOfflineLimit{IDC_OFFLINE_SLIDER, IDC_OFFLINE_FIELD, IDC_OFFLINE_SPIN};
+constexpr LimitControls kLimits[] = {
+    {.slider = IDC_CACHE_SLIDER, .field = IDC_CACHE_FIELD, .spin = IDC_CACHE_SPIN},
+    {.slider = IDC_RESTORE_SLIDER, .field = IDC_RESTORE_FIELD, .spin = IDC_RESTORE_SPIN},
+    {.slider = IDC_OFFLINE_SLIDER, .field = IDC_OFFLINE_FIELD, .spin = IDC_OFFLINE_SPIN},
+};
+constexpr const LimitControls& kRestoreLimit = kLimits[1];
+constexpr const LimitControls& kOfflineLimit = kLimits[2];
+
+// Whether id is that control (field, spin) of one of the limits.
+bool IsLimitControl(int id, int LimitControls::*control) {
+  return std::any_of(std::begin(kLimits), std::end(kLimits), [&](const LimitControls& limit) { return limit.*control == id; });
+}
 
 std::string WindowsFolder() { return ExpandEnvironmentPattern("%windir%"); }
 
@@ -200,7 +210,7 @@ bool CClutterMeterDlg::OnCommand(int id, int code) {
       {IDCANCEL, BN_CLICKED, &CClutterMeterDlg::OnClose},
       {IDOK, BN_CLICKED, &CClutterMeterDlg::OnClose},
   };
-  if (code == EN_CHANGE && (id == IDC_CACHE_FIELD || id == IDC_RESTORE_FIELD || id == IDC_OFFLINE_FIELD)) {
+  if (code == EN_CHANGE && IsLimitControl(id, &LimitControls::field)) {
     OnFieldChanged(id);
     return true;
   }
@@ -208,8 +218,7 @@ bool CClutterMeterDlg::OnCommand(int id, int code) {
 }
 
 INT_PTR CClutterMeterDlg::OnNotify(const NMHDR& header) {
-  if (header.code == UDN_DELTAPOS &&
-      (header.idFrom == IDC_CACHE_SPIN || header.idFrom == IDC_RESTORE_SPIN || header.idFrom == IDC_OFFLINE_SPIN)) {
+  if (header.code == UDN_DELTAPOS && IsLimitControl(static_cast<int>(header.idFrom), &LimitControls::spin)) {
     OnSpin(reinterpret_cast<const NMUPDOWN&>(header));
     return 1;  // the fields are set here, not by the control
   }
@@ -296,7 +305,7 @@ void CClutterMeterDlg::CleanNextRow() {
       } else {
         result = CleanFolder(row.path, stop);
         // The cache's cookie entries go only with a cookie folder that really was cleaned.
-        if (row.name == "Cookies" && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
+        if (row.purgesUrlCache && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
       }
       reach.Post([this, row, result] { OnRowCleaned(row, result); });
     });
