@@ -229,7 +229,7 @@ void CRegistryToolsDlg::OnRepair(int row) {
     ShowBusy();
     return;
   }
-  ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+  ExecuteStatement(main_.Database(), MarkStatement(CategoryOf(row)));
   StartRepair(row);
 }
 
@@ -312,7 +312,7 @@ void CRegistryToolsDlg::OnRepairAll() {
   if (idle.size() == kAllCategories.size()) {
     ExecuteStatement(main_.Database(), "update problems set state=1");
   } else {
-    for (int row : idle) ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+    for (int row : idle) ExecuteStatement(main_.Database(), MarkStatement(CategoryOf(row)));
   }
   for (int row : idle) StartRepair(row);
   if (idle.size() != kAllCategories.size()) ShowBusy();
