@@ -248,9 +248,7 @@ INT_PTR CClutterMeterDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 void CClutterMeterDlg::OnSelectAll() {
-  bool check = Button_GetCheck(Item(IDC_CLUTTER_SELECT_ALL)) == BST_CHECKED;
-  int count = ListView_GetItemCount(List());
-  for (int row = 0; row < count; ++row) ListView_SetCheckState(List(), row, check);
+  CheckAllListRows(List(), Button_GetCheck(Item(IDC_CLUTTER_SELECT_ALL)) == BST_CHECKED);
 }
 
 void CClutterMeterDlg::OnClose() {
@@ -266,11 +264,7 @@ void CClutterMeterDlg::OnClose() {
 void CClutterMeterDlg::OnCleanUp() {
   if (cleaning_) return;
   pending_.clear();
-  int count = ListView_GetItemCount(List());
-  for (int row = 0; row < count; ++row) {
-    if (!ListView_GetCheckState(List(), row)) continue;
-    if (auto id = ListItemData(List(), row)) pending_.push_back(static_cast<int>(*id));
-  }
+  for (LPARAM id : CheckedListData(List())) pending_.push_back(static_cast<int>(id));
   if (pending_.empty()) return;  // nothing checked: nothing at all happens
   cleaning_ = true;
   cleanup_ = {};

@@ -15,8 +15,6 @@ namespace {
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
-bool IsTicked(HWND list, int row) { return ListView_GetCheckState(list, row) != 0; }
-
 }  // namespace
 
 CDetectedSpywareDlg::CDetectedSpywareDlg(std::vector<Detection> detections,
@@ -92,9 +90,7 @@ void CDetectedSpywareDlg::FillDetectionList() {
 }
 
 void CDetectedSpywareDlg::SelectAll() {
-  HWND list = Item(IDC_DETECTED_LIST);
-  bool tick = Button_GetCheck(Item(IDC_SELECT_ALL)) == BST_CHECKED;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) ListView_SetCheckState(list, row, tick);
+  CheckAllListRows(Item(IDC_DETECTED_LIST), Button_GetCheck(Item(IDC_SELECT_ALL)) == BST_CHECKED);
 }
 
 bool CDetectedSpywareDlg::OnCommand(int id, int code) {
@@ -112,11 +108,8 @@ void CDetectedSpywareDlg::RemoveSelectedEntries() {
   if (Prompt(Handle(), "Are you sure you want to remove selected entries?", "Tidewell", MB_YESNO | MB_ICONQUESTION) !=
       IDYES)
     return;
-  HWND list = Item(IDC_DETECTED_LIST);
   std::vector<size_t> chosen;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row)
-    if (IsTicked(list, row))
-      if (std::optional<LPARAM> index = ListItemData(list, row)) chosen.push_back(static_cast<size_t>(*index));
+  for (LPARAM index : CheckedListData(Item(IDC_DETECTED_LIST))) chosen.push_back(static_cast<size_t>(index));
   if (chosen.empty()) return;
 
   busy_ = true;
