@@ -93,12 +93,7 @@ class CClutterMeterDlg : public Dialog {
   int64_t diskMb_ = 0, homeMb_ = 0;
   std::optional<std::string> restoreFile_;
 
-  struct ImageListTraits {
-    static HIMAGELIST Invalid() { return nullptr; }
-    static bool IsValid(HIMAGELIST list) { return list != nullptr; }
-    static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
-  };
-  UniqueResource<HIMAGELIST, ImageListTraits> images_;
+  UniqueImageList images_;
   CLayoutAnchors layout_;
 };
 

@@ -27,8 +27,7 @@ CDetectedSpywareDlg::CDetectedSpywareDlg(std::vector<Detection> detections,
 
 CDetectedSpywareDlg::~CDetectedSpywareDlg() {
   workers_.StopAndWait();
-  Destroy();
-  if (images_) ImageList_Destroy(images_);
+  Destroy();  // before images_ goes: the list still shows them
 }
 
 HWND CDetectedSpywareDlg::Show(HWND owner) {
@@ -57,13 +56,10 @@ bool CDetectedSpywareDlg::OnInit() {
   HWND list = Item(IDC_DETECTED_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   SetListColumns(list, {{"Spyware name", 150}, {"Signature type", 100}, {"Detected signature", 450}});
-  images_ = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 4, 1);
-  if (HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_RISK_HIGH), IMAGE_ICON, 32,
-                                                 32, 0))) {
-    ImageList_AddIcon(images_, icon);
-    DestroyIcon(icon);
-  }
-  ListView_SetImageList(list, images_, LVSIL_SMALL);
+  images_.Reset(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 4, 1));
+  UniqueIcon icon(static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_RISK_HIGH), IMAGE_ICON, 32, 32, 0)));
+  if (icon) ImageList_AddIcon(images_.Get(), icon.Get());  // the list keeps its own copy
+  ListView_SetImageList(list, images_.Get(), LVSIL_SMALL);
   FillDetectionList();
   Button_SetCheck(Item(IDC_SELECT_ALL), BST_CHECKED);
   SelectAll();

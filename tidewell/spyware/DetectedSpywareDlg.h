@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shared/win/Dialog.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Workers.h"
 #include "tidewell/shell/LayoutAnchors.h"
 #include "tidewell/shell/SkinButton.h"
@@ -57,7 +58,7 @@ class CDetectedSpywareDlg : public Dialog {
   std::function<void()> closed_;
   CLayoutAnchors layout_;
   std::array<CSkinButton, 2> skinButtons_;  // Remove selected entries, Close
-  HIMAGELIST images_ = nullptr;
+  UniqueImageList images_;
   bool busy_ = false;
   WorkerGroup workers_;
 };
