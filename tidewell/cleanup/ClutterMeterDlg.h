@@ -7,8 +7,6 @@
 #include <commctrl.h>
 
 #include <deque>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>

@@ -179,6 +179,8 @@ void CRegistryToolsDlg::OnScan(int row) {
   UpdateScanAll();
 
   // The main window's workers: quitting waits for a scan that outlives the dialog.
+  // Such a worker uses nothing of the dialog: `this` is for the closure it
+  // posts, which runs only while the dialog lives.
   shared_->ScanStarting();
   bool started = main_.Workers().Start(
       *state.stop, [this, reach = state.scan.Next(Reach()), database = &main_.Database(), shared = shared_,
