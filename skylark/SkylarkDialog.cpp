@@ -8,7 +8,6 @@
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
 
@@ -92,25 +91,18 @@ void CSkylarkDialog::OnUpdate() {
   running_ = true;
   runStop_ = StopSource();
 
-  HWND window = Handle();
-  std::weak_ptr<int> alive = alive_;
-  auto onUi = [window, alive](std::function<void(CSkylarkDialog&)> apply, CSkylarkDialog* self) {
-    PostToWindow(window, [alive, self, apply = std::move(apply)] {
-      if (alive.lock()) apply(*self);
-    });
-  };
   CADODatabase* database = &database_;
   std::string host = UpdateServerHost();
-  bool started = workers_.Start(runStop_, [this, onUi, database, host](const StopToken& token) {
+  bool started = workers_.Start(runStop_, [this, reach = Reach(), database, host](const StopToken& token) {
     UpdateSinks sinks;
     sinks.stopRequested = [token] { return token.StopRequested(); };
-    sinks.progress = [onUi, this](int position) { onUi([position](CSkylarkDialog& d) { d.SetProgress(position); }, this); };
-    sinks.status = [onUi, this](const std::string& text) { onUi([text](CSkylarkDialog& d) { d.SetStatus(text); }, this); };
+    sinks.progress = [this, reach](int position) { reach.Post([this, position] { SetProgress(position); }); };
+    sinks.status = [this, reach](const std::string& text) { reach.Post([this, text] { SetStatus(text); }); };
     std::string record = ReadProfileValue(kUpdateRecordKey);
     UpdateOutcome outcome = RunUpdate(*database, host, record, sinks);
     // The date is stored only once the merge has committed.
     if (outcome.kind == UpdateOutcome::Kind::Updated) WriteProfileValue(kUpdateRecordKey, outcome.newRecord);
-    onUi([outcome](CSkylarkDialog& d) { d.Finish(outcome); }, this);
+    reach.Post([this, outcome] { Finish(outcome); });
   });
   if (!started) {
     running_ = false;
@@ -161,7 +153,6 @@ void CSkylarkDialog::OnExit() {
 
 void CSkylarkDialog::OnDestroy() {
   workersEnded_ = workers_.StopAndWait();
-  alive_.reset();
 }
 
 INT_PTR CSkylarkDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "shared/db/AdoDatabase.h"
@@ -47,7 +46,6 @@ class CSkylarkDialog : public Dialog {
   bool running_ = false;
   bool exitPending_ = false;
   bool workersEnded_ = true;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   UniqueIcon bigIcon_, smallIcon_;
 };
 

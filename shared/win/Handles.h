@@ -3,6 +3,7 @@
 // signature is borrowed; whoever holds one of these closes it.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -82,6 +83,12 @@ struct MenuTraits {
   static void Close(HMENU menu) { ::DestroyMenu(menu); }
 };
 
+struct ImageListTraits {
+  static HIMAGELIST Invalid() { return nullptr; }
+  static bool IsValid(HIMAGELIST list) { return list != nullptr; }
+  static void Close(HIMAGELIST list) { ::ImageList_Destroy(list); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
 using UniqueKey = UniqueResource<HKEY, KeyTraits>;
@@ -90,5 +97,6 @@ using UniqueGdi = UniqueResource<T, GdiTraits<T>>;
 using UniqueIcon = UniqueResource<HICON, IconTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueMenu = UniqueResource<HMENU, MenuTraits>;
+using UniqueImageList = UniqueResource<HIMAGELIST, ImageListTraits>;
 
 }  // namespace tidewell

@@ -61,4 +61,16 @@ std::optional<LPARAM> ListItemData(HWND list, int row) {
   return item.lParam;
 }
 
+void CheckAllListRows(HWND list, bool checked) {
+  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) ListView_SetCheckState(list, row, checked);
+}
+
+std::vector<LPARAM> CheckedListData(HWND list) {
+  std::vector<LPARAM> data;
+  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row)
+    if (ListView_GetCheckState(list, row))
+      if (std::optional<LPARAM> item = ListItemData(list, row)) data.push_back(*item);
+  return data;
+}
+
 }  // namespace tidewell

@@ -31,4 +31,9 @@ int SelectedListRow(HWND list);
 std::string ListItemText(HWND list, int row, int column);
 std::optional<LPARAM> ListItemData(HWND list, int row);
 
+// The check boxes of a list with LVS_EX_CHECKBOXES: every row's at once, as
+// a "Select all" box does, and the data of the checked rows, top to bottom.
+void CheckAllListRows(HWND list, bool checked);
+std::vector<LPARAM> CheckedListData(HWND list);
+
 }  // namespace tidewell

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -42,29 +41,31 @@ struct ClutterGaugeRefresher::State {
   std::mutex mutex;
   bool busy = false;   // a worker is measuring
   bool again = false;  // asked for meanwhile: one more round when it ends
+  WindowReach reach;   // the newest request's; a folded request's reading shows through it
+  std::function<void(const ClutterReading&)> show;
 };
 
 ClutterGaugeRefresher::ClutterGaugeRefresher(ClutterMonitor& monitor) : state_(std::make_shared<State>(monitor)) {}
 
-ClutterGaugeRefresher::~ClutterGaugeRefresher() = default;
+ClutterGaugeRefresher::~ClutterGaugeRefresher() { requests_.Cancel(); }
 
 void ClutterGaugeRefresher::Request(WorkerGroup& workers, HWND window, std::function<void(const ClutterReading&)> show) {
   {
     std::lock_guard lock(state_->mutex);
+    state_->reach = requests_.Next(WindowReach::ToWindow(window));
+    state_->show = std::move(show);
     if (state_->busy) {
       state_->again = true;
       return;
     }
     state_->busy = true;
   }
-  std::weak_ptr<int> alive = alive_;
-  bool started = workers.Start([state = state_, window, alive, show](const StopToken& stop) {
+  bool started = workers.Start([state = state_](const StopToken& stop) {
     for (;;) {
       if (auto measured = state->monitor.Measure(stop)) {
         ClutterReading reading = ReadClutter(measured->usedKb, measured->clutterKb);
-        PostToWindow(window, [alive, show, reading] {
-          if (alive.lock()) show(reading);
-        });
+        std::lock_guard lock(state->mutex);
+        state->reach.Post([show = state->show, reading] { show(reading); });
       }
       std::lock_guard lock(state->mutex);
       if (!state->again || stop.StopRequested()) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "shared/win/WindowReach.h"
 #include "shared/win/Workers.h"
 #include "tidewell/cleanup/ClutterMonitor.h"
 
@@ -42,12 +43,13 @@ class ClutterGaugeRefresher {
   ClutterGaugeRefresher(const ClutterGaugeRefresher&) = delete;
   ClutterGaugeRefresher& operator=(const ClutterGaugeRefresher&) = delete;
 
+  // UI thread.
   void Request(WorkerGroup& workers, HWND window, std::function<void(const ClutterReading&)> show);
 
  private:
   struct State;
   std::shared_ptr<State> state_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  LatestRequest requests_;  // cancelled when this goes
 };
 
 }  // namespace tidewell

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "shared/win/WindowReach.h"
 #include "tidewell/backup/RegistryBackup.h"
 
 namespace tidewell {
@@ -11,6 +12,8 @@ namespace tidewell {
 // An observer that shows the "Please wait ..." box, owned by `owner` and
 // opened and closed on its thread, while an operation waits for reg.exe;
 // from any thread.
+BackupObserver WaitBoxObserver(const WindowReach& owner);
+// For an owner whose window outlives the operation.
 BackupObserver WaitBoxObserver(HWND owner);
 
 }  // namespace tidewell

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "resources/resource.h"
-#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
@@ -57,15 +56,18 @@ bool CBackupWaitDlg::OnInit() {
   return false;
 }
 
-BackupObserver WaitBoxObserver(HWND owner) {
+BackupObserver WaitBoxObserver(HWND owner) { return WaitBoxObserver(WindowReach::ToWindow(owner)); }
+
+BackupObserver WaitBoxObserver(const WindowReach& reach) {
   auto box = std::make_shared<CBackupWaitDlg>();
+  HWND owner = reach.Window();
   // On the owner's thread: at once when already there, else posted. A box
   // whose owner is gone went with it.
-  auto onOwnerThread = [owner](std::function<void()> task) {
+  auto onOwnerThread = [reach, owner](std::function<void()> task) {
     if (GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId())
       task();
     else
-      PostToWindow(owner, std::move(task));
+      reach.Post(std::move(task));
   };
   BackupObserver observer;
   observer.waitStarted = [=] { onOwnerThread([owner, box] { box->Open(GetModuleHandleA(nullptr), owner); }); };

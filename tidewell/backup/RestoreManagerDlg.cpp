@@ -12,19 +12,17 @@ static_assert(CRestoreManagerDlg::IDD == IDD_RESTORE_MANAGER);
 CRestoreManagerDlg::CRestoreManagerDlg(IMainWindow& main, std::string appFolder)
     : main_(main), appFolder_(std::move(appFolder)) {}
 
-CRestoreManagerDlg::~CRestoreManagerDlg() {
-  if (images_) ImageList_Destroy(images_);
-}
+CRestoreManagerDlg::~CRestoreManagerDlg() = default;
 
 HWND CRestoreManagerDlg::List() const { return Item(IDC_RESTORE_LIST); }
 
 bool CRestoreManagerDlg::OnInit() {
   // The same picture the main window's list gives a backup, when the program carries it.
   if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TREE_151))) {
-    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
-    ImageList_AddIcon(images_, icon);
+    images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
+    ImageList_AddIcon(images_.Get(), icon);
     DestroyIcon(icon);
-    ListView_SetImageList(List(), images_, LVSIL_SMALL);
+    ListView_SetImageList(List(), images_.Get(), LVSIL_SMALL);
   }
   Fill();
   return true;

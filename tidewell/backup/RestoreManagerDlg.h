@@ -36,7 +36,7 @@ class CRestoreManagerDlg : public Dialog {
 
   IMainWindow& main_;
   std::string appFolder_;
-  HIMAGELIST images_ = nullptr;
+  UniqueImageList images_;
 };
 
 }  // namespace tidewell

@@ -8,7 +8,6 @@
 #include "shared/db/SqlText.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
@@ -142,20 +141,16 @@ void CBhoInfoDialog::SubmitBhoRecord() {
   HWND progress = Item(IDC_BHO_INFO_PROGRESS);
   SendMessageA(progress, PBM_SETPOS, 0, 0);
 
-  HWND window = Handle();
-  std::weak_ptr<int> alive = alive_;
   std::string host = UpdateServerHost();
-  bool started = workers_.Start([this, window, alive, host, fields, progress](const StopToken& token) {
+  bool started = workers_.Start([this, reach = Reach(), host, fields, progress](const StopToken& token) {
     HttpHooks hooks;
     hooks.stopRequested = [token] { return token.StopRequested(); };
-    hooks.progress = [window, progress](size_t received, size_t expected) {
+    hooks.progress = [reach, progress](size_t received, size_t expected) {
       int position = expected ? static_cast<int>(received * 100 / expected) : 50;
-      PostToWindow(window, [progress, position] { SendMessageA(progress, PBM_SETPOS, position, 0); });
+      reach.Post([progress, position] { SendMessageA(progress, PBM_SETPOS, position, 0); });
     };
     HttpResponse response = HttpFetch(host, BhoRecordPath(fields), {}, hooks);
-    PostToWindow(window, [this, alive, fields, response] {
-      if (alive.lock()) SubmissionAnswered(fields, response);
-    });
+    reach.Post([this, fields, response] { SubmissionAnswered(fields, response); });
   });
   if (!started) EnableWindow(button, TRUE);
 }
@@ -193,7 +188,6 @@ void CBhoInfoDialog::OnTimer(UINT_PTR id) {
 void CBhoInfoDialog::OnDestroy() {
   KillTimer(Handle(), kSubmittedPauseTimer);
   workers_.StopAndWait();
-  alive_.reset();
 }
 
 void CBhoInfoDialog::CloseDialog() {

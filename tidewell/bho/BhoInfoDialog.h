@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -68,7 +67,6 @@ class CBhoInfoDialog : public Dialog {
   bool initialising_ = false;
   UniqueGdi<HFONT> submitFont_;
   WorkerGroup workers_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::string submittedName_;  // shown with "(submited)" once the pause is over
 };
 

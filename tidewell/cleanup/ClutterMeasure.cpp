@@ -51,17 +51,23 @@ std::string Format(const char* format, auto... values) {
 
 const std::array<CleanupCategory, 9>& CleanupCategories() {
   static const std::array<CleanupCategory, 9> categories{{
-      {"Windows Temporary Files", "%windir%\\temp"},
-      {"Cookies", "%userprofile%\\cookies"},
-      {"Recent files", "%userprofile%\\recent"},
-      {"Internet history", "%userprofile%\\local settings\\history"},
-      {"User temporary files", "%userprofile%\\local settings\\temp"},
-      {"Internet cache", "%userprofile%\\local settings\\temporary internet files"},
-      {"Windows internet cache", "%windir%\\temp\\Temporary Internet Files"},
-      {"Windows internet history", "%windir%\\temp\\History"},
-      {"Windows internet cookies", "%windir%\\temp\\Cookies"},
+      {.name = "Windows Temporary Files", .folderPattern = "%windir%\\temp"},
+      {.name = "Cookies", .folderPattern = "%userprofile%\\cookies", .image = 4, .purgesUrlCache = true},
+      {.name = "Recent files", .folderPattern = "%userprofile%\\recent", .image = 2},
+      {.name = "Internet history", .folderPattern = "%userprofile%\\local settings\\history", .image = 1},
+      {.name = "User temporary files", .folderPattern = "%userprofile%\\local settings\\temp"},
+      {.name = "Internet cache", .folderPattern = "%userprofile%\\local settings\\temporary internet files"},
+      {.name = "Windows internet cache", .folderPattern = "%windir%\\temp\\Temporary Internet Files"},
+      {.name = "Windows internet history", .folderPattern = "%windir%\\temp\\History"},
+      {.name = "Windows internet cookies", .folderPattern = "%windir%\\temp\\Cookies"},
   }};
   return categories;
+}
+
+const CleanupCategory* FindCleanupCategory(std::string_view name) {
+  for (const CleanupCategory& category : CleanupCategories())
+    if (name == category.name) return &category;
+  return nullptr;
 }
 
 std::string ExpandEnvironmentPattern(const std::string& pattern) {

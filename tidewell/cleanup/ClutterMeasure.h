@@ -8,17 +8,23 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shared/win/Workers.h"
 
 namespace tidewell {
 
+// One row of the Clutter-Meter per category, in list order.
 struct CleanupCategory {
   const char* name;
-  const char* folderPattern;  // expanded with ExpandEnvironmentPattern
+  const char* folderPattern;     // expanded with ExpandEnvironmentPattern
+  int image = 3;                 // of the list's six icons; 3 is the folder
+  bool purgesUrlCache = false;   // its cleanup also deletes the URL cache's cookie entries
 };
 const std::array<CleanupCategory, 9>& CleanupCategories();
+// The category of that name; nothing for a row of another kind.
+const CleanupCategory* FindCleanupCategory(std::string_view name);
 
 // Replaces each %name% by the environment value (empty when unset), until no
 // pair of % signs is left. A lone % stays as it is.

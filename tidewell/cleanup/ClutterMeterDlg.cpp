@@ -10,7 +10,6 @@
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 #include "tidewell/cleanup/SpaceLimits.h"
 #include "tidewell/shell/EventLog.h"
 
@@ -21,12 +20,22 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(150);
 constexpr size_t kNamesShown = 10;
 
+// The space limits' controls, one row per limit.
 struct LimitControls {
   int slider, field, spin;
 };
-constexpr LimitControls kCacheLimit{IDC_CACHE_SLIDER, IDC_CACHE_FIELD, IDC_CACHE_SPIN};
-constexpr LimitControls kRestoreLimit{IDC_RESTORE_SLIDER, IDC_RESTORE_FIELD, IDC_RESTORE_SPIN};
-constexpr LimitControls kOfflineLimit{IDC_OFFLINE_SLIDER, IDC_OFFLINE_FIELD, IDC_OFFLINE_SPIN};
+constexpr LimitControls kLimits[] = {
+    {.slider = IDC_CACHE_SLIDER, .field = IDC_CACHE_FIELD, .spin = IDC_CACHE_SPIN},
+    {.slider = IDC_RESTORE_SLIDER, .field = IDC_RESTORE_FIELD, .spin = IDC_RESTORE_SPIN},
+    {.slider = IDC_OFFLINE_SLIDER, .field = IDC_OFFLINE_FIELD, .spin = IDC_OFFLINE_SPIN},
+};
+constexpr const LimitControls& kRestoreLimit = kLimits[1];
+constexpr const LimitControls& kOfflineLimit = kLimits[2];
+
+// Whether id is that control (field, spin) of one of the limits.
+bool IsLimitControl(int id, int LimitControls::*control) {
+  return std::any_of(std::begin(kLimits), std::end(kLimits), [&](const LimitControls& limit) { return limit.*control == id; });
+}
 
 std::string WindowsFolder() { return ExpandEnvironmentPattern("%windir%"); }
 
@@ -105,28 +114,14 @@ void CClutterMeterDlg::SetUpList() {
 
 // ---- The list and the report
 
-CClutterMeterDlg::PostBack CClutterMeterDlg::MakePostBack() {
-  HWND window = Handle();
-  std::weak_ptr<int> alive = alive_;
-  const uint64_t generation = generation_;
-  // Made on the UI thread, called by workers: the closure only reaches the
-  // dialog when it still exists and still shows the same fill.
-  return [this, window, alive, generation](std::function<void(CClutterMeterDlg&)> apply) {
-    PostToWindow(window, [this, alive, generation, apply] {
-      if (alive.lock() && generation_ == generation) apply(*this);
-    });
-  };
-}
-
 void CClutterMeterDlg::FillClutterList(bool fresh) {
   listRun_.RequestStop();  // an older fill's workers end; their results are dropped
   listRun_ = StopSource();
-  ++generation_;
   settled_ = false;
   ClutterMonitor* monitor = &monitor_;
-  workers_.Start(listRun_, [post = MakePostBack(), fresh, monitor](const StopToken& stop) {
+  workers_.Start(listRun_, [this, reach = fill_.Next(Reach()), fresh, monitor](const StopToken& stop) {
     auto measurement = monitor->Measure(stop, fresh);
-    if (measurement) post([measurement](CClutterMeterDlg& dialog) { dialog.ShowRows(*measurement); });
+    if (measurement) reach.Post([this, measurement] { ShowRows(*measurement); });
   });
 }
 
@@ -156,7 +151,8 @@ void CClutterMeterDlg::StartLogScan() {
     else
       same->second.push_back(row.id);
   }
-  bool started = workers_.Start(listRun_, [folders, post = MakePostBack()](const StopToken& stop) {
+  // The rows' own fill: a refill silences this scan as it does the list's worker.
+  bool started = workers_.Start(listRun_, [this, folders, reach = fill_.Next(Reach())](const StopToken& stop) {
     LogFileTotals all;
     for (const auto& [folder, ids] : folders) {
       auto last = std::chrono::steady_clock::now();
@@ -164,17 +160,17 @@ void CClutterMeterDlg::StartLogScan() {
         auto now = std::chrono::steady_clock::now();
         if (now - last < kProgressInterval) return;
         last = now;
-        post([ids, running](CClutterMeterDlg& dialog) { dialog.ShowLogTotals(ids, running.count, running.kilobytes); });
+        reach.Post([this, ids, running] { ShowLogTotals(ids, running.count, running.kilobytes); });
       });
       if (stop.StopRequested()) return;
-      post([ids = ids, totals](CClutterMeterDlg& dialog) { dialog.ShowLogTotals(ids, totals.count, totals.kilobytes); });
+      reach.Post([this, ids = ids, totals] { ShowLogTotals(ids, totals.count, totals.kilobytes); });
       all.count += totals.count;
       all.kilobytes += totals.kilobytes;
     }
-    post([all](CClutterMeterDlg& dialog) {
-      dialog.report_ = AppendLogSummary(dialog.report_, all.count, all.kilobytes);
-      SetDlgItemTextA(dialog.Handle(), IDC_CLUTTER_REPORT, dialog.report_.c_str());
-      dialog.settled_ = true;
+    reach.Post([this, all] {
+      report_ = AppendLogSummary(report_, all.count, all.kilobytes);
+      SetDlgItemTextA(Handle(), IDC_CLUTTER_REPORT, report_.c_str());
+      settled_ = true;
     });
   });
   if (!started) settled_ = true;
@@ -214,7 +210,7 @@ bool CClutterMeterDlg::OnCommand(int id, int code) {
       {IDCANCEL, BN_CLICKED, &CClutterMeterDlg::OnClose},
       {IDOK, BN_CLICKED, &CClutterMeterDlg::OnClose},
   };
-  if (code == EN_CHANGE && (id == IDC_CACHE_FIELD || id == IDC_RESTORE_FIELD || id == IDC_OFFLINE_FIELD)) {
+  if (code == EN_CHANGE && IsLimitControl(id, &LimitControls::field)) {
     OnFieldChanged(id);
     return true;
   }
@@ -222,8 +218,7 @@ bool CClutterMeterDlg::OnCommand(int id, int code) {
 }
 
 INT_PTR CClutterMeterDlg::OnNotify(const NMHDR& header) {
-  if (header.code == UDN_DELTAPOS &&
-      (header.idFrom == IDC_CACHE_SPIN || header.idFrom == IDC_RESTORE_SPIN || header.idFrom == IDC_OFFLINE_SPIN)) {
+  if (header.code == UDN_DELTAPOS && IsLimitControl(static_cast<int>(header.idFrom), &LimitControls::spin)) {
     OnSpin(reinterpret_cast<const NMUPDOWN&>(header));
     return 1;  // the fields are set here, not by the control
   }
@@ -253,9 +248,7 @@ INT_PTR CClutterMeterDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 void CClutterMeterDlg::OnSelectAll() {
-  bool check = Button_GetCheck(Item(IDC_CLUTTER_SELECT_ALL)) == BST_CHECKED;
-  int count = ListView_GetItemCount(List());
-  for (int row = 0; row < count; ++row) ListView_SetCheckState(List(), row, check);
+  CheckAllListRows(List(), Button_GetCheck(Item(IDC_CLUTTER_SELECT_ALL)) == BST_CHECKED);
 }
 
 void CClutterMeterDlg::OnClose() {
@@ -271,11 +264,7 @@ void CClutterMeterDlg::OnClose() {
 void CClutterMeterDlg::OnCleanUp() {
   if (cleaning_) return;
   pending_.clear();
-  int count = ListView_GetItemCount(List());
-  for (int row = 0; row < count; ++row) {
-    if (!ListView_GetCheckState(List(), row)) continue;
-    if (auto id = ListItemData(List(), row)) pending_.push_back(static_cast<int>(*id));
-  }
+  for (LPARAM id : CheckedListData(List())) pending_.push_back(static_cast<int>(id));
   if (pending_.empty()) return;  // nothing checked: nothing at all happens
   cleaning_ = true;
   cleanup_ = {};
@@ -302,21 +291,17 @@ void CClutterMeterDlg::CleanNextRow() {
                MB_YESNO | MB_ICONQUESTION) != IDYES)
       continue;
     SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    // A refill meanwhile changes the generation, not the cleanup: post without it.
-    HWND window = Handle();
-    std::weak_ptr<int> alive = alive_;
-    bool started = workers_.Start([this, window, alive, row](const StopToken& stop) {
+    // Not a fill's request: a refill meanwhile leaves the cleanup's answer standing.
+    bool started = workers_.Start([this, reach = Reach(), row](const StopToken& stop) {
       CleanupResult result;
       if (row.kind == ClutterRowKind::LogFiles) {
         result = DeleteLogFiles(LogFolderOf(row.path), stop);
       } else {
         result = CleanFolder(row.path, stop);
         // The cache's cookie entries go only with a cookie folder that really was cleaned.
-        if (row.name == "Cookies" && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
+        if (row.purgesUrlCache && !result.refused && !result.stopped) result.purgedUrls = PurgeUrlCache();
       }
-      PostToWindow(window, [this, alive, row, result] {
-        if (alive.lock()) OnRowCleaned(row, result);
-      });
+      reach.Post([this, row, result] { OnRowCleaned(row, result); });
     });
     if (started) return;  // continues when the worker reports
   }

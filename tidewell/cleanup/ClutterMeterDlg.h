@@ -7,8 +7,6 @@
 #include <commctrl.h>
 
 #include <deque>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,8 +50,6 @@ class CClutterMeterDlg : public Dialog {
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
  private:
-  using PostBack = std::function<void(std::function<void(CClutterMeterDlg&)>)>;
-  PostBack MakePostBack();
   void SetUpList();
   void FillClutterList(bool fresh);
   void ShowRows(const ClutterMeasurement& measurement);
@@ -82,8 +78,7 @@ class CClutterMeterDlg : public Dialog {
   DWORD recycleBinFlags_ = 0;
   WorkerGroup workers_;
   StopSource listRun_;                // the list worker and the log worker of one fill
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // closures posted back check it
-  uint64_t generation_ = 0;           // of the fill the rows belong to
+  LatestRequest fill_;                // a refill silences the older fill's workers
   std::vector<ClutterRow> rows_;
   std::string report_;
   bool settled_ = false;
@@ -96,12 +91,7 @@ class CClutterMeterDlg : public Dialog {
   int64_t diskMb_ = 0, homeMb_ = 0;
   std::optional<std::string> restoreFile_;
 
-  struct ImageListTraits {
-    static HIMAGELIST Invalid() { return nullptr; }
-    static bool IsValid(HIMAGELIST list) { return list != nullptr; }
-    static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
-  };
-  UniqueResource<HIMAGELIST, ImageListTraits> images_;
+  UniqueImageList images_;
   CLayoutAnchors layout_;
 };
 

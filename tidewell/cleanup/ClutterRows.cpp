@@ -16,9 +16,7 @@ void InsertAt(std::vector<ClutterRow>& rows, int position, ClutterRow row) {
 }  // namespace
 
 int ClutterRowImage(const std::string& name) {
-  if (name == "Internet history") return 1;
-  if (name == "Recent files") return 2;
-  if (name == "Cookies") return 4;
+  if (const CleanupCategory* category = FindCleanupCategory(name)) return category->image;
   if (name.find(kLogFilesRow) != std::string::npos) return 5;
   if (name == kRecycleBinRow) return 0;
   return 3;
@@ -36,6 +34,8 @@ std::vector<ClutterRow> ArrangeClutterRows(const ClutterMeasurement& measurement
     row.fileNumber = std::to_string(category.measure.fileCount);
     row.size = FormatSizeText(category.measure.bytes);
     row.cleanable = category.cleanable;
+    const CleanupCategory* kind = FindCleanupCategory(category.name);
+    row.purgesUrlCache = kind && kind->purgesUrlCache;
     rows.push_back(std::move(row));
   }
   for (const DriveMeasure& drive : measurement.drives) {

@@ -24,6 +24,7 @@ struct ClutterRow {
   std::string fileNumber;
   std::string size;
   bool cleanable = true;  // false for a category whose folder did not expand to a usable path
+  bool purgesUrlCache = false;  // see CleanupCategory
 };
 
 // Image of a row's name: indexes into the list's six icons.

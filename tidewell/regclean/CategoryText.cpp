@@ -18,12 +18,9 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .repairStatus = "Repairing registered custom controls entries ...",
           .scanEvent = "Scanning registered custom controls found ",
           .repairWords = " registered custom control invalid entries",
-          .markStatement = "update problems set state=1 where ptype='RCC'",
-          .typeCondition = "ptype='RCC'",
           .root = RootText::Hkcr,
           .locations = {{.type = "RCC",
                          .path = "CLSID",
-                         .clearStatement = "delete from problems where ptype='RCC'",
                          .selectMarked = "select * from problems where ptype='RCC' and state=1",
                          .backupFile = "CustomControls"}},
           .kind = EntryKind::Key,
@@ -39,12 +36,9 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .scanStatus = "Scanning software locations entries ...",
           .scanEvent = "Scanning software locations found ",
           .repairWords = " software locations invalid entries",
-          .markStatement = "update problems set state=1 where ptype='SWL'",
-          .typeCondition = "ptype='SWL'",
           .root = RootText::Hklm,
           .locations = {{.type = "SWL",
                          .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                         .clearStatement = "delete from problems where ptype='SWL'",
                          .selectMarked = "select * from problems where ptype='SWL' AND STATE=1",
                          .backupFile = "ApplicationPaths"}},
           .kind = EntryKind::Key,
@@ -60,17 +54,13 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .repairStatus = "Repairing help and resources entries ...",
           .scanEvent = "Scanning help and resources found ",
           .repairWords = " help and resources invalid entries",
-          .markStatement = "update problems set state=1 where ptype='HHR' or ptype='HHR1'",
-          .typeCondition = "(ptype='HHR' or ptype='HHR1')",
           .root = RootText::Hklm,
           .locations = {{.type = "HHR",
                          .path = "SOFTWARE\\Microsoft\\Windows\\Help",
-                         .clearStatement = "delete from problems where ptype='HHR'",
                          .selectMarked = "select * from problems where ptype='HHR' and state=1",
                          .backupFile = "WHelp"},
                         {.type = "HHR1",
                          .path = "SOFTWARE\\Microsoft\\Windows\\HTML Help",
-                         .clearStatement = "delete from problems where ptype='HHR1'",
                          .selectMarked = "select * from problems where ptype='HHR1' and state=1",
                          .backupFile = "WHTMLHelp"}},
           .kind = EntryKind::Value,
@@ -88,12 +78,9 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .repairStatus = "Repairing shared DLLs entries ...",
           .scanEvent = "Scanning shared programs found ",
           .repairWords = " shared programs invalid entries",
-          .markStatement = "update problems set state=1 where ptype='SSDLL'",
-          .typeCondition = "ptype='SSDLL'",
           .root = RootText::Hklm,
           .locations = {{.type = "SSDLL",
                          .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-                         .clearStatement = "delete from problems where ptype='SSDLL'",
                          .selectMarked = "select * from problems where ptype='SSDLL' AND STATE=1",
                          .backupFile = "SharedDLLs"}},
           .kind = EntryKind::Value,
@@ -110,12 +97,9 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .repairStatus = "Repairing startup entries ...",
           .scanEvent = "Scanning startup found ",
           .repairWords = " startup invalid entries",
-          .markStatement = "update problems set state=1 where ptype='SUP'",
-          .typeCondition = "ptype='SUP'",
           .root = RootText::Hklm,
           .locations = {{.type = "SUP",
                          .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                         .clearStatement = "delete from problems where ptype='SUP'",
                          .selectMarked = "select * from problems where ptype='SUP' AND STATE=1",
                          .backupFile = "Startup"}},
           .kind = EntryKind::Value,
@@ -132,12 +116,9 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
           .repairStatus = "Repairing add/remove program entries ...",
           .scanEvent = "Scanning add/remove programs found ",
           .repairWords = " add/remove programs invalid entries",
-          .markStatement = "update problems set state=1 where ptype='ARP'",
-          .typeCondition = "ptype='ARP'",
           .root = RootText::Hklm,
           .locations = {{.type = "ARP",
                          .path = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                         .clearStatement = "delete from problems where ptype='ARP'",
                          .selectMarked = "select * from problems where ptype='ARP' and state=1",
                          .backupFile = "AddRemoveProgr"}},
           .kind = EntryKind::Key,
@@ -195,13 +176,38 @@ std::string RepairEventText(Category category, int repaired) {
   return "Repaired " + std::to_string(repaired) + Info(category).repairWords;
 }
 
+namespace {
+
+// "ptype='SUP'", or "ptype='HHR' or ptype='HHR1'" for the help row's two types.
+std::string TypeCondition(Category category) {
+  std::string condition;
+  for (const CategoryLocation& location : Info(category).locations)
+    condition += std::string(condition.empty() ? "" : " or ") + "ptype='" + location.type + "'";
+  return condition;
+}
+
+// Bracketed where "and" follows: "or" binds looser.
+std::string BracketedTypeCondition(Category category) {
+  std::string condition = TypeCondition(category);
+  return Info(category).locations.size() > 1 ? "(" + condition + ")" : condition;
+}
+
+}  // namespace
+
 std::string CountStatement(Category category) {
-  // The two help types share a row; "or" binds looser than "and", hence the brackets.
-  return std::string("select * from problems where ") + Info(category).typeCondition + " and state=0";
+  return "select * from problems where " + BracketedTypeCondition(category) + " and state=0";
 }
 
 std::string DetailsStatement(Category category) {
-  return std::string("select * from problems where ") + Info(category).typeCondition;
+  return "select * from problems where " + BracketedTypeCondition(category);
+}
+
+std::string MarkStatement(Category category) {
+  return "update problems set state=1 where " + TypeCondition(category);
+}
+
+std::string ClearStatement(const CategoryLocation& location) {
+  return std::string("delete from problems where ptype='") + location.type + "'";
 }
 
 std::string RootKeyText(RootText root, std::string_view viewLabel) {

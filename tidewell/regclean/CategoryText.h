@@ -46,7 +46,6 @@ enum class ValueText {
 struct CategoryLocation {
   const char* type;            // "HHR1": the problems.ptype of its findings
   const char* path;            // below the root, without a trailing "\"
-  const char* clearStatement;  // what a scan removes first
   const char* selectMarked;    // the rows a repair takes
   const char* backupFile;      // the base name of this key's file in the category backup
 };
@@ -60,9 +59,6 @@ struct CategoryInfo {
   const char* repairStatus = nullptr;  // nullptr: the status keeps its last text
   const char* scanEvent;               // "Scanning startup found "
   const char* repairWords;             // " startup invalid entries"
-  // The problem store.
-  const char* markStatement;
-  const char* typeCondition;  // "ptype='SUP'", parenthesised for two types
   // Where to look.
   RootText root;
   std::vector<CategoryLocation> locations;
@@ -99,6 +95,8 @@ std::string RepairEventText(Category category, int repaired);
 // The rows the dialog counts and Details lists.
 std::string CountStatement(Category category);    // rows still to review (state 0)
 std::string DetailsStatement(Category category);  // rows of both states
+std::string MarkStatement(Category category);     // marks every row of the category for repair
+std::string ClearStatement(const CategoryLocation& location);  // what a scan removes first
 
 // "HKLM", or "HKLM (32-bit)" where a view label is given: the problems.rootkey text.
 std::string RootKeyText(RootText root, std::string_view viewLabel);

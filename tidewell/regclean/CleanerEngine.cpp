@@ -348,7 +348,7 @@ ScanResult ScanCategory(CADODatabase& database, Category category, const StopTok
   if (completed) {
     Scan scan(database, info, token, sink);
     for (const auto& location : info.locations) {
-      ExecuteStatement(database, location.clearStatement);
+      ExecuteStatement(database, ClearStatement(location));
       std::vector<std::wstring> seen;
       for (RegistryView view : RegistryViews())
         if (completed && !scan.Walk(location, view, seen)) completed = false;

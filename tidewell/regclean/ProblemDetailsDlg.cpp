@@ -63,25 +63,20 @@ bool CProblemDetailsDlg::OnCommand(int id, int code) {
 }
 
 void CProblemDetailsDlg::OnSelectAll() {
-  HWND list = Item(IDC_DETAILS_LIST);
-  BOOL checked = Button_GetCheck(Item(IDC_DETAILS_SELECT_ALL)) == BST_CHECKED;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) ListView_SetCheckState(list, row, checked);
+  CheckAllListRows(Item(IDC_DETAILS_LIST), Button_GetCheck(Item(IDC_DETAILS_SELECT_ALL)) == BST_CHECKED);
 }
 
 void CProblemDetailsDlg::OnRepairSelected() {
-  HWND list = Item(IDC_DETAILS_LIST);
   bool refused = false;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
-    if (!ListView_GetCheckState(list, row)) continue;
-    auto id = ListItemData(list, row);
-    if (!id) continue;
+  for (LPARAM data : CheckedListData(Item(IDC_DETAILS_LIST))) {
+    int id = static_cast<int>(data);
     // Marked now, a busy category's row would be repaired later without a word.
-    auto category = categoryOfRow_.find(static_cast<int>(*id));
+    auto category = categoryOfRow_.find(id);
     if (busy_ && category != categoryOfRow_.end() && busy_(category->second)) {
       refused = true;
       continue;
     }
-    ExecuteStatement(database_, FormatSql("update problems set state=1 where ID=%d", static_cast<int>(*id)));
+    ExecuteStatement(database_, FormatSql("update problems set state=1 where ID=%d", id));
   }
   if (refused) Prompt(Handle(), kCategoryBusyText, "Tidewell", MB_OK | MB_ICONINFORMATION);
   repairRequested_ = true;

@@ -12,7 +12,6 @@
 #include "resources/resource.h"
 #include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 #include "tidewell/backup/BackupWaitBox.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CleanerEngine.h"
@@ -28,16 +27,13 @@ Category CategoryOf(int row) { return kAllCategories[static_cast<size_t>(row)]; 
 
 }  // namespace
 
-// What workers write and the dialog's timer reads; it outlives the dialog, so
-// a worker that ends after the dialog closed touches nothing destroyed.
+// It outlives the dialog, so a worker that ends after the dialog closed
+// touches nothing destroyed.
 struct CRegistryToolsDlg::Shared {
   std::mutex mutex;
   std::string status = "Ready";
   unsigned statusSerial = 1, paintedSerial = 0;
-  std::array<std::atomic<int>, kCategoryCount> found{};
-  std::array<std::atomic<int>, kCategoryCount> generation{};
-  CRegistryToolsDlg* dialog = nullptr;  // UI thread only; null once the dialog is gone
-  int scansRunning = 0;                  // this dialog's scans, under mutex
+  int scansRunning = 0;  // this dialog's scans, under mutex
   std::condition_variable scansEnded;
 
   void SetStatus(const std::string& text) {
@@ -62,38 +58,25 @@ struct CRegistryToolsDlg::Shared {
   }
 };
 
-CRegistryToolsDlg::WorkerReach CRegistryToolsDlg::Reach() const {
-  return {&main_.Database(), appFolder_, Handle(), shared_};
-}
-
-void CRegistryToolsDlg::WorkerReach::Deliver(std::function<void(CRegistryToolsDlg&)> done) const {
-  PostToWindow(window, [shared = shared, done = std::move(done)] {
-    if (shared->dialog) done(*shared->dialog);
-  });
-}
-
 namespace {
 
+// The dialog's side of the engine: the shared status line, and the count of
+// the run's own field (none for a repair, whose count comes from the table after).
 class RowSink : public CleanerSink {
  public:
-  RowSink(std::shared_ptr<CRegistryToolsDlg::Shared> shared, int row, int generation)
-      : shared_(std::move(shared)), row_(row), generation_(generation) {}
-  void Status(const std::string& text) override;
-  void Found(int count) override;
+  RowSink(std::shared_ptr<CRegistryToolsDlg::Shared> shared, std::shared_ptr<std::atomic<int>> found)
+      : shared_(std::move(shared)), found_(std::move(found)) {}
+  void Status(const std::string& text) override { shared_->SetStatus(text); }
+  void Found(int count) override {
+    if (found_) *found_ = count;
+  }
 
  private:
   std::shared_ptr<CRegistryToolsDlg::Shared> shared_;
-  int row_;
-  int generation_;  // 0: a repair, whose counts come from the table afterwards
+  std::shared_ptr<std::atomic<int>> found_;
 };
 
 }  // namespace
-
-void RowSink::Status(const std::string& text) { shared_->SetStatus(text); }
-void RowSink::Found(int count) {
-  // A scan that was stopped and replaced by a newer one no longer owns the count field.
-  if (generation_ != 0 && shared_->generation[row_] == generation_) shared_->found[row_] = count;
-}
 
 void ShowRegistryTools(IMainWindow& window) {
   CRegistryToolsDlg dialog(window);
@@ -104,13 +87,9 @@ CRegistryToolsDlg::CRegistryToolsDlg(IMainWindow& main, std::string appFolder)
     : main_(main), appFolder_(appFolder.empty() ? GetAppFolder() : std::move(appFolder)),
       shared_(std::make_shared<Shared>()) {}
 
-CRegistryToolsDlg::~CRegistryToolsDlg() {
-  shared_->dialog = nullptr;  // the base class destroys a modeless window after this body
-  StopScans();
-}
+CRegistryToolsDlg::~CRegistryToolsDlg() { StopScans(); }
 
 bool CRegistryToolsDlg::OnInit() {
-  shared_->dialog = this;
   backupIcon_.Reset(static_cast<HICON>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_REGCLEAN_BACKUP), IMAGE_ICON, 16, 16, 0)));
   for (int row = 0; row < kCategoryCount; ++row) {
@@ -163,17 +142,15 @@ void CRegistryToolsDlg::OnTimer(UINT_PTR id) {
     }
   }
   for (int row = 0; row < kCategoryCount; ++row) {
-    int shown = rows_[row].scanning ? shared_->found[row].load() : rows_[row].count;
+    const RowState& state = rows_[row];
+    int shown = state.scanning && state.found ? state.found->load() : state.count;
     BOOL ok = FALSE;
     if (static_cast<int>(GetDlgItemInt(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, &ok, TRUE)) != shown || !ok)
       SetDlgItemInt(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, shown, TRUE);
   }
 }
 
-void CRegistryToolsDlg::OnDestroy() {
-  KillTimer(Handle(), kRefreshTimer);
-  shared_->dialog = nullptr;
-}
+void CRegistryToolsDlg::OnDestroy() { KillTimer(Handle(), kRefreshTimer); }
 
 void CRegistryToolsDlg::RefreshCount(int row) { rows_[row].count = CountProblems(main_.Database(), CategoryOf(row)); }
 
@@ -196,21 +173,23 @@ void CRegistryToolsDlg::OnScan(int row) {
   if (state.scanning || state.repairing) return;
   state.scanning = true;
   state.stop.emplace();
-  int generation = ++state.generation;
-  shared_->generation[row] = generation;
-  shared_->found[row] = 0;
+  state.found = std::make_shared<std::atomic<int>>(0);
   SetDlgItemTextA(Handle(), IDC_REGCLEAN_COUNT_FIRST + row, "0");
   UpdateRow(row);
   UpdateScanAll();
 
   // The main window's workers: quitting waits for a scan that outlives the dialog.
+  // Such a worker uses nothing of the dialog: `this` is for the closure it
+  // posts, which runs only while the dialog lives.
   shared_->ScanStarting();
-  bool started = main_.Workers().Start(*state.stop, [reach = Reach(), row, generation](const StopToken& token) {
-    RowSink sink(reach.shared, row, generation);
-    ScanCategory(*reach.database, CategoryOf(row), token, sink);
-    reach.shared->ScanFinished();
-    reach.Deliver([row, generation](CRegistryToolsDlg& dialog) { dialog.ScanEnded(row, generation); });
-  });
+  bool started = main_.Workers().Start(
+      *state.stop, [this, reach = state.scan.Next(Reach()), database = &main_.Database(), shared = shared_,
+                    found = state.found, row](const StopToken& token) {
+        RowSink sink(shared, found);
+        ScanCategory(*database, CategoryOf(row), token, sink);
+        shared->ScanFinished();
+        reach.Post([this, row] { ScanEnded(row); });
+      });
   if (!started) {
     shared_->ScanFinished();
     state.scanning = false;
@@ -219,11 +198,11 @@ void CRegistryToolsDlg::OnScan(int row) {
   }
 }
 
-void CRegistryToolsDlg::ScanEnded(int row, int generation) {
+void CRegistryToolsDlg::ScanEnded(int row) {
   RefreshCount(row);
   RowState& state = rows_[row];
-  // A stopped run ends after its buttons were switched back; a newer run may own the row by now.
-  if (state.generation != generation || !state.scanning) return;
+  // A stopped run ends after its buttons were switched back.
+  if (!state.scanning) return;
   state.scanning = false;
   state.stop.reset();
   UpdateRow(row);
@@ -252,7 +231,7 @@ void CRegistryToolsDlg::OnRepair(int row) {
     ShowBusy();
     return;
   }
-  ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+  ExecuteStatement(main_.Database(), MarkStatement(CategoryOf(row)));
   StartRepair(row);
 }
 
@@ -263,11 +242,12 @@ void CRegistryToolsDlg::StartRepair(int row) {
   UpdateRow(row);
 
   // The main window's workers: a repair that has begun is not cut short by Close.
-  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken& token) {
-    RowSink sink(reach.shared, row, 0);
-    CRegistryBackup backup(*reach.database, reach.appFolder);
-    RepairCategory(*reach.database, backup, CategoryOf(row), token, sink);
-    reach.Deliver([row](CRegistryToolsDlg& dialog) { dialog.RepairEnded(row); });
+  bool started = main_.Workers().Start([this, reach = Reach(), database = &main_.Database(), folder = appFolder_,
+                                        shared = shared_, row](const StopToken& token) {
+    RowSink sink(shared, nullptr);
+    CRegistryBackup backup(*database, folder);
+    RepairCategory(*database, backup, CategoryOf(row), token, sink);
+    reach.Post([this, row] { RepairEnded(row); });
   });
   if (!started) {
     state.repairing = false;
@@ -303,10 +283,11 @@ void CRegistryToolsDlg::OnBackup(int row) {
 
   // reg.exe takes seconds over a large key: off the UI thread, on the main
   // window's workers so a begun backup is finished even if the dialog closes.
-  bool started = main_.Workers().Start([reach = Reach(), row](const StopToken& stop) {
-    CRegistryBackup backup(*reach.database, reach.appFolder, nullptr, WaitBoxObserver(reach.window));
+  bool started = main_.Workers().Start([this, reach = Reach(), database = &main_.Database(), folder = appFolder_,
+                                        row](const StopToken& stop) {
+    CRegistryBackup backup(*database, folder, nullptr, WaitBoxObserver(reach));
     CategoryBackupResult result = backup.WriteCategoryBackup(BackupRequest(CategoryOf(row)), stop);
-    reach.Deliver([row, result](CRegistryToolsDlg& dialog) { dialog.BackupEnded(row, result); });
+    reach.Post([this, row, result] { BackupEnded(row, result); });
   });
   if (!started) {
     state.backingUp = false;
@@ -333,7 +314,7 @@ void CRegistryToolsDlg::OnRepairAll() {
   if (idle.size() == kAllCategories.size()) {
     ExecuteStatement(main_.Database(), "update problems set state=1");
   } else {
-    for (int row : idle) ExecuteStatement(main_.Database(), Info(CategoryOf(row)).markStatement);
+    for (int row : idle) ExecuteStatement(main_.Database(), MarkStatement(CategoryOf(row)));
   }
   for (int row : idle) StartRepair(row);
   if (idle.size() != kAllCategories.size()) ShowBusy();

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include <array>
-#include <functional>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,7 +34,8 @@ class CRegistryToolsDlg : public Dialog {
   static constexpr UINT_PTR kRefreshTimer = 1;
   static constexpr UINT kRefreshMs = 100;
 
-  // What the workers write and the timer paints; defined in the .cpp.
+  // What the workers write and the dialog reads: the status line, the scans
+  // still running. Defined in the .cpp.
   struct Shared;
 
  protected:
@@ -44,23 +45,13 @@ class CRegistryToolsDlg : public Dialog {
   void OnDestroy() override;
 
  private:
-  // What a worker holds of the dialog: the database, the folder, and a way
-  // back to the UI thread that does nothing once the dialog is gone.
-  struct WorkerReach {
-    CADODatabase* database;
-    std::string appFolder;
-    HWND window;
-    std::shared_ptr<Shared> shared;
-    void Deliver(std::function<void(CRegistryToolsDlg&)> done) const;
-  };
-  WorkerReach Reach() const;
-
   struct RowState {
     std::optional<StopSource> stop;
+    LatestRequest scan;  // a newer scan of the row silences an older one
+    std::shared_ptr<std::atomic<int>> found;  // the running scan's count, painted by the timer
     bool scanning = false;
     bool repairing = false;
     bool backingUp = false;
-    int generation = 0;
     int count = 0;  // cached rows to review; repainted without a query
   };
 
@@ -79,7 +70,7 @@ class CRegistryToolsDlg : public Dialog {
   void ShowBusy();
   void StopScans();
   void StartRepair(int row);
-  void ScanEnded(int row, int generation);
+  void ScanEnded(int row);
   void RepairEnded(int row);
   void RefreshCount(int row);
   void UpdateRow(int row);

@@ -147,4 +147,15 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& item) const {
   DrawSkinButton(item.hDC, item.rcItem, look, state);
 }
 
+bool DrawSkinButtonItem(std::span<const CSkinButton> buttons, LPARAM drawItem) {
+  const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(drawItem);
+  for (const CSkinButton& button : buttons) {
+    if (button.Handle() == item.hwndItem) {
+      button.Draw(item);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace tidewell

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 
 #include "shared/win/Handles.h"
@@ -55,5 +56,9 @@ class CSkinButton {
   COLORREF textColor_ = kSkinButtonTextColor;
   int style_ = kSkinButtonStyle;
 };
+
+// A dialog's WM_DRAWITEM: draws the item when it is one of buttons; false
+// when it is not, so the message goes on to whoever else draws it.
+bool DrawSkinButtonItem(std::span<const CSkinButton> buttons, LPARAM drawItem);
 
 }  // namespace tidewell

@@ -8,15 +8,12 @@
 #include "resources/resource.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/UiThread.h"
 
 namespace tidewell {
 
 namespace {
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
-
-bool IsTicked(HWND list, int row) { return ListView_GetCheckState(list, row) != 0; }
 
 }  // namespace
 
@@ -29,10 +26,8 @@ CDetectedSpywareDlg::CDetectedSpywareDlg(std::vector<Detection> detections,
       closed_(std::move(closed)) {}
 
 CDetectedSpywareDlg::~CDetectedSpywareDlg() {
-  *alive_ = false;
   workers_.StopAndWait();
-  Destroy();
-  if (images_) ImageList_Destroy(images_);
+  Destroy();  // before images_ goes: the list still shows them
 }
 
 HWND CDetectedSpywareDlg::Show(HWND owner) {
@@ -54,19 +49,17 @@ bool CDetectedSpywareDlg::OnInit() {
   layout_.SetFlags(IDOK, kAnchorKeepSize | kAnchorFollowFar, kAnchorKeepSize | kAnchorFollowFar);
   layout_.SetFlags(IDCANCEL, kAnchorKeepSize | kAnchorFollowFar, kAnchorKeepSize | kAnchorFollowFar);
   // The colour keys of the two pictures.
-  removeButton_.Configure(Item(IDOK), IDBMP_REMOVE_SELECTED, RGB(255, 255, 255), kSkinButtonTextColor, kSkinButtonStyle);
-  closeButton_.Configure(Item(IDCANCEL), IDBMP_CLOSE_RESULTS, RGB(255, 0, 255), kSkinButtonTextColor, kSkinButtonStyle);
+  skinButtons_[0].Configure(Item(IDOK), IDBMP_REMOVE_SELECTED, RGB(255, 255, 255), kSkinButtonTextColor,
+                            kSkinButtonStyle);
+  skinButtons_[1].Configure(Item(IDCANCEL), IDBMP_CLOSE_RESULTS, RGB(255, 0, 255), kSkinButtonTextColor, kSkinButtonStyle);
 
   HWND list = Item(IDC_DETECTED_LIST);
   ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
   SetListColumns(list, {{"Spyware name", 150}, {"Signature type", 100}, {"Detected signature", 450}});
-  images_ = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 4, 1);
-  if (HICON icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_RISK_HIGH), IMAGE_ICON, 32,
-                                                 32, 0))) {
-    ImageList_AddIcon(images_, icon);
-    DestroyIcon(icon);
-  }
-  ListView_SetImageList(list, images_, LVSIL_SMALL);
+  images_.Reset(ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 4, 1));
+  UniqueIcon icon(static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(IDI_RISK_HIGH), IMAGE_ICON, 32, 32, 0)));
+  if (icon) ImageList_AddIcon(images_.Get(), icon.Get());  // the list keeps its own copy
+  ListView_SetImageList(list, images_.Get(), LVSIL_SMALL);
   FillDetectionList();
   Button_SetCheck(Item(IDC_SELECT_ALL), BST_CHECKED);
   SelectAll();
@@ -93,9 +86,7 @@ void CDetectedSpywareDlg::FillDetectionList() {
 }
 
 void CDetectedSpywareDlg::SelectAll() {
-  HWND list = Item(IDC_DETECTED_LIST);
-  bool tick = Button_GetCheck(Item(IDC_SELECT_ALL)) == BST_CHECKED;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) ListView_SetCheckState(list, row, tick);
+  CheckAllListRows(Item(IDC_DETECTED_LIST), Button_GetCheck(Item(IDC_SELECT_ALL)) == BST_CHECKED);
 }
 
 bool CDetectedSpywareDlg::OnCommand(int id, int code) {
@@ -113,29 +104,22 @@ void CDetectedSpywareDlg::RemoveSelectedEntries() {
   if (Prompt(Handle(), "Are you sure you want to remove selected entries?", "Tidewell", MB_YESNO | MB_ICONQUESTION) !=
       IDYES)
     return;
-  HWND list = Item(IDC_DETECTED_LIST);
   std::vector<size_t> chosen;
-  for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row)
-    if (IsTicked(list, row))
-      if (std::optional<LPARAM> index = ListItemData(list, row)) chosen.push_back(static_cast<size_t>(*index));
+  for (LPARAM index : CheckedListData(Item(IDC_DETECTED_LIST))) chosen.push_back(static_cast<size_t>(index));
   if (chosen.empty()) return;
 
   busy_ = true;
   EnableWindow(Item(IDOK), FALSE);
   std::vector<Detection> targets;
   for (size_t index : chosen) targets.push_back(detections_[index]);
-  HWND window = Handle();
-  std::weak_ptr<bool> alive = alive_;
   RemovalSettings settings = settings_;
-  settings.reportTo = window;
-  bool started = workers_.Start([this, window, alive, chosen, targets, settings](const StopToken& stop) {
+  settings.reportTo = Handle();
+  bool started = workers_.Start([this, reach = Reach(), chosen, targets, settings](const StopToken& stop) {
     std::vector<std::pair<size_t, RemovalOutcome>> outcomes;
     SpywareRemover remover(settings);
     for (size_t i = 0; i < targets.size() && !stop.StopRequested(); ++i)
       outcomes.emplace_back(chosen[i], remover.Remove(targets[i]));
-    PostToWindow(window, [this, alive, outcomes] {
-      if (auto held = alive.lock(); held && *held) OnRemoved(outcomes);
-    });
+    reach.Post([this, outcomes] { OnRemoved(outcomes); });
   });
   if (!started) {
     busy_ = false;
@@ -184,15 +168,9 @@ void CDetectedSpywareDlg::OnSize(UINT, int, int) {
 }
 
 INT_PTR CDetectedSpywareDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handled) {
-  if (message == WM_DRAWITEM) {
-    const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-    for (const CSkinButton* button : {&removeButton_, &closeButton_}) {
-      if (item.hwndItem == button->Handle()) {
-        button->Draw(item);
-        handled = true;
-        return TRUE;
-      }
-    }
+  if (message == WM_DRAWITEM && DrawSkinButtonItem(skinButtons_, lParam)) {
+    handled = true;
+    return TRUE;
   }
   if (message == WM_GETMINMAXINFO) {
     auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);

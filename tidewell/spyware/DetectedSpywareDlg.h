@@ -7,11 +7,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "shared/win/Dialog.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Workers.h"
 #include "tidewell/shell/LayoutAnchors.h"
 #include "tidewell/shell/SkinButton.h"
@@ -55,10 +57,9 @@ class CDetectedSpywareDlg : public Dialog {
   RemovalSettings settings_;
   std::function<void()> closed_;
   CLayoutAnchors layout_;
-  CSkinButton removeButton_, closeButton_;
-  HIMAGELIST images_ = nullptr;
+  std::array<CSkinButton, 2> skinButtons_;  // Remove selected entries, Close
+  UniqueImageList images_;
   bool busy_ = false;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   WorkerGroup workers_;
 };
 

@@ -52,6 +52,15 @@ TEST(ClutterRows, ImagesFollowTheRowNames) {
   for (const auto& expected : cases) EXPECT_EQ(ClutterRowImage(expected.name), expected.image) << expected.name;
 }
 
+// The URL cache's cookie entries go with the cookie folder, not with the
+// Windows folder's cookies nor with any other row.
+TEST(ClutterRows, OnlyTheCookiesRowPurgesTheUrlCache) {
+  std::vector<std::string> purging;
+  for (const ClutterRow& row : ArrangeClutterRows(TwoDrives(), "C:\\windows"))
+    if (row.purgesUrlCache) purging.push_back(row.name);
+  EXPECT_EQ(purging, std::vector<std::string>{"Cookies"});
+}
+
 TEST(ClutterRows, LogTextsCarryTheirUnitWithoutABlank) {
   EXPECT_EQ(FormatLogSizeText(500), "500.00Kb");
   EXPECT_EQ(FormatLogSizeText(1024), "1024.00Kb");

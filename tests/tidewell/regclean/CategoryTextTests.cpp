@@ -22,6 +22,19 @@ TEST(CategoryText, HelpCountsBothTypesOnlyWhileUnmarked) {
   EXPECT_EQ(DetailsStatement(Category::Startup), "select * from problems where ptype='SUP'");
 }
 
+TEST(CategoryText, RepairMarksAndScanClearsTheCategorysOwnTypes) {
+  const std::pair<Category, const char*> marks[] = {
+      {Category::CustomControls, "update problems set state=1 where ptype='RCC'"},
+      {Category::SoftwareLocations, "update problems set state=1 where ptype='SWL'"},
+      {Category::HelpAndResources, "update problems set state=1 where ptype='HHR' or ptype='HHR1'"},
+      {Category::SharedPrograms, "update problems set state=1 where ptype='SSDLL'"},
+      {Category::Startup, "update problems set state=1 where ptype='SUP'"},
+      {Category::AddRemove, "update problems set state=1 where ptype='ARP'"},
+  };
+  for (const auto& [category, statement] : marks) EXPECT_EQ(MarkStatement(category), statement);
+  EXPECT_EQ(ClearStatement(Info(Category::HelpAndResources).locations[1]), "delete from problems where ptype='HHR1'");
+}
+
 TEST(CategoryText, EachBackupButtonExportsItsCategorysKeysUnderItsComment) {
   struct Case {
     Category category;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "resources/resource.h"
+
 namespace tidewell {
 namespace {
 
@@ -118,6 +120,35 @@ TEST(SkinButton, DisabledButtonShowsNoTextColour) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 120; ++x) ASSERT_NE(canvas.At(x, y), kSkinButtonTextColor) << x << "," << y;
   EXPECT_NE(canvas.At(6 + 1, 7 + 1), kInk) << "the bitmap is greyed";
+}
+
+// A dialog hands every WM_DRAWITEM over: only its own skin buttons are drawn,
+// another owner-drawn control's item is left to whoever else draws it.
+TEST(SkinButton, DrawItemRoutingDrawsOnlyTheDialogsOwnButtons) {
+  auto makeButton = [](const char* caption) {
+    return CreateWindowA("BUTTON", caption, WS_POPUP, 0, 0, 120, 30, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  };
+  HWND remove = makeButton("Remove"), close = makeButton("Close"), stranger = makeButton("Other");
+  std::vector<CSkinButton> buttons(2);
+  buttons[0].Configure(remove, IDBMP_REMOVE_SELECTED, RGB(255, 255, 255), kSkinButtonTextColor, kSkinButtonStyle);
+  buttons[1].Configure(close, IDBMP_CLOSE_RESULTS, RGB(255, 0, 255), kSkinButtonTextColor, kSkinButtonStyle);
+  constexpr COLORREF kUntouched = RGB(1, 2, 3);
+  for (HWND item : {close, stranger}) {
+    Canvas canvas(120, 30);
+    UniqueGdi<HBRUSH> fill(CreateSolidBrush(kUntouched));
+    RECT bounds = canvas.Bounds();
+    FillRect(canvas.Dc(), &bounds, fill.Get());
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_BUTTON;
+    draw.itemAction = ODA_DRAWENTIRE;
+    draw.hwndItem = item;
+    draw.hDC = canvas.Dc();
+    draw.rcItem = bounds;
+    bool drew = DrawSkinButtonItem(buttons, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(drew, item == close);
+    EXPECT_EQ(canvas.At(1, 1) != kUntouched, item == close);
+  }
+  for (HWND button : {remove, close, stranger}) DestroyWindow(button);
 }
 
 }  // namespace
