@@ -97,16 +97,7 @@ void MainWindowLook::SetUpLegend(HWND dialog) {
   }
 }
 
-bool MainWindowLook::DrawItem(LPARAM item) const {
-  const auto& drawn = *reinterpret_cast<const DRAWITEMSTRUCT*>(item);
-  for (const CSkinButton& button : skinButtons_) {
-    if (button.Handle() == drawn.hwndItem) {
-      button.Draw(drawn);
-      return true;
-    }
-  }
-  return false;
-}
+bool MainWindowLook::DrawItem(LPARAM item) const { return DrawSkinButtonItem(skinButtons_, item); }
 
 void MainWindowLook::Undress(HWND dialog) {
   TreeView_SetImageList(GetDlgItem(dialog, IDC_BHO_TREE), nullptr, TVSIL_NORMAL);

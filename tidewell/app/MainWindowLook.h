@@ -25,13 +25,6 @@ class MainWindowLook {
   HICON SmallIcon() const { return smallIcon_.Get(); }
 
  private:
-  struct ImageListTraits {
-    static HIMAGELIST Invalid() { return nullptr; }
-    static bool IsValid(HIMAGELIST list) { return list != nullptr; }
-    static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
-  };
-  using UniqueImageList = UniqueResource<HIMAGELIST, ImageListTraits>;
-
   void SetUpTabs(HWND dialog, const std::vector<PageLayout>& pages);
   void SetUpSkinButtons(HWND dialog, const std::vector<PageLayout>& pages);
   void SetUpLegend(HWND dialog);

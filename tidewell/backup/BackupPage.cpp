@@ -43,7 +43,7 @@ bool BackupPage::OnCommand(int id) {
 
 CRegistryBackup BackupPage::MainWindowBackup() {
   HWND main = main_.Window();
-  BackupObserver observer = WaitBoxObserver(main);
+  BackupObserver observer = WaitBoxObserver(main_.Reach());
   // The list shows startup entries on another tab; only this page's list is refilled.
   observer.listChanged = [this, list = list_] {
     if (GetWindowThreadProcessId(list.Window(), nullptr) != GetCurrentThreadId())
