@@ -139,10 +139,10 @@ void CMainDialog::AddAboutItem() {
 
 void CMainDialog::CreateImageLists() {
   treeImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_RISK_HIGH, IDI_RISK_MEDIUM, IDI_RISK_UNKNOWN,
-                                   IDI_LINKED_PROCESS, IDI_TREE_148, IDI_TREE_149, IDI_TREE_150, IDI_TREE_151,
-                                   IDI_TREE_152, IDI_TREE_153, IDI_TREE_155}));
-  tabImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_TREE_148, IDI_TREE_151, IDI_TAB_165, IDI_TAB_166}));
-  listImages_.Reset(MakeImageList({IDI_TREE_151, IDI_TAB_165}));
+                                   IDI_LINKED_PROCESS, IDI_SCAN_MY_PC, IDI_MY_COMPUTER, IDI_FOLDER, IDI_REGISTRY,
+                                   IDI_MEMORY, IDI_DRIVE, IDI_COOKIES}));
+  tabImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_SCAN_MY_PC, IDI_REGISTRY, IDI_STARTUP, IDI_PRODUCTS}));
+  listImages_.Reset(MakeImageList({IDI_REGISTRY, IDI_STARTUP}));
   TreeView_SetImageList(Tree(), treeImages_.Get(), TVSIL_NORMAL);
   TabCtrl_SetImageList(Item(IDC_MAIN_TABS), tabImages_.Get());
   ListView_SetImageList(List(), listImages_.Get(), LVSIL_SMALL);
