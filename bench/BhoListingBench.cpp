@@ -5,6 +5,7 @@
 // database look-ups alone).
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,14 +16,42 @@
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/ConnectionString.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoUninstaller.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ProcessList.h"
 
 using namespace tidewell;
 namespace fs = std::filesystem;
+
+namespace {
+
+// The literal algorithm's look-up: a fresh process list, then each process asked for the file.
+size_t LiteralLinkCount(const std::string& path) {
+  if (path.empty()) return 0;
+  CProcessList list;
+  if (!list.Refresh()) return 0;
+  size_t count = 0;
+  for (size_t i = 0; i < list.ProcessCount(); ++i) {
+    UniqueHandle snapshot(
+        CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, list.Process(i).entry.th32ProcessID));
+    if (!snapshot) continue;
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot.Get(), &module); more; more = Module32Next(snapshot.Get(), &module)) {
+      if (SameNameIgnoringCase(module.szExePath, path)) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace
 
 int main() {
   fs::path folder = fs::temp_directory_path() / ("tidewell-bench-bho-" + std::to_string(GetCurrentProcessId()));
@@ -71,12 +100,12 @@ int main() {
     for (const std::string& clsid : SubkeyNames(key.Get())) {
       BhoName(database, clsid);
       BhoRiskImage(database, clsid);
-      literalLinks += FindLinkedProcesses(BhoFile(clsid)).size();
+      literalLinks += LiteralLinkCount(BhoFile(clsid));
     }
   });
   double floor = bench::MeasureSeconds([&] {
-    CProcessList list;
-    list.RefreshWithModules();
+    ModuleIndex modules;
+    modules.Build();
     UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, KEY_ENUMERATE_SUB_KEYS);
     for (const std::string& clsid : SubkeyNames(key.Get())) {
       FindBhoRow(database, clsid);

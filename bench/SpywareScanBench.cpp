@@ -28,10 +28,10 @@
 #include "shared/win/FileSystem.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
-#include "tidewell/util/ProcessList.h"
 
 using namespace tidewell;
 namespace fs = std::filesystem;
@@ -77,13 +77,9 @@ Found LiteralScan(const SpywareDefinitions& definitions, const ScanScope& scope,
                             text));
     found.emplace(type, text);
   };
-  CProcessList processes;
-  processes.RefreshWithModules();
-  std::vector<std::string> loaded;
-  for (size_t i = 0; i < processes.ModuleCount(); ++i) {
-    std::string path = Upper(processes.Module(i).szExePath);
-    if (std::find(loaded.begin(), loaded.end(), path) == loaded.end()) loaded.push_back(path);
-  }
+  ModuleIndex modules;
+  modules.Build();
+  const std::vector<std::string>& loaded = modules.LoadedPaths();
   for (const SpywareEntry& entry : definitions.entries)
     for (const PathSignature& file : entry.files) {
       if (file.path.empty()) continue;
@@ -167,10 +163,9 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
     auto hit = known->second.find(Upper(path.substr(cut + 1)));
     return hit == known->second.end() ? INVALID_FILE_ATTRIBUTES : hit->second;
   };
-  CProcessList processes;
-  processes.RefreshWithModules();
-  std::unordered_set<std::string> loaded;
-  for (size_t i = 0; i < processes.ModuleCount(); ++i) loaded.insert(Upper(processes.Module(i).szExePath));
+  ModuleIndex modules;
+  modules.Build();
+  std::unordered_set<std::string> loaded(modules.LoadedPaths().begin(), modules.LoadedPaths().end());
   for (const SpywareEntry& entry : definitions.entries)
     for (const PathSignature& file : entry.files) {
       if (file.path.empty()) continue;
@@ -205,11 +200,11 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) record(entry, kTypeFile, candidate);
       }
   }
-  Run(database, "begin transaction");
+  CADOBatch batch(database);
   for (size_t i = 0; i < rows.size(); ++i)
     Run(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')", owners[i]->name,
                             rows[i].first, rows[i].second));
-  Run(database, "commit");
+  batch.Commit();
   return Found(rows.begin(), rows.end());
 }
 
@@ -352,8 +347,8 @@ int main() {
   });
   std::vector<Detection> floorTargets = plant("floor");
   double removeFloor = bench::MeasureSeconds([&] {
-    CProcessList list;
-    list.RefreshWithModules();
+    ModuleIndex modules;
+    modules.Build();
     for (const Detection& detection : floorTargets) DeleteFileW(LongPath(detection.entry).c_str());
   });
   std::printf("removed %d of 100\n", gone);

@@ -9,9 +9,9 @@
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/UiThread.h"
-#include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
+#include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 
@@ -32,7 +32,7 @@ BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoI
   int64_t written = 0;
   if (source == BhoInfoSource::TreeItem) written = KeyLastWriteTime(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, where);
   if (written == 0) written = BhoLastWriteTime(clsid, where);
-  fields.lastWriteTime = written ? FormatLocalTime(written) : "unknown";
+  fields.lastWriteTime = written ? FormatEventTime(written) : "unknown";
   return fields;
 }
 

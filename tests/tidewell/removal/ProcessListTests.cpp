@@ -1,17 +1,16 @@
-// The process list: which processes run, who owns them, what they loaded.
+// The process list: which processes run and who owns them.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "tests/support/TestFolder.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ProcessList.h"
 
 namespace tidewell {
 namespace {
@@ -41,47 +40,6 @@ TEST(ProcessList, ListsThisProcessButNoSystemEntries) {
   size_t count = list.ProcessCount();
   ASSERT_TRUE(list.Refresh());
   EXPECT_LT(list.ProcessCount(), count + 5);
-}
-
-TEST(ProcessList, MatchesModulePathsWithoutRegardToCase) {
-  CProcessList list;
-  std::string path = OwnPath();
-  std::string upper = path, lower = path;
-  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-  DWORD self = GetCurrentProcessId();
-  EXPECT_TRUE(list.HasModule(self, path));
-  EXPECT_TRUE(list.HasModule(self, upper));
-  EXPECT_TRUE(list.HasModule(self, lower));
-  EXPECT_FALSE(list.HasModule(self, path + ".other"));
-  EXPECT_FALSE(list.HasModule(self, ""));
-  EXPECT_FALSE(list.HasModule(0xFFFFFFF0, path)) << "no such process";
-  // Another spelling of the same file is another text.
-  char shortPath[MAX_PATH] = {};
-  if (GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0) {
-    EXPECT_FALSE(list.HasModule(self, shortPath));
-  }
-}
-
-TEST(ProcessList, RefreshWithModulesHoldsEveryProcessesModulesInProcessOrder) {
-  CProcessList list;
-  ASSERT_TRUE(list.RefreshWithModules());
-  ASSERT_GT(list.ModuleCount(), 0u);
-  std::vector<DWORD> order;
-  for (size_t i = 0; i < list.ProcessCount(); ++i) order.push_back(list.Process(i).entry.th32ProcessID);
-  size_t lastPosition = 0;
-  bool ownModule = false;
-  for (size_t i = 0; i < list.ModuleCount(); ++i) {
-    const ModuleRecord& module = list.Module(i);
-    auto position = std::find(order.begin(), order.end(), module.th32ProcessID);
-    ASSERT_NE(position, order.end());
-    size_t index = position - order.begin();
-    EXPECT_GE(index, lastPosition) << "modules grouped in process order";
-    lastPosition = index;
-    if (module.th32ProcessID == GetCurrentProcessId() && SamePathIgnoringCase(module.szExePath, OwnPath()))
-      ownModule = true;
-  }
-  EXPECT_TRUE(ownModule);
 }
 
 TEST(ProcessList, OwnersFallBackWhenAProcessCannotBeOpened) {
