@@ -9,10 +9,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/BenchDatabase.h"
+#include "bench/BenchHosts.h"
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/ConnectionString.h"
@@ -76,16 +78,8 @@ int main() {
     WriteString(inproc.Get(), "", files.back());
     if (i < 10) fs::copy_file(bin / "test_bho.dll", files.back());
   }
-  std::vector<PROCESS_INFORMATION> hosts;
-  for (int i = 0; i < 40; ++i) {
-    std::string command = "\"" + (bin / "test_bho_host.exe").string() + "\" \"" + files[i % 10] + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info))
-      hosts.push_back(info);
-  }
+  auto hosts = std::make_unique<bench::HostProcesses>();
+  for (int i = 0; i < 40; ++i) hosts->Start((bin / "test_bho_host.exe").string(), files[i % 10]);
   Sleep(3000);
 
   size_t builtLinks = 0, literalLinks = 0;
@@ -117,12 +111,7 @@ int main() {
   bench::Report("bho listing: literal algorithm", literal, "s", floor);
   std::printf("linked processes: as built %zu, literal %zu\n", builtLinks, literalLinks);
 
-  for (PROCESS_INFORMATION& host : hosts) {
-    TerminateProcess(host.hProcess, 0);
-    WaitForSingleObject(host.hProcess, 5000);
-    CloseHandle(host.hProcess);
-    CloseHandle(host.hThread);
-  }
+  hosts.reset();
   for (const std::string& clsid : clsids) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
     DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);

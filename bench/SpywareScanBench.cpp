@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "bench/BenchHosts.h"
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/AdoRecordset.h"
@@ -314,17 +316,11 @@ int main() {
   bench::Report("literal / built (target >=5x)", literalSeconds / builtSeconds, "x", 1);
 
   // Removal: 100 planted files, 20 host processes that hold none of them.
-  std::vector<PROCESS_INFORMATION> hosts;
+  auto hosts = std::make_unique<bench::HostProcesses>();
   for (int i = 0; i < 20; ++i) {
     fs::path dll = root / ("host" + std::to_string(i) + ".dll");
     fs::copy_file(bin / "test_bho.dll", dll);
-    std::string command = "\"" + Text(bin / "test_bho_host.exe") + "\" \"" + Text(dll) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info))
-      hosts.push_back(info);
+    hosts->Start(Text(bin / "test_bho_host.exe"), Text(dll));
   }
   Sleep(3000);
   auto plant = [&](const char* prefix) {
@@ -355,12 +351,7 @@ int main() {
   bench::Report("remove 100 files, 20 processes, floor", removeFloor * 1000, "ms", removeFloor * 1000);
   bench::Report("remove 100 files, as built (target <2x)", removeSeconds * 1000, "ms", removeFloor * 1000);
 
-  for (PROCESS_INFORMATION& host : hosts) {
-    TerminateProcess(host.hProcess, 0);
-    WaitForSingleObject(host.hProcess, 5000);
-    CloseHandle(host.hProcess);
-    CloseHandle(host.hThread);
-  }
+  hosts.reset();
   database.Close();
   DeleteKeyTree(HKEY_CURRENT_USER, keyRoot);
   std::error_code ignored;

@@ -240,24 +240,25 @@ std::string UnsafeValueSignature(const RegistrySignature& signature) {
   return {};
 }
 
-std::string UnsafeFileSignature(const PathSignature& signature) {
-  if (!IsFileName(signature.name)) return "a file without a plain name";
+namespace {
+
+// kind: "file" or "folder"; a file may not bear the name of a system file
+// or of a system folder, a folder only not the latter.
+std::string UnsafeNamedPath(const PathSignature& signature, const std::string& kind) {
+  if (!IsFileName(signature.name)) return "a " + kind + " without a plain name";
   if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
   if (!signature.path.empty())
     if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
-  if (IsOneOf(signature.name, kSystemFileNames) || IsOneOf(signature.name, kSystemFolderNames))
-    return "a file of Windows itself";
+  if (IsOneOf(signature.name, kSystemFolderNames) || (kind == "file" && IsOneOf(signature.name, kSystemFileNames)))
+    return "a " + kind + " of Windows itself";
   return {};
 }
 
-std::string UnsafeFolderSignature(const PathSignature& signature) {
-  if (!IsFileName(signature.name)) return "a folder without a plain name";
-  if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
-  if (!signature.path.empty())
-    if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
-  if (IsOneOf(signature.name, kSystemFolderNames)) return "a folder of Windows itself";
-  return {};
-}
+}  // namespace
+
+std::string UnsafeFileSignature(const PathSignature& signature) { return UnsafeNamedPath(signature, "file"); }
+
+std::string UnsafeFolderSignature(const PathSignature& signature) { return UnsafeNamedPath(signature, "folder"); }
 
 std::string UnsafeCookieSignature(std::string_view text) {
   // A very short text is found in nearly every cookie.
