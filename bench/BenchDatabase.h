@@ -8,6 +8,7 @@
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 
 #ifdef _WIN32
 #include <windows.h>

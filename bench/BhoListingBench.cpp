@@ -5,24 +5,55 @@
 // database look-ups alone).
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/BenchDatabase.h"
+#include "bench/BenchHosts.h"
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/ConnectionString.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoUninstaller.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ProcessList.h"
 
 using namespace tidewell;
 namespace fs = std::filesystem;
+
+namespace {
+
+// The literal algorithm's look-up: a fresh process list, then each process asked for the file.
+size_t LiteralLinkCount(const std::string& path) {
+  if (path.empty()) return 0;
+  CProcessList list;
+  if (!list.Refresh()) return 0;
+  size_t count = 0;
+  for (size_t i = 0; i < list.ProcessCount(); ++i) {
+    UniqueHandle snapshot(
+        CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, list.Process(i).entry.th32ProcessID));
+    if (!snapshot) continue;
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot.Get(), &module); more; more = Module32Next(snapshot.Get(), &module)) {
+      if (SameNameIgnoringCase(module.szExePath, path)) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace
 
 int main() {
   fs::path folder = fs::temp_directory_path() / ("tidewell-bench-bho-" + std::to_string(GetCurrentProcessId()));
@@ -47,16 +78,8 @@ int main() {
     WriteString(inproc.Get(), "", files.back());
     if (i < 10) fs::copy_file(bin / "test_bho.dll", files.back());
   }
-  std::vector<PROCESS_INFORMATION> hosts;
-  for (int i = 0; i < 40; ++i) {
-    std::string command = "\"" + (bin / "test_bho_host.exe").string() + "\" \"" + files[i % 10] + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info))
-      hosts.push_back(info);
-  }
+  auto hosts = std::make_unique<bench::HostProcesses>();
+  for (int i = 0; i < 40; ++i) hosts->Start((bin / "test_bho_host.exe").string(), files[i % 10]);
   Sleep(3000);
 
   size_t builtLinks = 0, literalLinks = 0;
@@ -71,12 +94,12 @@ int main() {
     for (const std::string& clsid : SubkeyNames(key.Get())) {
       BhoName(database, clsid);
       BhoRiskImage(database, clsid);
-      literalLinks += FindLinkedProcesses(BhoFile(clsid)).size();
+      literalLinks += LiteralLinkCount(BhoFile(clsid));
     }
   });
   double floor = bench::MeasureSeconds([&] {
-    CProcessList list;
-    list.RefreshWithModules();
+    ModuleIndex modules;
+    modules.Build();
     UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kBhoKeyPath, KEY_ENUMERATE_SUB_KEYS);
     for (const std::string& clsid : SubkeyNames(key.Get())) {
       FindBhoRow(database, clsid);
@@ -88,12 +111,7 @@ int main() {
   bench::Report("bho listing: literal algorithm", literal, "s", floor);
   std::printf("linked processes: as built %zu, literal %zu\n", builtLinks, literalLinks);
 
-  for (PROCESS_INFORMATION& host : hosts) {
-    TerminateProcess(host.hProcess, 0);
-    WaitForSingleObject(host.hProcess, 5000);
-    CloseHandle(host.hProcess);
-    CloseHandle(host.hThread);
-  }
+  hosts.reset();
   for (const std::string& clsid : clsids) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + clsid);
     DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);

@@ -15,6 +15,7 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"

@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "bench/BenchHosts.h"
 #include "bench/BenchReport.h"
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/AdoRecordset.h"
@@ -28,10 +30,10 @@
 #include "shared/win/FileSystem.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
-#include "tidewell/util/ProcessList.h"
 
 using namespace tidewell;
 namespace fs = std::filesystem;
@@ -77,13 +79,9 @@ Found LiteralScan(const SpywareDefinitions& definitions, const ScanScope& scope,
                             text));
     found.emplace(type, text);
   };
-  CProcessList processes;
-  processes.RefreshWithModules();
-  std::vector<std::string> loaded;
-  for (size_t i = 0; i < processes.ModuleCount(); ++i) {
-    std::string path = Upper(processes.Module(i).szExePath);
-    if (std::find(loaded.begin(), loaded.end(), path) == loaded.end()) loaded.push_back(path);
-  }
+  ModuleIndex modules;
+  modules.Build();
+  const std::vector<std::string>& loaded = modules.LoadedPaths();
   for (const SpywareEntry& entry : definitions.entries)
     for (const PathSignature& file : entry.files) {
       if (file.path.empty()) continue;
@@ -167,10 +165,9 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
     auto hit = known->second.find(Upper(path.substr(cut + 1)));
     return hit == known->second.end() ? INVALID_FILE_ATTRIBUTES : hit->second;
   };
-  CProcessList processes;
-  processes.RefreshWithModules();
-  std::unordered_set<std::string> loaded;
-  for (size_t i = 0; i < processes.ModuleCount(); ++i) loaded.insert(Upper(processes.Module(i).szExePath));
+  ModuleIndex modules;
+  modules.Build();
+  std::unordered_set<std::string> loaded(modules.LoadedPaths().begin(), modules.LoadedPaths().end());
   for (const SpywareEntry& entry : definitions.entries)
     for (const PathSignature& file : entry.files) {
       if (file.path.empty()) continue;
@@ -205,11 +202,11 @@ Found FloorScan(const SpywareDefinitions& definitions, const ScanScope& scope, c
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) record(entry, kTypeFile, candidate);
       }
   }
-  Run(database, "begin transaction");
+  CADOBatch batch(database);
   for (size_t i = 0; i < rows.size(); ++i)
     Run(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')", owners[i]->name,
                             rows[i].first, rows[i].second));
-  Run(database, "commit");
+  batch.Commit();
   return Found(rows.begin(), rows.end());
 }
 
@@ -319,17 +316,11 @@ int main() {
   bench::Report("literal / built (target >=5x)", literalSeconds / builtSeconds, "x", 1);
 
   // Removal: 100 planted files, 20 host processes that hold none of them.
-  std::vector<PROCESS_INFORMATION> hosts;
+  auto hosts = std::make_unique<bench::HostProcesses>();
   for (int i = 0; i < 20; ++i) {
     fs::path dll = root / ("host" + std::to_string(i) + ".dll");
     fs::copy_file(bin / "test_bho.dll", dll);
-    std::string command = "\"" + Text(bin / "test_bho_host.exe") + "\" \"" + Text(dll) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info))
-      hosts.push_back(info);
+    hosts->Start(Text(bin / "test_bho_host.exe"), Text(dll));
   }
   Sleep(3000);
   auto plant = [&](const char* prefix) {
@@ -352,20 +343,15 @@ int main() {
   });
   std::vector<Detection> floorTargets = plant("floor");
   double removeFloor = bench::MeasureSeconds([&] {
-    CProcessList list;
-    list.RefreshWithModules();
+    ModuleIndex modules;
+    modules.Build();
     for (const Detection& detection : floorTargets) DeleteFileW(LongPath(detection.entry).c_str());
   });
   std::printf("removed %d of 100\n", gone);
   bench::Report("remove 100 files, 20 processes, floor", removeFloor * 1000, "ms", removeFloor * 1000);
   bench::Report("remove 100 files, as built (target <2x)", removeSeconds * 1000, "ms", removeFloor * 1000);
 
-  for (PROCESS_INFORMATION& host : hosts) {
-    TerminateProcess(host.hProcess, 0);
-    WaitForSingleObject(host.hProcess, 5000);
-    CloseHandle(host.hProcess);
-    CloseHandle(host.hThread);
-  }
+  hosts.reset();
   database.Close();
   DeleteKeyTree(HKEY_CURRENT_USER, keyRoot);
   std::error_code ignored;

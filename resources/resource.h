@@ -16,15 +16,17 @@
 #define IDI_RISK_MEDIUM 134
 #define IDI_RISK_UNKNOWN 135
 #define IDI_LINKED_PROCESS 137
-#define IDI_TREE_148 148
-#define IDI_TREE_149 149
-#define IDI_TREE_150 150
-#define IDI_TREE_151 151
-#define IDI_TREE_152 152
-#define IDI_TREE_153 153
-#define IDI_TREE_155 155
-#define IDI_TAB_165 165
-#define IDI_TAB_166 166
+// The scan locations' tree; the first and the registry also mark the spyware
+// and backup tabs, startup and products the last two tabs.
+#define IDI_SCAN_MY_PC 148
+#define IDI_MY_COMPUTER 149
+#define IDI_FOLDER 150
+#define IDI_REGISTRY 151
+#define IDI_MEMORY 152
+#define IDI_DRIVE 153
+#define IDI_COOKIES 155
+#define IDI_STARTUP 165
+#define IDI_PRODUCTS 166
 
 // ---- Bitmaps of the skin buttons and the notifier
 #define IDBMP_NOTIFIER_SKIN 142

@@ -37,8 +37,9 @@ bool MergeOne(CADODatabase& database, const DefinitionRecord& r) {
 MergeResult MergeDefinitions(CADODatabase& database, const std::vector<DefinitionRecord>& records, int elementCount,
                              const MergeSinks& sinks) {
   if (!database.IsOpen() && !database.Open()) return MergeResult::Failed;
-  // Immediate: a database another program holds fails here, before any row.
-  if (!Run(database, "begin immediate transaction")) return MergeResult::Failed;
+  // The batch begins immediate: a database another program holds fails here, before any row.
+  CADOBatch batch(database);
+  if (!batch.IsOpen()) return MergeResult::Failed;
   MergeResult result = MergeResult::Merged;
   for (const DefinitionRecord& record : records) {
     if (sinks.stopRequested && sinks.stopRequested()) {
@@ -51,9 +52,8 @@ MergeResult MergeDefinitions(CADODatabase& database, const std::vector<Definitio
       break;
     }
   }
-  if (result == MergeResult::Merged && Run(database, "commit transaction")) return result;
-  Run(database, "rollback transaction");
-  return result == MergeResult::Merged ? MergeResult::Failed : result;
+  if (result == MergeResult::Merged && batch.Commit()) return result;
+  return result == MergeResult::Merged ? MergeResult::Failed : result;  // the batch rolls back what is left
 }
 
 }  // namespace tidewell

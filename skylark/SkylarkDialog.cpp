@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"

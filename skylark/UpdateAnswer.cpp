@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "shared/crypto/BlowfishCipher.h"
+#include "shared/text/Text.h"
 
 namespace tidewell {
 
@@ -20,12 +21,7 @@ bool HasControl(std::string_view text) {
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
+std::string_view TrimBlanks(std::string_view text) { return Trim(text, " \t\r\n"); }
 
 std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
   std::vector<std::string_view> pieces;

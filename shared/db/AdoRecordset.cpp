@@ -10,20 +10,13 @@
 #include <ctime>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/text/Text.h"
 
 namespace tidewell {
 
 namespace {
 
 using Kind = CADORecordset::Kind;
-
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
 
 bool Has(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
@@ -32,7 +25,7 @@ bool Has(const std::string& text, const char* word) { return text.find(word) != 
 Kind KindOfDeclaredType(const char* declared, int& scale) {
   scale = 0;
   if (!declared || !*declared) return Kind::Other;
-  std::string type = Upper(declared);
+  std::string type = UpperAscii(declared);
   if (Has(type, "BOOL") || Has(type, "YESNO") || Has(type, "BIT") || Has(type, "LOGICAL")) return Kind::Boolean;
   if (Has(type, "DATE") || Has(type, "TIME")) return Kind::Date;
   if (Has(type, "DEC") || Has(type, "NUMERIC") || Has(type, "CURRENCY") || Has(type, "MONEY")) {

@@ -1,4 +1,5 @@
 #include "shared/db/ConnectionString.h"
+#include "shared/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,34 +13,7 @@ constexpr std::string_view kProviderText =
     "LANGID=0x0409';Jet OLEDB:System database='';Jet OLEDB:Registry Path='';Jet OLEDB:Database "
     "Password='418305';Data Source=";
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
-
 }  // namespace
-
-std::string DatabasePathForProgram(std::string_view programPath) {
-  // Only the last path element is the file name; cutting every occurrence of
-  // its text would also cut a folder that happens to carry the same name.
-  size_t slash = programPath.find_last_of("\\/");
-  std::string folder(slash == std::string_view::npos ? std::string_view{} : programPath.substr(0, slash + 1));
-  return folder + "\\" + kDatabaseFileName;
-}
-
-std::string AppFolderOfDatabase(std::string_view databasePath) {
-  size_t at = databasePath.rfind(kDatabaseFileName);
-  std::string_view folder = at == std::string_view::npos ? databasePath : databasePath.substr(0, at);
-  while (folder.size() >= 2 && folder.ends_with("\\\\")) folder.remove_suffix(1);
-  return std::string(folder);
-}
 
 std::string BuildConnectionString(std::string_view databasePath) {
   std::string text(kProviderText);

@@ -1,21 +1,13 @@
 #pragma once
-// The Jet-style connection string both programs use, and the database path it
-// ends in. The stored path keeps the doubled backslash before the file name;
-// only the connection string collapses it.
+// The Jet-style connection string both programs use. The stored database path
+// keeps the doubled backslash before the file name; only the connection string
+// collapses it.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tidewell {
-
-inline constexpr const char* kDatabaseFileName = "bhodb.mdb";
-
-// "C:\Tools\Tidewell.exe" -> "C:\Tools\\bhodb.mdb".
-std::string DatabasePathForProgram(std::string_view programPath);
-
-// "C:\Tools\\bhodb.mdb" -> "C:\Tools\" (the folder, with one trailing backslash).
-std::string AppFolderOfDatabase(std::string_view databasePath);
 
 // The fixed provider text followed by the path, each "\\" collapsed to "\".
 std::string BuildConnectionString(std::string_view databasePath);

@@ -1,4 +1,5 @@
 #include "shared/db/StatementCache.h"
+#include "shared/text/Text.h"
 
 #include <sqlite3.h>
 
@@ -18,8 +19,7 @@ bool IsDataStatement(std::string_view sql) {
   while (start < sql.size() && std::isspace(static_cast<unsigned char>(sql[start]))) ++start;
   size_t end = start;
   while (end < sql.size() && std::isalpha(static_cast<unsigned char>(sql[end]))) ++end;
-  std::string word(sql.substr(start, end - start));
-  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string word = LowerAscii(sql.substr(start, end - start));
   return word == "select" || word == "insert" || word == "update" || word == "delete" || word == "replace";
 }
 

@@ -1,4 +1,5 @@
 #include "shared/net/HttpResponse.h"
+#include "shared/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,23 +12,14 @@ namespace {
 constexpr size_t kMaxHeaderLength = 64 * 1024;
 constexpr size_t kMaxChunkLineLength = 1024;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 bool ContainsNoCase(std::string_view text, std::string_view word) {
   for (size_t i = 0; i + word.size() <= text.size(); ++i)
     if (EqualsNoCase(text.substr(i, word.size()), word)) return true;
   return false;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+// A bare CR counts as a blank, as a recipient may read it.
+std::string_view TrimBlanks(std::string_view text) { return Trim(text, " \t\r"); }
 
 }  // namespace
 
@@ -89,7 +81,7 @@ void HttpResponseReader::HeaderLine(std::string_view line) {
   }
   size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
-  std::string_view name = Trim(line.substr(0, colon)), value = Trim(line.substr(colon + 1));
+  std::string_view name = TrimBlanks(line.substr(0, colon)), value = TrimBlanks(line.substr(colon + 1));
   if (EqualsNoCase(name, "Transfer-Encoding")) {
     if (ContainsNoCase(value, "chunked")) chunked_ = true;
   } else if (EqualsNoCase(name, "Content-Length")) {
@@ -142,7 +134,7 @@ void HttpResponseReader::ReadChunks() {
       } else if (chunkStep_ == ChunkStep::Trailers) {
         if (line.empty()) state_ = State::Complete;
       } else {
-        line = Trim(line.substr(0, line.find(';')));  // chunk extensions are ignored
+        line = TrimBlanks(line.substr(0, line.find(';')));  // chunk extensions are ignored
         size_t size = 0;
         auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), size, 16);
         if (line.empty() || error != std::errc() || end != line.data() + line.size()) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 
 namespace tidewell {
 

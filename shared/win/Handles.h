@@ -52,41 +52,41 @@ struct FindHandleTraits {
   static void Close(HANDLE h) { ::FindClose(h); }
 };
 
-struct KeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static bool IsValid(HKEY k) { return k != nullptr; }
+// The kinds whose only empty value is null.
+template <class T>
+struct NullEmptyTraits {
+  static T Invalid() { return nullptr; }
+  static bool IsValid(T h) { return h != nullptr; }
+};
+
+struct KeyTraits : NullEmptyTraits<HKEY> {
   static void Close(HKEY k) { ::RegCloseKey(k); }
 };
 
 template <class T>
-struct GdiTraits {
-  static T Invalid() { return nullptr; }
-  static bool IsValid(T object) { return object != nullptr; }
+struct GdiTraits : NullEmptyTraits<T> {
   static void Close(T object) { ::DeleteObject(object); }
 };
 
-struct IconTraits {
-  static HICON Invalid() { return nullptr; }
-  static bool IsValid(HICON icon) { return icon != nullptr; }
+struct IconTraits : NullEmptyTraits<HICON> {
   static void Close(HICON icon) { ::DestroyIcon(icon); }
 };
 
-struct ModuleTraits {
-  static HMODULE Invalid() { return nullptr; }
-  static bool IsValid(HMODULE module) { return module != nullptr; }
+struct ModuleTraits : NullEmptyTraits<HMODULE> {
   static void Close(HMODULE module) { ::FreeLibrary(module); }
 };
 
-struct MenuTraits {
-  static HMENU Invalid() { return nullptr; }
-  static bool IsValid(HMENU menu) { return menu != nullptr; }
+struct MenuTraits : NullEmptyTraits<HMENU> {
   static void Close(HMENU menu) { ::DestroyMenu(menu); }
 };
 
-struct ImageListTraits {
-  static HIMAGELIST Invalid() { return nullptr; }
-  static bool IsValid(HIMAGELIST list) { return list != nullptr; }
+struct ImageListTraits : NullEmptyTraits<HIMAGELIST> {
   static void Close(HIMAGELIST list) { ::ImageList_Destroy(list); }
+};
+
+// A DC of CreateCompatibleDC's, not one borrowed with GetDC.
+struct MemoryDcTraits : NullEmptyTraits<HDC> {
+  static void Close(HDC dc) { ::DeleteDC(dc); }
 };
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
@@ -98,5 +98,6 @@ using UniqueIcon = UniqueResource<HICON, IconTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueMenu = UniqueResource<HMENU, MenuTraits>;
 using UniqueImageList = UniqueResource<HIMAGELIST, ImageListTraits>;
+using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 
 }  // namespace tidewell

@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
+#include "shared/win/Environment.h"
+
 namespace tidewell::test {
 
-std::string Environment(const char* name) {
-  char value[1024] = {};
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length < sizeof value ? std::string(value, length) : std::string();
-}
+std::string Environment(const char* name) { return EnvironmentVariable(name, 1023).value_or(""); }
 
 std::string SystemFolder() {
   char path[MAX_PATH] = {};

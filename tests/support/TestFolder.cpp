@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 
 #ifdef _WIN32
 #include <windows.h>

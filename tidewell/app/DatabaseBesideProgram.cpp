@@ -1,6 +1,7 @@
 #include "tidewell/app/DatabaseBesideProgram.h"
 
 #include "shared/db/ConnectionString.h"
+#include "shared/win/AppPaths.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"
 

@@ -44,9 +44,9 @@ void MainWindowLook::Dress(HWND dialog, const std::vector<PageLayout>& pages) {
   SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 
   treeImages_.Reset(MakeImageList({IDI_RISK_NONE, IDI_RISK_HIGH, IDI_RISK_MEDIUM, IDI_RISK_UNKNOWN,
-                                   IDI_LINKED_PROCESS, IDI_TREE_148, IDI_TREE_149, IDI_TREE_150, IDI_TREE_151,
-                                   IDI_TREE_152, IDI_TREE_153, IDI_TREE_155}));
-  listImages_.Reset(MakeImageList({IDI_TREE_151, IDI_TAB_165}));
+                                   IDI_LINKED_PROCESS, IDI_SCAN_MY_PC, IDI_MY_COMPUTER, IDI_FOLDER, IDI_REGISTRY,
+                                   IDI_MEMORY, IDI_DRIVE, IDI_COOKIES}));
+  listImages_.Reset(MakeImageList({IDI_REGISTRY, IDI_STARTUP}));
   TreeView_SetImageList(GetDlgItem(dialog, IDC_BHO_TREE), treeImages_.Get(), TVSIL_NORMAL);
   ListView_SetImageList(GetDlgItem(dialog, IDC_SHARED_LIST), listImages_.Get(), LVSIL_SMALL);
   SetUpTabs(dialog, pages);

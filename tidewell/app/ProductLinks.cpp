@@ -1,4 +1,5 @@
 #include "tidewell/app/ProductLinks.h"
+#include "shared/text/Text.h"
 
 #include <cctype>
 #include <optional>
@@ -7,16 +8,6 @@
 namespace tidewell {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
-}
 
 std::string DecodeEntities(std::string_view text) {
   static const struct {
@@ -64,7 +55,7 @@ std::string PlainText(std::string_view html) {
 
 // The href value of an <a ...> tag's attribute text.
 std::optional<std::string> HrefOf(std::string_view tag) {
-  std::string lower = Lower(tag);
+  std::string lower = LowerAscii(tag);
   for (size_t at = lower.find("href"); at != std::string::npos; at = lower.find("href", at + 4)) {
     if (at > 0 && !std::isspace(static_cast<unsigned char>(lower[at - 1]))) continue;
     size_t pos = at + 4;
@@ -85,13 +76,6 @@ std::optional<std::string> HrefOf(std::string_view tag) {
   return std::nullopt;
 }
 
-std::string Trim(std::string text) {
-  size_t first = 0, last = text.size();
-  while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  return text.substr(first, last - first);
-}
-
 std::string Absolute(const std::string& address, const std::string& host) {
   if (StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
       StartsWithNoCase(address, "mailto:"))
@@ -107,7 +91,7 @@ std::string Absolute(const std::string& address, const std::string& host) {
 
 std::vector<ProductLink> ParseProductLinks(const std::string& html, const std::string& host) {
   std::vector<ProductLink> links;
-  std::string lower = Lower(html);
+  std::string lower = LowerAscii(html);
   size_t pos = 0;
   for (;;) {
     size_t open = lower.find("<a", pos);
@@ -121,7 +105,7 @@ std::vector<ProductLink> ParseProductLinks(const std::string& html, const std::s
     size_t textEnd = close == std::string::npos ? html.size() : close;
     pos = textEnd;
     if (!href) continue;
-    std::string address = Absolute(Trim(DecodeEntities(*href)), host);
+    std::string address = Absolute(std::string(Trim(DecodeEntities(*href))), host);
     if (!IsOpenableLinkAddress(address)) continue;
     std::string text = PlainText(std::string_view(html).substr(tagEnd + 1, textEnd - tagEnd - 1));
     links.push_back(ProductLink{text.empty() ? address : text, address});

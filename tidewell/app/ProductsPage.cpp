@@ -27,7 +27,7 @@ std::string ProductPageUrl(const std::string& host) { return "http://" + host + 
 CProductsPage::~CProductsPage() { loadRequest_.Cancel(); }
 
 PageLayout CProductsPage::Layout() const {
-  return {.title = "Products", .tabIcon = IDI_TAB_166, .view = PageView::Browser};
+  return {.title = "Products", .tabIcon = IDI_PRODUCTS, .view = PageView::Browser};
 }
 
 void CProductsPage::Attach() {

@@ -13,7 +13,7 @@
 namespace tidewell {
 
 PageLayout BackupPage::Layout() const {
-  return {.title = "Backup manager", .tabIcon = IDI_TREE_151, .view = PageView::List,
+  return {.title = "Backup manager", .tabIcon = IDI_REGISTRY, .view = PageView::List,
           .buttons = {{IDB_BACKUP_RESTORE, IDBMP_RESTORE}, {IDB_BACKUP_DELETE, IDBMP_DELETE}}};
 }
 

@@ -1,20 +1,9 @@
 #include "tidewell/backup/BackupText.h"
+#include "shared/text/Text.h"
 
 #include <cstdio>
 
 namespace tidewell {
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  if (from.empty()) return std::string(text);
-  std::string result;
-  size_t start = 0;
-  for (size_t found; (found = text.find(from, start)) != std::string_view::npos; start = found + from.size()) {
-    result.append(text.substr(start, found - start));
-    result.append(to);
-  }
-  result.append(text.substr(start));
-  return result;
-}
 
 std::string BackupFolderName(int32_t backupTime) {
   return std::string(kBackupRootFolder) + "\\reg" + std::to_string(backupTime);

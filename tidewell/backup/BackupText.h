@@ -34,7 +34,4 @@ std::string ValueBackupFileName(std::string_view valueName, std::string_view key
 // Every "\\" collapsed to "\" (stored paths never carry the doubled separator).
 std::string CollapseDoubledBackslashes(std::string_view path);
 
-// Every occurrence of `from` replaced by `to`, left to right.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-
 }  // namespace tidewell

@@ -18,7 +18,7 @@ HWND CRestoreManagerDlg::List() const { return Item(IDC_RESTORE_LIST); }
 
 bool CRestoreManagerDlg::OnInit() {
   // The same picture the main window's list gives a backup, when the program carries it.
-  if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TREE_151))) {
+  if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_REGISTRY))) {
     images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1));
     ImageList_AddIcon(images_.Get(), icon);
     DestroyIcon(icon);

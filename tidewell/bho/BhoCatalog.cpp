@@ -2,6 +2,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
 #include "tidewell/bho/BhoText.h"
 
@@ -50,12 +51,7 @@ int BhoRiskImage(CADODatabase& database, const std::string& clsid) {
 }
 
 std::string ExpandRegisteredPath(const std::string& value) {
-  return ExpandFirstVariable(value, [](const std::string& name) -> std::optional<std::string> {
-    char buffer[201];
-    DWORD length = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
-    if (length == 0 || length >= sizeof buffer) return std::nullopt;
-    return std::string(buffer, length);
-  });
+  return ExpandFirstVariable(value, ProcessEnvironment(200));
 }
 
 std::string BhoFile(const std::string& clsid, RegistryView view) {

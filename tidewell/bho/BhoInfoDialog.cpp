@@ -8,9 +8,9 @@
 #include "shared/db/SqlText.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Prompt.h"
-#include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
+#include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 
@@ -31,7 +31,7 @@ BhoInfoFields LoadBhoInfo(CADODatabase& database, const std::string& clsid, BhoI
   int64_t written = 0;
   if (source == BhoInfoSource::TreeItem) written = KeyLastWriteTime(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, where);
   if (written == 0) written = BhoLastWriteTime(clsid, where);
-  fields.lastWriteTime = written ? FormatLocalTime(written) : "unknown";
+  fields.lastWriteTime = written ? FormatEventTime(written) : "unknown";
   return fields;
 }
 

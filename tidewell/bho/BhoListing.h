@@ -8,19 +8,14 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Workers.h"
 #include "shared/win/Registry.h"
+#include "tidewell/removal/ModuleIndex.h"
 
 namespace tidewell {
-
-struct LinkedProcess {
-  DWORD processId = 0;
-  std::string exeName;
-};
 
 struct BhoItem {
   std::string clsid;
@@ -29,24 +24,6 @@ struct BhoItem {
   std::vector<LinkedProcess> processes;
   RegistryView view = RegistryView::Native;
 };
-
-// Which running processes have which file loaded: one process snapshot and
-// one module snapshot per process, then answered from memory. Paths match
-// without regard to case, in process-list order.
-class ModuleIndex {
- public:
-  // reportTo: the window that tells the user when no snapshot can be taken.
-  void Build(HWND reportTo = nullptr);
-  std::vector<LinkedProcess> ProcessesWith(const std::string& path) const;
-
- private:
-  std::vector<LinkedProcess> processes_;
-  std::unordered_map<std::string, std::vector<size_t>> byPath_;  // folded path -> process positions
-};
-
-// The linked processes from a fresh process list, asking each process for
-// the file; for the odd single item (the deep scan's finds).
-std::vector<LinkedProcess> FindLinkedProcesses(const std::string& path, HWND reportTo = nullptr);
 
 inline constexpr size_t kMaxBhoSubkeys = 1000;
 
@@ -64,7 +41,8 @@ struct DeepScanSink {
 };
 
 // Walks every class under HKCR\CLSID, in each registry view, and reports
-// those the BHOS table knows. Checks `stop` after each class; false when it
+// those the BHOS table knows, linked from one module snapshot taken at the
+// first find. Checks `stop` after each class; false when it
 // stopped early.
 bool DeepScanBhos(CADODatabase& database, const StopToken& stop, const DeepScanSink& sink);
 

@@ -4,19 +4,10 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/text/Text.h"
 #include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
-
-namespace {
-
-std::string ReplaceAll(std::string text, char from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, 1, to);
-  return text;
-}
-
-}  // namespace
 
 std::string EncodeAsBrowser(const std::string& address) {
   std::string encoded;
@@ -36,11 +27,11 @@ std::string EncodeAsBrowser(const std::string& address) {
 
 std::string BhoRecordPath(const BhoRecordFields& fields) {
   // The server has always received the saved forms: apostrophes doubled.
-  std::string name = QuoteSql(ReplaceAll(fields.name, '&', " "));
-  std::string comments = QuoteSql(ReplaceAll(fields.comments, '&', " "));
+  std::string name = QuoteSql(ReplaceAll(fields.name, "&", " "));
+  std::string comments = QuoteSql(ReplaceAll(fields.comments, "&", " "));
   std::string path = "/cgi/bhoupdate.cgi?name=" + name + "&clsid=" + QuoteSql(fields.clsid) + "&file=" + fields.file +
                      "&risk=" + fields.risk + "&comment=" + comments;
-  return EncodeAsBrowser(ReplaceAll(path, '#', "|"));
+  return EncodeAsBrowser(ReplaceAll(path, "#", "|"));
 }
 
 std::string BhoSubmittedEventText(const std::string& name) {

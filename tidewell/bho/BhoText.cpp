@@ -1,8 +1,5 @@
 #include "tidewell/bho/BhoText.h"
 
-#include <cstdio>
-#include <ctime>
-
 namespace tidewell {
 
 int RiskImageForWord(const std::string& risk) {
@@ -12,7 +9,7 @@ int RiskImageForWord(const std::string& risk) {
   return kImageUnknownRisk;
 }
 
-std::string ExpandFirstVariable(const std::string& value, const VariableLookup& lookup) {
+std::string ExpandFirstVariable(const std::string& value, const EnvironmentLookup& lookup) {
   size_t first = value.find('%');
   if (first == std::string::npos) return value;
   size_t second = value.find('%', first + 1);
@@ -31,20 +28,6 @@ std::string RemoveSubmittedSuffix(const std::string& name) {
     at = start;
   }
   return result;
-}
-
-std::string FormatLocalTime(int64_t secondsSince1970) {
-  std::time_t time = static_cast<std::time_t>(secondsSince1970);
-  std::tm local{};
-#ifdef _WIN32
-  if (localtime_s(&local, &time) != 0) return {};
-#else
-  if (!localtime_r(&time, &local)) return {};
-#endif
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2d.%.2d.%d %.2d:%.2d:%.2d", local.tm_mon + 1, local.tm_mday,
-                local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
-  return text;
 }
 
 int64_t FileTimeToUnixSeconds(uint64_t fileTime) {

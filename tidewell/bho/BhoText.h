@@ -1,11 +1,12 @@
 #pragma once
 // The text rules of the BHO manager that need no Windows: path expansion,
-// risk words, the submitted-name suffix and the display time.
+// risk words, the submitted-name suffix and file times.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
+
+#include "shared/text/EnvironmentText.h"
 
 namespace tidewell {
 
@@ -19,21 +20,15 @@ inline constexpr int kImageLinkedProcess = 4;
 // "none", "high", "medium" exactly (case matters); anything else is unknown.
 int RiskImageForWord(const std::string& risk);
 
-using VariableLookup = std::function<std::optional<std::string>(const std::string& name)>;
-
 // Expands the first %NAME% pair of a registered file path: the variable's
 // value replaces everything up to the second "%". A value without "%" is
 // returned unchanged, and so is one whose variable is unset or unclosed:
 // dropping the prefix then would leave a root-relative path that names a
 // different file.
-std::string ExpandFirstVariable(const std::string& value, const VariableLookup& lookup);
+std::string ExpandFirstVariable(const std::string& value, const EnvironmentLookup& lookup);
 
 // Removes every "(submited)" and a blank directly before it.
 std::string RemoveSubmittedSuffix(const std::string& name);
-
-// "%.2d.%.2d.%d %.2d:%.2d:%.2d" in local time: month, day, year, hour,
-// minute, second.
-std::string FormatLocalTime(int64_t secondsSince1970);
 
 // Seconds since 1970 from a Windows file time (100 ns units since 1601).
 int64_t FileTimeToUnixSeconds(uint64_t fileTime);

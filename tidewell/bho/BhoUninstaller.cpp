@@ -2,14 +2,13 @@
 
 #include <shellapi.h>
 
+#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/FileSystem.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/shell/EventLog.h"
 #include "tidewell/bho/BhoCatalog.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 
@@ -46,7 +45,7 @@ bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view) {
   return true;
 }
 
-bool IsStillLinked(const LinkedProcess& listed, const std::string& file) {
+bool IsStillLinked(const LinkedProcess& listed, const std::string& file, const ModuleIndex& modules) {
   UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, listed.processId));
   if (!process) return false;
   char image[MAX_PATH] = {};
@@ -55,13 +54,15 @@ bool IsStillLinked(const LinkedProcess& listed, const std::string& file) {
   std::string path(image, length);
   std::string base = path.substr(path.find_last_of("\\/") + 1);
   if (!SameNameIgnoringCase(base, listed.exeName)) return false;
-  return file.empty() || CProcessList().HasModule(listed.processId, file);
+  return file.empty() || modules.Loads(listed.processId, file);
 }
 
 bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const std::string& file, HWND owner) {
   bool allEnded = true;
+  ModuleIndex modules;
+  if (!file.empty() && !processes.empty()) modules.Build(owner);
   for (const LinkedProcess& linked : processes) {
-    if (linked.processId == GetCurrentProcessId() || !IsStillLinked(linked, file)) continue;
+    if (linked.processId == GetCurrentProcessId() || !IsStillLinked(linked, file, modules)) continue;
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, linked.processId));
     if (!process) continue;  // gone since the check
     if (!TerminateProcess(process.Get(), 0)) {

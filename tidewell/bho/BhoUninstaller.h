@@ -20,8 +20,9 @@ bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view = Regis
 
 // Whether the process with the listed ID is still the program that was
 // listed: the same image name and, when `file` is given, the file still
-// loaded. An ID can be reused between the listing and the uninstall.
-bool IsStillLinked(const LinkedProcess& listed, const std::string& file);
+// loaded as `modules` found it. An ID can be reused between the listing and
+// the uninstall.
+bool IsStillLinked(const LinkedProcess& listed, const std::string& file, const ModuleIndex& modules);
 
 // Ends every listed process that can be opened and is still linked (never
 // this program itself); false when one of them could be opened but not ended

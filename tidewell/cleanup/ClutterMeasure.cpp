@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 
@@ -15,18 +16,6 @@ namespace {
 constexpr uint64_t kMegabyte = 1024 * 1024;
 constexpr size_t kDriveListLength = 128;  // the drive list is read into this much
 constexpr size_t kDriveEntryStep = 10;    // so at most 13 entries are examined
-
-std::string EnvironmentValue(const std::string& name) {
-  char value[201] = {};
-  DWORD length = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
-  if (length == 0 || length >= sizeof value) return {};
-  return std::string(value, length);
-}
-
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-}
 
 void AddFolder(const std::string& folder, FolderMeasure& measure, bool top, const StopToken& stop) {
   ForEachFolderEntry(folder, [&](const FolderEntry& entry) {
@@ -71,16 +60,8 @@ const CleanupCategory* FindCleanupCategory(std::string_view name) {
 }
 
 std::string ExpandEnvironmentPattern(const std::string& pattern) {
-  std::string text = pattern;
-  for (;;) {
-    size_t open = text.find('%');
-    if (open == std::string::npos) break;
-    size_t close = text.find('%', open + 1);
-    if (close == std::string::npos) break;  // a lone % would otherwise loop for ever
-    std::string name = text.substr(open + 1, close - open - 1);
-    ReplaceAll(text, "%" + name + "%", EnvironmentValue(name));
-  }
-  return text;
+  constexpr int kNestingPasses = 8;  // values may name further variables
+  return ExpandEnvironment(pattern, ProcessEnvironment(200), kNestingPasses);
 }
 
 bool IsCleanableFolder(const std::string& folder) {
@@ -143,7 +124,7 @@ ClutterSources SystemClutterSources() {
     if (FAILED(SHQueryRecycleBinA(root.c_str(), &info))) return std::nullopt;
     return RecycleBin{info.i64NumItems, static_cast<uint64_t>(info.i64Size)};
   };
-  sources.homeDrive = [] { return EnvironmentValue("HomeDrive"); };
+  sources.homeDrive = [] { return EnvironmentVariable("HomeDrive", 200).value_or(""); };
   return sources;
 }
 

@@ -97,7 +97,7 @@ void CClutterMeterDlg::SetUpList() {
   HWND list = List();
   ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 0));
-  for (int id : {IDI_CLEANUP_RECYCLE_BIN, IDI_CLEANUP_HISTORY, IDI_CLEANUP_RECENT, IDI_CLEANUP_FOLDER, IDI_TREE_155,
+  for (int id : {IDI_CLEANUP_RECYCLE_BIN, IDI_CLEANUP_HISTORY, IDI_CLEANUP_RECENT, IDI_CLEANUP_FOLDER, IDI_COOKIES,
                  IDI_CLEANUP_LOG}) {
     UniqueIcon icon(static_cast<HICON>(
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)));

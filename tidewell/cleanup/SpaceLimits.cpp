@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
 
 namespace tidewell {
@@ -21,14 +22,6 @@ std::optional<int> Position(int64_t numerator, int64_t divisor, bool roundUp, in
   if (divisor < 1) return std::nullopt;
   int64_t position = roundUp ? (numerator + divisor - 1) / divisor : numerator / divisor;
   return static_cast<int>(std::clamp<int64_t>(position, low, high));
-}
-
-std::string Environment(const char* name, size_t limit) {
-  std::string value(limit + 1, '\0');
-  DWORD length = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
-  if (length == 0 || length > limit) return {};
-  value.resize(length);
-  return value;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& file) {
@@ -166,7 +159,7 @@ std::optional<std::string> RestoreTableFile() {
   UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kRestoreParametersKey, KEY_QUERY_VALUE);
   if (!key) return std::nullopt;
   std::string guid = ReadString(key.Get(), "MachineGuid").value_or("");
-  std::string drive = Environment("SystemDrive", 50);
+  std::string drive = EnvironmentVariable("SystemDrive", 50).value_or("");
   // Both pieces become a path: nothing that could leave the folder.
   if (guid.empty() || guid.size() > 200 || drive.empty() || guid.find_first_of("\\/:.") != std::string::npos)
     return std::nullopt;

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <memory>
 
+#include "shared/text/Text.h"
+#include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
@@ -18,11 +20,6 @@ namespace {
 
 constexpr DWORD kUrlEntryStart = 4096;
 constexpr DWORD kUrlEntryLimit = 256 * 1024;  // no real entry comes near; a larger ask is not trusted
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 std::string WithoutTrailingSeparator(std::string path) {
   while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
@@ -86,15 +83,9 @@ void ScanLogEntries(const std::string& folder, const StopToken& stop, LogFileTot
   });
 }
 
-std::string Environment(const char* name) {
-  char value[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length && length < sizeof value ? std::string(value, length) : std::string();
-}
+std::string Environment(const char* name) { return EnvironmentVariable(name, MAX_PATH - 1).value_or(""); }
 
-struct UrlCacheFindTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static bool IsValid(HANDLE h) { return h != nullptr; }
+struct UrlCacheFindTraits : NullEmptyTraits<HANDLE> {
   static void Close(HANDLE h) { FindCloseUrlCache(h); }
 };
 using UniqueUrlCacheFind = UniqueResource<HANDLE, UrlCacheFindTraits>;
@@ -139,7 +130,7 @@ CleanupResult CleanFolder(const std::string& folder, const StopToken& stop) {
 }
 
 bool IsLogFileName(const std::string& name) {
-  std::string lower = Lower(name);
+  std::string lower = LowerAscii(name);
   return lower.size() > 4 && lower.ends_with(".log") && lower != "install.log";
 }
 

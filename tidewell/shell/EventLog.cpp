@@ -34,7 +34,7 @@ void LogEventAt(CADODatabase& database, int32_t time, const std::string& text) {
   Run(database, FormatSql("insert into [Events](dtm,event) values(%d,'%s')", time, text));
 }
 
-std::string FormatEventTime(int32_t time) {
+std::string FormatEventTime(int64_t time) {
   std::time_t value = time;
   std::tm local{};
 #ifdef _WIN32

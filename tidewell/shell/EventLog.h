@@ -24,7 +24,7 @@ void LogEvent(CADODatabase& database, const std::string& prefix, int number, con
 void LogEventAt(CADODatabase& database, int32_t time, const std::string& text);
 
 // "07.09.2004 14:03:05": month, day, year, then the time, in local time.
-std::string FormatEventTime(int32_t time);
+std::string FormatEventTime(int64_t time);
 
 struct EventRow {
   std::string time;  // as FormatEventTime gives it

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "shared/win/BitmapPixels.h"
+
 namespace tidewell {
 
 namespace {
@@ -11,45 +13,22 @@ constexpr int kMargin = 6;        // bitmap from the left edge; caption from eve
 constexpr int kMinimumTop = 4;    // a tall bitmap never starts higher than this
 constexpr int kFocusInset = 4;
 
-struct MemoryDc {
-  explicit MemoryDc(HDC like) : dc(CreateCompatibleDC(like)) {}
-  ~MemoryDc() { DeleteDC(dc); }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  HDC dc;
-};
-
-SIZE BitmapSize(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return SIZE{0, 0};
-  return SIZE{info.bmWidth, info.bmHeight};
-}
-
 // Copies the bitmap leaving out the transparent colour; when disabled the
 // remaining pixels are drawn as a light grey version of themselves.
 void DrawBitmap(HDC dc, const RECT& where, HBITMAP bitmap, COLORREF transparent, bool disabled) {
   int width = where.right - where.left, height = where.bottom - where.top;
   if (width <= 0 || height <= 0) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = TopDownFormat(width, height, 32);
   std::vector<RGBQUAD> source(static_cast<size_t>(width) * height);
   std::vector<RGBQUAD> target(source.size());
-  HDC screen = GetDC(nullptr);
-  bool read = GetDIBits(screen, bitmap, 0, height, source.data(), &info, DIB_RGB_COLORS) == height;
-  ReleaseDC(nullptr, screen);
-  if (!read) return;
+  if (!ReadBitmapRows(bitmap, info, source.data())) return;
   // What lies under the bitmap now, so that left-out pixels keep it.
   UniqueGdi<HBITMAP> canvas(CreateCompatibleBitmap(dc, width, height));
-  MemoryDc memory(dc);
-  HGDIOBJ old = SelectObject(memory.dc, canvas.Get());
-  BitBlt(memory.dc, 0, 0, width, height, dc, where.left, where.top, SRCCOPY);
-  SelectObject(memory.dc, old);
-  GetDIBits(memory.dc, canvas.Get(), 0, height, target.data(), &info, DIB_RGB_COLORS);
+  UniqueMemoryDc memory(CreateCompatibleDC(dc));
+  HGDIOBJ old = SelectObject(memory.Get(), canvas.Get());
+  BitBlt(memory.Get(), 0, 0, width, height, dc, where.left, where.top, SRCCOPY);
+  SelectObject(memory.Get(), old);
+  GetDIBits(memory.Get(), canvas.Get(), 0, height, target.data(), &info, DIB_RGB_COLORS);
   for (size_t i = 0; i < source.size(); ++i) {
     const RGBQUAD& pixel = source[i];
     if (RGB(pixel.rgbRed, pixel.rgbGreen, pixel.rgbBlue) == transparent) continue;

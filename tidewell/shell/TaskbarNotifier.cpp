@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "shared/win/BitmapPixels.h"
 #include "tidewell/shell/Messages.h"
 
 namespace tidewell {
@@ -23,24 +24,12 @@ int TaskbarPlacementOf(const RECT& workArea, int screenWidth, int screenHeight) 
 }
 
 HRGN BuildSkinRegion(HBITMAP skin, COLORREF transparent) {
-  BITMAP info{};
-  if (!skin || !GetObjectA(skin, sizeof info, &info)) return nullptr;
-  int width = info.bmWidth & ~3;  // whole 32-bit words per 24-bit row
-  int height = info.bmHeight;
+  SIZE size = BitmapSize(skin);
+  int width = size.cx & ~3;  // whole 32-bit words per 24-bit row
+  int height = size.cy;
   if (width <= 0 || height <= 0) return nullptr;
-
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;  // top row first
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 24;
-  format.bmiHeader.biCompression = BI_RGB;
   std::vector<BYTE> pixels(static_cast<size_t>(width) * 3 * height);
-  HDC screen = GetDC(nullptr);
-  int rows = GetDIBits(screen, skin, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  if (rows != height) return nullptr;
+  if (!ReadBitmapRows(skin, TopDownFormat(width, height, 24), pixels.data())) return nullptr;
 
   // One rectangle per run of opaque pixels; the same shape as cutting out
   // each transparent pixel, built in one call.

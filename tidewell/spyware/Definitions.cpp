@@ -4,6 +4,7 @@
 #include <array>
 
 #include "shared/crypto/BlowfishCipher.h"
+#include "shared/text/Text.h"
 
 namespace tidewell {
 
@@ -12,14 +13,6 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Upper(x) == Upper(y);
-         });
-}
 
 // Strict UTF-8: no overlong forms, surrogates or values past U+10FFFF. Any
 // other byte would be read as some other character, so name something else.
@@ -138,7 +131,7 @@ constexpr std::array kSystemFileNames = {
 
 template <size_t N>
 bool IsOneOf(std::string_view text, const std::array<const char*, N>& list) {
-  return std::any_of(list.begin(), list.end(), [&](const char* item) { return SameText(text, item); });
+  return std::any_of(list.begin(), list.end(), [&](const char* item) { return EqualsNoCase(text, item); });
 }
 
 // Empty components come from doubled, leading or trailing separators; "." and
@@ -155,7 +148,7 @@ bool IsAncestorOrSame(std::string_view key, std::string_view wellKnown) {
   std::vector<std::string_view> keyParts = SplitPath(key), knownParts = SplitPath(wellKnown);
   if (keyParts.size() > knownParts.size()) return false;
   for (size_t i = 0; i < keyParts.size(); ++i)
-    if (!SameText(keyParts[i], knownParts[i])) return false;
+    if (!EqualsNoCase(keyParts[i], knownParts[i])) return false;
   return true;
 }
 
@@ -180,10 +173,10 @@ void ForEachChild(const CXmlNode* node, Visit&& visit) {
 }  // namespace
 
 Hive HiveFromName(std::string_view name) {
-  if (SameText(name, "HKEY_CLASSES_ROOT")) return Hive::ClassesRoot;
-  if (SameText(name, "HKEY_CURRENT_USER")) return Hive::CurrentUser;
-  if (SameText(name, "HKEY_USERS")) return Hive::Users;
-  if (SameText(name, "HKEY_CURRENT_CONFIG")) return Hive::CurrentConfig;
+  if (EqualsNoCase(name, "HKEY_CLASSES_ROOT")) return Hive::ClassesRoot;
+  if (EqualsNoCase(name, "HKEY_CURRENT_USER")) return Hive::CurrentUser;
+  if (EqualsNoCase(name, "HKEY_USERS")) return Hive::Users;
+  if (EqualsNoCase(name, "HKEY_CURRENT_CONFIG")) return Hive::CurrentConfig;
   return Hive::LocalMachine;
 }
 
@@ -247,24 +240,25 @@ std::string UnsafeValueSignature(const RegistrySignature& signature) {
   return {};
 }
 
-std::string UnsafeFileSignature(const PathSignature& signature) {
-  if (!IsFileName(signature.name)) return "a file without a plain name";
+namespace {
+
+// kind: "file" or "folder"; a file may not bear the name of a system file
+// or of a system folder, a folder only not the latter.
+std::string UnsafeNamedPath(const PathSignature& signature, const std::string& kind) {
+  if (!IsFileName(signature.name)) return "a " + kind + " without a plain name";
   if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
   if (!signature.path.empty())
     if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
-  if (IsOneOf(signature.name, kSystemFileNames) || IsOneOf(signature.name, kSystemFolderNames))
-    return "a file of Windows itself";
+  if (IsOneOf(signature.name, kSystemFolderNames) || (kind == "file" && IsOneOf(signature.name, kSystemFileNames)))
+    return "a " + kind + " of Windows itself";
   return {};
 }
 
-std::string UnsafeFolderSignature(const PathSignature& signature) {
-  if (!IsFileName(signature.name)) return "a folder without a plain name";
-  if (!IsUtf8(signature.name) || !IsUtf8(signature.path)) return "a name that is not UTF-8";
-  if (!signature.path.empty())
-    if (std::string bad = BadComponents(signature.path); !bad.empty()) return bad;
-  if (IsOneOf(signature.name, kSystemFolderNames)) return "a folder of Windows itself";
-  return {};
-}
+}  // namespace
+
+std::string UnsafeFileSignature(const PathSignature& signature) { return UnsafeNamedPath(signature, "file"); }
+
+std::string UnsafeFolderSignature(const PathSignature& signature) { return UnsafeNamedPath(signature, "folder"); }
 
 std::string UnsafeCookieSignature(std::string_view text) {
   // A very short text is found in nearly every cookie.
@@ -285,16 +279,20 @@ SpywareDefinitions ReadDefinitions(const CXmlNode& root) {
       return;
     }
     if (const CXmlNode* description = node.FindChild("DESCRIPTION")) entry.description = description->value;
+    // A signature is kept only when nothing makes it unsafe; else the reason is noted.
+    auto keep = [&](auto& into, auto signature, const std::string& why, std::string_view shown) {
+      if (why.empty())
+        into.push_back(std::move(signature));
+      else
+        skip(entry.name, why, shown);
+    };
     const CXmlNode* registry = node.FindChild("REGISTRY");
     auto readRegistry = [&](const char* container, std::vector<RegistrySignature>& into, bool keys) {
       ForEachChild(Child(registry, container), [&](const CXmlNode& item) {
         RegistrySignature signature{Attribute(item, "MAIN"), Attribute(item, "SUB"), Attribute(item, "VALUE")};
         signature.hive = HiveFromName(signature.main);
         std::string why = keys ? UnsafeKeySignature(signature) : UnsafeValueSignature(signature);
-        if (why.empty())
-          into.push_back(std::move(signature));
-        else
-          skip(entry.name, why, signature.sub + "\\" + signature.value);
+        keep(into, signature, why, signature.sub + "\\" + signature.value);
       });
     };
     readRegistry("KEYS", entry.keys, true);
@@ -303,21 +301,14 @@ SpywareDefinitions ReadDefinitions(const CXmlNode& root) {
       ForEachChild(node.FindChild(container), [&](const CXmlNode& item) {
         PathSignature signature{Attribute(item, "NAME"), Attribute(item, "PATH")};
         std::string why = folders ? UnsafeFolderSignature(signature) : UnsafeFileSignature(signature);
-        if (why.empty())
-          into.push_back(std::move(signature));
-        else
-          skip(entry.name, why, signature.path + "\\" + signature.name);
+        keep(into, signature, why, signature.path + "\\" + signature.name);
       });
     };
     readPaths("FILES", entry.files, false);
     readPaths("DIRECTORIES", entry.folders, true);
     ForEachChild(node.FindChild("COOKIES"), [&](const CXmlNode& item) {
       std::string text = Attribute(item, "NAME");
-      std::string why = UnsafeCookieSignature(text);
-      if (why.empty())
-        entry.cookies.push_back(std::move(text));
-      else
-        skip(entry.name, why, text);
+      keep(entry.cookies, text, UnsafeCookieSignature(text), text);
     });
     definitions.entries.push_back(std::move(entry));
   });
@@ -344,45 +335,11 @@ const EnvironmentFolder kEnvironmentFolders[7] = {
     {"favorites", "%USERPROFILE%\\Favorites"},
 };
 
-std::string ExpandEnvironment(std::string_view text, const EnvironmentLookup& lookup) {
-  std::string out;
-  out.reserve(text.size() + 32);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t open = text.find('%', at);
-    size_t close = open == std::string_view::npos ? open : text.find('%', open + 1);
-    if (close == std::string_view::npos) {
-      out.append(text.substr(at));
-      break;
-    }
-    out.append(text.substr(at, open - at));
-    std::string name(text.substr(open + 1, close - open - 1));
-    if (name.empty()) {
-      out.push_back('%');  // "%%" is no reference; the second "%" may open one
-      at = open + 1;
-      continue;
-    }
-    if (std::optional<std::string> value = lookup ? lookup(name) : std::nullopt) out += *value;
-    at = close + 1;
-  }
-  return out;
-}
-
 std::string ExpandFolderKeys(std::string_view path, const EnvironmentLookup& lookup) {
   for (const EnvironmentFolder& folder : kEnvironmentFolders) {
     std::string_view key = folder.key;
     if (path.find(key) == std::string_view::npos) continue;
-    std::string replaced;
-    for (size_t at = 0;;) {
-      size_t found = path.find(key, at);
-      if (found == std::string_view::npos) {
-        replaced.append(path.substr(at));
-        break;
-      }
-      replaced.append(path.substr(at, found - at)).append(folder.folderTemplate);
-      at = found + key.size();
-    }
-    return ExpandEnvironment(replaced, lookup);
+    return ExpandEnvironment(ReplaceAll(path, key, folder.folderTemplate), lookup);
   }
   return std::string(path);
 }

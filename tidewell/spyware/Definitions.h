@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/text/EnvironmentText.h"
 #include "tidewell/spyware/XmlNode.h"
 
 namespace tidewell {
@@ -86,12 +87,6 @@ struct EnvironmentFolder {
 // In table order; the first key found in a PATH wins.
 extern const EnvironmentFolder kEnvironmentFolders[7];
 
-// Value of an environment variable; nothing when it is not set.
-using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
-
-// One left-to-right pass over "%NAME%" references; an unknown variable gives
-// "", a lone "%" stays as it is.
-std::string ExpandEnvironment(std::string_view text, const EnvironmentLookup& lookup);
 // The first table key found in the path is replaced at every occurrence and
 // the result's environment references expanded; a path without a key is
 // returned unchanged.

@@ -88,7 +88,7 @@ SpywarePage::SpywarePage(IMainWindow& main) : main_(main) {}
 SpywarePage::~SpywarePage() = default;
 
 PageLayout SpywarePage::Layout() const {
-  return {.title = "Spyware Scanner", .tabIcon = IDI_TREE_148, .view = PageView::CheckedTree,
+  return {.title = "Spyware Scanner", .tabIcon = IDI_SCAN_MY_PC, .view = PageView::CheckedTree,
           .buttons = {{IDB_SPYWARE_SCAN, IDBMP_SPYWARE_SCAN}}};
 }
 

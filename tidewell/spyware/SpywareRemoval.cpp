@@ -7,8 +7,7 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/util/ForceDelete.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ForceDelete.h"
 
 namespace tidewell {
 
@@ -105,51 +104,41 @@ RemovalOutcome SpywareRemover::Remove(const Detection& detection) {
   return {false, "unknown type"};
 }
 
-void SpywareRemover::TakeSnapshot() {
-  // One module snapshot for the whole removal rather than one per file.
-  snapshot_ = true;
-  CProcessList list(settings_.reportTo);
-  list.RefreshWithModules();
-  for (size_t i = 0; i < list.ProcessCount(); ++i)
-    processes_[list.Process(i).entry.th32ProcessID].exeName = list.Process(i).entry.szExeFile;
-  for (size_t i = 0; i < list.ModuleCount(); ++i)
-    users_[UpperCaseName(list.Module(i).szExePath)].insert(list.Module(i).th32ProcessID);
-}
-
 bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
-  if (!snapshot_) TakeSnapshot();
-  auto found = users_.find(UpperCaseName(path));
-  if (found == users_.end()) return true;
-  std::vector<DWORD> toEnd;
-  for (DWORD id : found->second) {
-    ProcessInfo& process = processes_[id];
-    if (process.ended) continue;
-    if (id == GetCurrentProcessId()) {
+  if (!modules_) modules_.emplace().Build(settings_.reportTo);
+  std::vector<LinkedProcess> users = modules_->ProcessesWith(path);
+  // In the order of their IDs, so which refusal is given does not depend on the list's order.
+  std::sort(users.begin(), users.end(),
+            [](const LinkedProcess& a, const LinkedProcess& b) { return a.processId < b.processId; });
+  std::vector<const LinkedProcess*> toEnd;
+  for (const LinkedProcess& user : users) {
+    if (ended_.count(user.processId)) continue;
+    if (user.processId == GetCurrentProcessId()) {
       reason = "Tidewell itself uses it";
       return false;
     }
-    if (IsCriticalProcessName(process.exeName)) {
-      reason = "the system process " + process.exeName + " uses it";
+    if (IsCriticalProcessName(user.exeName)) {
+      reason = "the system process " + user.exeName + " uses it";
       return false;
     }
-    toEnd.push_back(id);
+    toEnd.push_back(&user);
   }
-  for (DWORD id : toEnd) {
-    UniqueHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+  for (const LinkedProcess* user : toEnd) {
+    UniqueHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, user->processId));
     if (!handle) {
       if (GetLastError() == ERROR_INVALID_PARAMETER) {  // ended meanwhile
-        processes_[id].ended = true;
+        ended_.insert(user->processId);
         continue;
       }
-      reason = "the process " + processes_[id].exeName + " cannot be ended";
+      reason = "the process " + user->exeName + " cannot be ended";
       return false;
     }
     if (!TerminateProcess(handle.Get(), 0) ||
         WaitForSingleObject(handle.Get(), settings_.processWaitMs) != WAIT_OBJECT_0) {
-      reason = "the process " + processes_[id].exeName + " did not end";
+      reason = "the process " + user->exeName + " did not end";
       return false;
     }
-    processes_[id].ended = true;
+    ended_.insert(user->processId);
   }
   return true;
 }

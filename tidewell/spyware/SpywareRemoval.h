@@ -7,11 +7,12 @@
 #include <windows.h>
 
 #include <functional>
-#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/spyware/Definitions.h"
 #include "tidewell/spyware/SpywareScan.h"
 
@@ -47,10 +48,6 @@ class SpywareRemover {
   RemovalOutcome Remove(const Detection& detection);
 
  private:
-  struct ProcessInfo {
-    std::string exeName;
-    bool ended = false;
-  };
   RemovalOutcome RemoveFile(const std::string& path, bool endUsers);
   RemovalOutcome RemoveFolder(const std::string& path);
   RemovalOutcome RemoveKey(const Detection& detection);
@@ -58,12 +55,11 @@ class SpywareRemover {
   // Ends every process with the file loaded; false (and nothing ended) when
   // one of them must not be ended.
   bool EndUsers(const std::string& path, std::string& reason);
-  void TakeSnapshot();
 
   RemovalSettings settings_;
-  bool snapshot_ = false;
-  std::map<std::string, std::set<DWORD>> users_;  // upper-case module path -> processes
-  std::map<DWORD, ProcessInfo> processes_;
+  // One module snapshot for the whole removal rather than one per file.
+  std::optional<ModuleIndex> modules_;
+  std::set<DWORD> ended_;
 };
 
 }  // namespace tidewell

@@ -1,14 +1,13 @@
 #include "tidewell/spyware/SpywareScan.h"
 
 #include <unordered_map>
-#include <unordered_set>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ModuleIndex.h"
 
 namespace tidewell {
 
@@ -107,20 +106,16 @@ class Scanner {
   }
 
   void ScanMemory() {
-    CProcessList processes(hooks_.reportTo);
-    processes.RefreshWithModules();
-    std::unordered_set<std::string> loaded;
-    for (size_t i = 0; i < processes.ModuleCount(); ++i) {
-      std::string path = UpperCaseName(processes.Module(i).szExePath);
-      if (!path.empty() && loaded.insert(path).second) Status("Scanning memory:" + path);
-    }
+    ModuleIndex modules;
+    modules.Build(hooks_.reportTo);
+    for (const std::string& path : modules.LoadedPaths()) Status("Scanning memory:" + path);
     for (const SpywareEntry& entry : definitions_.entries) {
       Status("Scanning memory");
       for (const PathSignature& file : entry.files) {
         // Without a folder the signature names no one file, so it never matches here.
         if (file.path.empty()) continue;
         std::string path = UpperCaseName(Expand(file.path, file.name));
-        if (!path.empty() && loaded.count(path) && index_.Find(path)) Record(entry, kTypeMemory, path);
+        if (modules.IsLoaded(path) && index_.Find(path)) Record(entry, kTypeMemory, path);
       }
     }
   }
@@ -204,27 +199,20 @@ class Scanner {
     return candidates;
   }
 
-  void ScanFolders(const SpywareEntry& entry) {
-    int index = 0;
-    for (const PathSignature& folder : entry.folders) {
-      bool show = index++ % 5 == 0;
-      for (const std::string& candidate : Candidates(folder, false)) {
-        if (show) Status("Scanning for folders:" + candidate);
-        std::optional<DWORD> attributes = index_.Find(candidate);
-        if (attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY)) Record(entry, kTypeDir, candidate);
-      }
-    }
-  }
+  void ScanFolders(const SpywareEntry& entry) { ScanPaths(entry, entry.folders, true); }
+  void ScanFiles(const SpywareEntry& entry) { ScanPaths(entry, entry.files, false); }
 
-  void ScanFiles(const SpywareEntry& entry) {
+  // Only what is of the kind sought counts: a folder named like the file is
+  // not the file, and could not be deleted as one.
+  void ScanPaths(const SpywareEntry& entry, const std::vector<PathSignature>& signatures, bool folders) {
     int index = 0;
-    for (const PathSignature& file : entry.files) {
+    for (const PathSignature& signature : signatures) {
       bool show = index++ % 5 == 0;
-      for (const std::string& candidate : Candidates(file, true)) {
-        if (show) Status("Scanning for files:" + candidate);
+      for (const std::string& candidate : Candidates(signature, !folders)) {
+        if (show) Status((folders ? "Scanning for folders:" : "Scanning for files:") + candidate);
         std::optional<DWORD> attributes = index_.Find(candidate);
-        // A folder of that name is not the file, and could not be deleted as one.
-        if (attributes && !(*attributes & FILE_ATTRIBUTE_DIRECTORY)) Record(entry, kTypeFile, candidate);
+        if (attributes && ((*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders)
+          Record(entry, folders ? kTypeDir : kTypeFile, candidate);
       }
     }
   }
@@ -237,17 +225,6 @@ class Scanner {
 };
 
 }  // namespace
-
-EnvironmentLookup ProcessEnvironment() {
-  return [](const std::string& name) -> std::optional<std::string> {
-    DWORD length = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
-    if (length == 0) return std::nullopt;
-    std::string value(length, '\0');
-    length = GetEnvironmentVariableA(name.c_str(), value.data(), length);
-    value.resize(length);
-    return value;
-  };
-}
 
 HKEY HiveKey(Hive hive) {
   switch (hive) {
@@ -278,16 +255,15 @@ bool CreateRepairTable(CADODatabase& database) {
 
 bool RecordDetections(CADODatabase& database, const std::vector<Detection>& detections) {
   if (detections.empty()) return true;
-  bool transaction = Execute(database, "begin transaction");
+  EnsureOpen(database);
+  // Without the batch (another writer holds the file) each row commits alone.
+  CADOBatch batch(database);
   bool ok = true;
   for (const Detection& detection : detections)
     ok &= Execute(database, FormatSql("insert into spw_repair(SPW_NAME,TYPE,ENTRY) values('%s','%s','%s')",
                                       detection.name, detection.type, detection.entry));
-  // The rows exist only once the commit holds; a failed one would leave the transaction open.
-  if (transaction && !Execute(database, "commit")) {
-    Execute(database, "rollback");
-    ok = false;
-  }
+  // The rows exist only once the commit holds; a failed commit rolls back.
+  if (batch.IsOpen() && !batch.Commit()) ok = false;
   return ok;
 }
 

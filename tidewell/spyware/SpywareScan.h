@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Workers.h"
 #include "tidewell/spyware/Definitions.h"
@@ -53,7 +54,6 @@ struct ScanHooks {
   HWND reportTo = nullptr;  // the window that shows what the process list cannot read
 };
 
-EnvironmentLookup ProcessEnvironment();
 HKEY HiveKey(Hive hive);
 // The registry views a hive is looked at in: both on 64-bit Windows for the
 // machine-wide hives, the native one otherwise.

@@ -8,7 +8,7 @@
 namespace tidewell {
 
 PageLayout StartupPage::Layout() const {
-  return {.title = "Startup manager", .tabIcon = IDI_TAB_165, .view = PageView::List,
+  return {.title = "Startup manager", .tabIcon = IDI_STARTUP, .view = PageView::List,
           .buttons = {{IDB_STARTUP_DISABLE, IDBMP_DISABLE, RGB(255, 0, 255)}, {IDB_STARTUP_DELETE, IDBMP_DELETE}}};
 }
 

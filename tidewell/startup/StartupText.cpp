@@ -1,4 +1,5 @@
 #include "tidewell/startup/StartupText.h"
+#include "shared/text/Text.h"
 
 #include <cctype>
 
@@ -13,8 +14,7 @@ void EraseAll(std::string& text, std::string_view part) {
 }  // namespace
 
 std::string StartupProgramPath(std::string_view command) {
-  std::string path(command);
-  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string path = LowerAscii(command);
   EraseAll(path, "rundll32.exe");
   if (size_t quote = path.find('"'); quote != std::string::npos) {
     if (size_t closing = path.find('"', quote + 1); closing != std::string::npos) path.resize(closing);

@@ -14,13 +14,6 @@ constexpr UINT_PTR kSubclassId = 0x7452;  // one subclass of ours per control
 constexpr COLORREF kBackground = RGB(0, 0, 0), kGrid = RGB(0, 96, 48), kBar = RGB(0, 176, 0),
                    kPeak = RGB(255, 255, 0), kText = RGB(200, 255, 200);
 
-struct MemoryDcTraits {
-  static HDC Invalid() { return nullptr; }
-  static bool IsValid(HDC dc) { return dc != nullptr; }
-  static void Close(HDC dc) { DeleteDC(dc); }
-};
-using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
-
 // Puts an object into a DC for one scope.
 class Selected {
  public:

@@ -5,20 +5,6 @@
 namespace tidewell {
 namespace {
 
-TEST(DatabasePath, KeepsTheDoubledBackslashBeforeTheFileName) {
-  EXPECT_EQ(DatabasePathForProgram("C:\\Tools\\Tidewell.exe"), "C:\\Tools\\\\bhodb.mdb");
-  EXPECT_EQ(DatabasePathForProgram("C:\\Tools\\Skylark.exe"), "C:\\Tools\\\\bhodb.mdb");
-}
-
-TEST(DatabasePath, CutsOnlyTheLastElementWhenAFolderHasTheProgramsName) {
-  EXPECT_EQ(DatabasePathForProgram("C:\\Tidewell.exe\\Tidewell.exe"), "C:\\Tidewell.exe\\\\bhodb.mdb");
-}
-
-TEST(DatabasePath, AppFolderIsThePathCutBeforeTheFileName) {
-  EXPECT_EQ(AppFolderOfDatabase("C:\\Tools\\\\bhodb.mdb"), "C:\\Tools\\");
-  EXPECT_EQ(AppFolderOfDatabase("C:\\Tools\\bhodb.mdb"), "C:\\Tools\\");
-}
-
 TEST(ConnectionString, FixedProviderTextThenTheCollapsedPath) {
   std::string connection = BuildConnectionString("C:\\Tools\\\\bhodb.mdb");
   EXPECT_EQ(connection,

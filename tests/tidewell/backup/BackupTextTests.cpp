@@ -63,8 +63,6 @@ TEST(BackupFileNames, RepairExportsNameTheSubkeyWithoutItsCategoryPart) {
 TEST(BackupFileNames, DoubledSeparatorsCollapseButANetworkPathKeepsItsPrefix) {
   EXPECT_EQ(CollapseDoubledBackslashes("C:\\Tools\\\\BKUP\\reg1\\\\a.reg"), "C:\\Tools\\BKUP\\reg1\\a.reg");
   EXPECT_EQ(CollapseDoubledBackslashes("\\\\server\\share\\\\BKUP"), "\\\\server\\share\\BKUP");
-  EXPECT_EQ(ReplaceAll("aXbXc", "X", "--"), "a--b--c");
-  EXPECT_EQ(ReplaceAll("abc", "", "--"), "abc");
 }
 
 TEST(RegFileText, StringLinesEscapeBackslashesThenQuotes) {

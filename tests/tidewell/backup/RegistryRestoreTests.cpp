@@ -7,6 +7,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/text/Text.h"
 #include "tests/support/DatabaseRows.h"
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"

@@ -9,7 +9,7 @@
 namespace tidewell {
 namespace {
 
-VariableLookup Environment(std::map<std::string, std::string> values) {
+EnvironmentLookup Environment(std::map<std::string, std::string> values) {
   return [values](const std::string& name) -> std::optional<std::string> {
     auto found = values.find(name);
     if (found == values.end()) return std::nullopt;
@@ -59,18 +59,6 @@ TEST(Times, FileTimesBecomeSecondsSince1970) {
   EXPECT_EQ(FileTimeToUnixSeconds(116444736000000000ULL), 0);
   EXPECT_EQ(FileTimeToUnixSeconds(116444736000000000ULL + 10000000ULL * 86400), 86400);
   EXPECT_EQ(FileTimeToUnixSeconds(0), 0);
-}
-
-TEST(Times, DisplayTextIsMonthFirst) {
-  std::tm local{};
-  local.tm_year = 2004 - 1900;
-  local.tm_mon = 6;
-  local.tm_mday = 9;
-  local.tm_hour = 14;
-  local.tm_min = 3;
-  local.tm_sec = 5;
-  local.tm_isdst = -1;
-  EXPECT_EQ(FormatLocalTime(std::mktime(&local)), "07.09.2004 14:03:05");
 }
 
 TEST(NewBhoKeys, OnlyKeysWrittenInTheLastSecondsCount) {

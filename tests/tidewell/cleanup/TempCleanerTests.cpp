@@ -9,7 +9,7 @@
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/cleanup/CleanupTestSupport.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
-#include "tidewell/util/ForceDelete.h"
+#include "tidewell/removal/ForceDelete.h"
 
 namespace tidewell {
 namespace {

@@ -1,4 +1,4 @@
-// The process list: which processes run, who owns them, what they loaded.
+// The process list and the module index: which processes run, who owns them, what they loaded.
 
 #include <windows.h>
 
@@ -10,8 +10,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "shared/text/Text.h"
 #include "tests/support/TestFolder.h"
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ModuleIndex.h"
+#include "tidewell/removal/ProcessList.h"
 
 namespace tidewell {
 namespace {
@@ -43,45 +45,60 @@ TEST(ProcessList, ListsThisProcessButNoSystemEntries) {
   EXPECT_LT(list.ProcessCount(), count + 5);
 }
 
-TEST(ProcessList, MatchesModulePathsWithoutRegardToCase) {
-  CProcessList list;
-  std::string path = OwnPath();
-  std::string upper = path, lower = path;
-  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-  DWORD self = GetCurrentProcessId();
-  EXPECT_TRUE(list.HasModule(self, path));
-  EXPECT_TRUE(list.HasModule(self, upper));
-  EXPECT_TRUE(list.HasModule(self, lower));
-  EXPECT_FALSE(list.HasModule(self, path + ".other"));
-  EXPECT_FALSE(list.HasModule(self, ""));
-  EXPECT_FALSE(list.HasModule(0xFFFFFFF0, path)) << "no such process";
-  // Another spelling of the same file is another text.
+TEST(ModuleIndex, MatchesModulePathsWithoutRegardToCase) {
+  ModuleIndex modules;
+  modules.Build();
+  const std::string path = OwnPath();
   char shortPath[MAX_PATH] = {};
-  if (GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0) {
-    EXPECT_FALSE(list.HasModule(self, shortPath));
+  bool shortDiffers = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) && _stricmp(shortPath, path.c_str()) != 0;
+  const DWORD self = GetCurrentProcessId();
+  struct Case {
+    DWORD processId;
+    std::string path;
+    bool loaded;
+  } cases[] = {
+      {self, path, true},
+      {self, UpperAscii(path), true},
+      {self, LowerAscii(path), true},
+      {self, path + ".other", false},
+      {self, "", false},
+      {0xFFFFFFF0, path, false},  // no such process
+      // Another spelling of the same file is another text.
+      {self, shortDiffers ? std::string(shortPath) : path + ".short", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(modules.Loads(c.processId, c.path), c.loaded) << c.path;
+    if (c.processId == self) EXPECT_EQ(modules.IsLoaded(c.path), c.loaded) << c.path;
   }
 }
 
-TEST(ProcessList, RefreshWithModulesHoldsEveryProcessesModulesInProcessOrder) {
+TEST(ModuleIndex, GivesTheLoadingProcessesInProcessOrderAndEachPathOnce) {
+  ModuleIndex modules;
+  modules.Build();
   CProcessList list;
-  ASSERT_TRUE(list.RefreshWithModules());
-  ASSERT_GT(list.ModuleCount(), 0u);
+  ASSERT_TRUE(list.Refresh());
   std::vector<DWORD> order;
   for (size_t i = 0; i < list.ProcessCount(); ++i) order.push_back(list.Process(i).entry.th32ProcessID);
-  size_t lastPosition = 0;
-  bool ownModule = false;
-  for (size_t i = 0; i < list.ModuleCount(); ++i) {
-    const ModuleRecord& module = list.Module(i);
-    auto position = std::find(order.begin(), order.end(), module.th32ProcessID);
-    ASSERT_NE(position, order.end());
-    size_t index = position - order.begin();
-    EXPECT_GE(index, lastPosition) << "modules grouped in process order";
-    lastPosition = index;
-    if (module.th32ProcessID == GetCurrentProcessId() && SamePathIgnoringCase(module.szExePath, OwnPath()))
-      ownModule = true;
+  // A 32-bit program sees only the modules of the 32-bit processes, so a
+  // shared path may have one holder there.
+  for (const std::string& path : modules.LoadedPaths()) {
+    size_t last = 0;
+    for (const LinkedProcess& holder : modules.ProcessesWith(path)) {
+      auto at = std::find(order.begin(), order.end(), holder.processId);
+      if (at == order.end()) continue;  // ended since the index was built
+      EXPECT_GE(size_t(at - order.begin()), last) << path << " in " << holder.exeName;
+      last = at - order.begin();
+    }
   }
-  EXPECT_TRUE(ownModule);
+  std::vector<LinkedProcess> self = modules.ProcessesWith(OwnPath());
+  ASSERT_EQ(self.size(), 1u);
+  EXPECT_EQ(self[0].processId, GetCurrentProcessId());
+  EXPECT_STRCASEEQ(self[0].exeName.c_str(), OwnPath().substr(OwnPath().find_last_of('\\') + 1).c_str());
+
+  std::vector<std::string> paths = modules.LoadedPaths();
+  EXPECT_NE(std::find(paths.begin(), paths.end(), UpperAscii(OwnPath())), paths.end());
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(std::adjacent_find(paths.begin(), paths.end()), paths.end()) << "each path once";
 }
 
 TEST(ProcessList, OwnersFallBackWhenAProcessCannotBeOpened) {

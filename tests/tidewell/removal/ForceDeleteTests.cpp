@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/support/ScriptedPrompt.h"
-#include "tidewell/util/ForceDelete.h"
+#include "tidewell/removal/ForceDelete.h"
 
 namespace tidewell {
 namespace {

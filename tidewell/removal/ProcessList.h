@@ -1,6 +1,5 @@
 #pragma once
-// A snapshot of the running processes with their owners and, on request,
-// the modules each one has loaded.
+// A snapshot of the running processes with their owners.
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -15,8 +14,6 @@ struct ProcessRecord {
   std::string owner;
 };
 
-using ModuleRecord = MODULEENTRY32;
-
 class CProcessList {
  public:
   // A list made on a worker names the window that tells the user of a
@@ -25,22 +22,15 @@ class CProcessList {
 
   // False when no snapshot could be taken; the user has been told why.
   bool Refresh();
-  // Refresh, then the modules of every listed process, in process order.
-  bool RefreshWithModules();
-  // Takes a fresh module snapshot of the process.
-  bool HasModule(DWORD processId, const std::string& path) const;
   static bool GetProcessOwner(DWORD processId, std::string& user, std::string& domain);
 
   size_t ProcessCount() const { return processes_.size(); }
   const ProcessRecord& Process(size_t index) const { return processes_[index]; }
-  size_t ModuleCount() const { return modules_.size(); }
-  const ModuleRecord& Module(size_t index) const { return modules_[index]; }
 
  private:
   void Report(const char* text) const;
 
   std::vector<ProcessRecord> processes_;
-  std::vector<ModuleRecord> modules_;
   HWND reportTo_ = nullptr;
 };
 

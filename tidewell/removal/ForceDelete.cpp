@@ -1,4 +1,4 @@
-#include "tidewell/util/ForceDelete.h"
+#include "tidewell/removal/ForceDelete.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tidewell/util/ProcessList.h"
+#include "tidewell/removal/ProcessList.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,26 +13,6 @@ namespace tidewell {
 namespace {
 
 constexpr const char* kErrorLogFile = "tidewellerror.log";
-constexpr const char* kFirstModuleError = "Modul32First 001";
-
-// Walks the modules of one process; false when the snapshot or its first
-// entry cannot be read (the latter is noted in the error log).
-template <class Visit>
-bool ForEachModule(DWORD processId, Visit&& visit) {
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
-  if (!snapshot) return false;
-  MODULEENTRY32 module{};
-  module.dwSize = sizeof module;
-  if (!Module32First(snapshot.Get(), &module)) {
-    AppendErrorLog(kFirstModuleError);
-    return false;
-  }
-  do {
-    if (visit(module)) return true;
-    module.dwSize = sizeof module;
-  } while (Module32Next(snapshot.Get(), &module));
-  return true;
-}
 
 }  // namespace
 
@@ -77,27 +57,6 @@ bool CProcessList::Refresh() {
     entry.dwSize = sizeof entry;
   } while (Process32Next(snapshot.Get(), &entry));
   return true;
-}
-
-bool CProcessList::RefreshWithModules() {
-  Refresh();
-  modules_.clear();
-  for (const ProcessRecord& process : processes_) {
-    ForEachModule(process.entry.th32ProcessID, [this](const MODULEENTRY32& module) {
-      modules_.push_back(module);
-      return false;
-    });
-  }
-  return true;
-}
-
-bool CProcessList::HasModule(DWORD processId, const std::string& path) const {
-  bool found = false;
-  ForEachModule(processId, [&](const MODULEENTRY32& module) {
-    found = SamePathIgnoringCase(module.szExePath, path);
-    return found;
-  });
-  return found;
 }
 
 bool CProcessList::GetProcessOwner(DWORD processId, std::string& user, std::string& domain) {
