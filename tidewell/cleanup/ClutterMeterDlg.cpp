@@ -8,6 +8,7 @@
 #include <set>
 
 #include "resources/resource.h"
+#include "shared/text/Text.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
 #include "tidewell/cleanup/SpaceLimits.h"
@@ -39,17 +40,11 @@ bool IsLimitControl(int id, int LimitControls::*control) {
 
 std::string WindowsFolder() { return ExpandEnvironmentPattern("%windir%"); }
 
-std::string Trim(std::string text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // A log row's folder: its path without the "Log files on drive " some rows carry.
 std::string LogFolderOf(std::string path) {
   const std::string prefix = "Log files on drive ";
   for (size_t at = path.find(prefix); at != std::string::npos; at = path.find(prefix)) path.erase(at, prefix.size());
-  return Trim(path);
+  return std::string(Trim(path, " "));
 }
 
 std::string ListOfNames(const std::vector<std::string>& names) {

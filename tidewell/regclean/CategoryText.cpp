@@ -4,9 +4,14 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "shared/text/Text.h"
+
 namespace tidewell {
 
 namespace {
+
+// A command line's blanks: the vertical tab and form feed are kept.
+constexpr std::string_view kLineBlanks = " \t\r\n";
 
 const std::array<CategoryInfo, kCategoryCount>& Table() {
   static const std::array<CategoryInfo, kCategoryCount> table = {{
@@ -131,12 +136,6 @@ const std::array<CategoryInfo, kCategoryCount>& Table() {
   return table;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 }  // namespace
 
 // Rows are found by their category, never by their place in the table.
@@ -248,38 +247,31 @@ bool IsStrictlyBelow(std::string_view subkey, std::string_view location, int dep
   return parts == depth;
 }
 
-std::string Trim(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 std::string ExtractQuotedPath(std::string_view text) {
-  std::string trimmed = Trim(text);
+  std::string trimmed(Trim(text, kLineBlanks));
   if (trimmed.empty() || trimmed.front() != '"') return trimmed;
   size_t close = trimmed.find('"', 1);
   return trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1);
 }
 
 bool IsUnjudgeable(std::string_view text) {
-  return Trim(text).empty() || text.find('%') != std::string_view::npos;
+  return Trim(text, kLineBlanks).empty() || text.find('%') != std::string_view::npos;
 }
 
 std::vector<std::string> ProgramCandidates(std::string_view command) {
-  std::string line = Trim(command);
+  std::string line = std::string(Trim(command, kLineBlanks));
   std::vector<std::string> candidates;
   if (line.empty()) return candidates;
   if (line.front() == '"') {
     std::string path = ExtractQuotedPath(line);
-    if (!Trim(path).empty()) candidates.push_back(path);
+    if (!Trim(path, kLineBlanks).empty()) candidates.push_back(path);
     return candidates;
   }
   candidates.push_back(line);
   for (size_t i = line.size(); i-- > 1;) {
     bool cut = line[i] == ' ' || line[i] == '/' || (line[i] == '-' && line[i - 1] == ' ');
     if (!cut) continue;
-    std::string prefix = Trim(line.substr(0, i));
+    std::string prefix = std::string(Trim(line.substr(0, i), kLineBlanks));
     if (!prefix.empty() && std::find(candidates.begin(), candidates.end(), prefix) == candidates.end())
       candidates.push_back(prefix);
   }

@@ -114,7 +114,6 @@ bool IsStrictlyBelow(std::string_view subkey, std::string_view location, int dep
 // The text between the first double quote and the next, when the text
 // starts with one (blanks before it ignored); otherwise the text itself.
 std::string ExtractQuotedPath(std::string_view text);
-std::string Trim(std::string_view text);
 // Texts the tests never judge: empty, only blanks, or an unexpanded variable left.
 bool IsUnjudgeable(std::string_view text);
 // Where the program of a command line may end: the quoted path alone, or
