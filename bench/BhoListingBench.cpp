@@ -110,6 +110,8 @@ int main() {
   bench::Report("bho listing: as built", built, "s", floor);
   bench::Report("bho listing: literal algorithm", literal, "s", floor);
   std::printf("linked processes: as built %zu, literal %zu\n", builtLinks, literalLinks);
+  bench::SameCount("linked processes, as built against literal", static_cast<long long>(builtLinks),
+                   static_cast<long long>(literalLinks));
 
   hosts.reset();
   for (const std::string& clsid : clsids) {
@@ -119,5 +121,5 @@ int main() {
   database.Close();
   std::error_code ignored;
   fs::remove_all(folder, ignored);
-  return 0;
+  return bench::ExitStatus();
 }

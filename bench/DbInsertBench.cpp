@@ -32,10 +32,19 @@ int main() {
   bench::ScratchDatabase scratch("tidewell-bench-db");
   CADODatabase database;
   if (!scratch.Open(database)) return 1;
+  auto rows = [&] {
+    long count = 0;
+    CADORecordset recordset(database);
+    if (recordset.Open("select count(*) as n from [Events]")) recordset.GetFieldInt("n", count);
+    return static_cast<long long>(count);
+  };
+  const long long before = rows();
   double single = InsertRows(database, false);
+  bench::SameCount("rows stored one statement each", rows() - before, kRows);
   double batched = InsertRows(database, true);
+  bench::SameCount("rows stored in one transaction", rows() - before, 2 * kRows);
   bench::Report("db_insert_one_statement_each", kRows / single, "rows/s", kRows / single);
   bench::Report("db_insert_one_transaction", kRows / batched, "rows/s", kRows / single);
   database.Close();
-  return 0;
+  return bench::ExitStatus();
 }

@@ -68,10 +68,7 @@ int main() {
   double decipher = 1e9;
   for (int run = 0; run < kRuns; ++run)
     decipher = std::min(decipher, bench::MeasureSeconds([&] { text = cipher.DecryptBytes(file.data(), file.size()); }));
-  if (text != xml) {
-    std::fprintf(stderr, "deciphering did not give the definitions back\n");
-    return 1;
-  }
+  if (!bench::SameResult("deciphering gives the definitions back", text == xml)) return bench::ExitStatus();
 
   text.erase(0, kDeclaration.size());
   double parse = 1e9;
@@ -81,10 +78,7 @@ int main() {
     CXmlParseInfo info;
     const char* end = nullptr;
     parse = std::min(parse, bench::MeasureSeconds([&] { end = root.Load(text.c_str(), info); }));
-    if (end == nullptr) {
-      std::fprintf(stderr, "the definitions did not parse: %s\n", info.errorMessage.c_str());
-      return 1;
-    }
+    if (!bench::SameResult("the definitions parse: " + info.errorMessage, end != nullptr)) return bench::ExitStatus();
     entries = root.GetChildCount();
   }
 

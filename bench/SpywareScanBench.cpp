@@ -308,8 +308,9 @@ int main() {
     floor = FloorScan(definitions, scope, environment, database);
   });
   DropRepairTable(database);
-  std::printf("detections: built %zu, literal %zu, floor %zu%s\n", built.size(), literal.size(), floor.size(),
-              built == literal && built == floor ? "" : "  MISMATCH");
+  std::printf("detections: built %zu, literal %zu, floor %zu\n", built.size(), literal.size(), floor.size());
+  bench::SameResult("detections, as built against the floor", built == floor);
+  bench::SameResult("detections, literal against the floor", literal == floor);
   bench::Report("scan 2000 entries, floor", floorSeconds * 1000, "ms", floorSeconds * 1000);
   bench::Report("scan 2000 entries, as built (target <1.5x)", builtSeconds * 1000, "ms", floorSeconds * 1000);
   bench::Report("scan 2000 entries, literal", literalSeconds * 1000, "ms", floorSeconds * 1000);
@@ -347,7 +348,10 @@ int main() {
     modules.Build();
     for (const Detection& detection : floorTargets) DeleteFileW(LongPath(detection.entry).c_str());
   });
-  std::printf("removed %d of 100\n", gone);
+  int floorLeft = 0;
+  for (const Detection& detection : floorTargets) floorLeft += GetFileAttributesW(LongPath(detection.entry).c_str()) != INVALID_FILE_ATTRIBUTES;
+  bench::SameCount("files removed, as built", gone, 100);
+  bench::SameCount("files left, floor", floorLeft, 0);
   bench::Report("remove 100 files, 20 processes, floor", removeFloor * 1000, "ms", removeFloor * 1000);
   bench::Report("remove 100 files, as built (target <2x)", removeSeconds * 1000, "ms", removeFloor * 1000);
 
@@ -356,5 +360,5 @@ int main() {
   DeleteKeyTree(HKEY_CURRENT_USER, keyRoot);
   std::error_code ignored;
   fs::remove_all(root, ignored);
-  return 0;
+  return bench::ExitStatus();
 }

@@ -75,7 +75,7 @@ void SourceReads() {
     for (int i = 0; i < kParses; ++i) found += ReadPerfObject(block, 510, kWanted)->size();
   });
   Report("parse: performance block, 64 interfaces", seconds * 1e6 / kParses, "us/read", 1000);
-  if (found == 0) std::printf("(no instances parsed)\n");
+  bench::SameCount("interfaces parsed", static_cast<long long>(found), 64ll * kParses);
 }
 
 // Counts the reads of whatever source the watcher opens.
@@ -99,8 +99,9 @@ void ReadsPerTick() {
   auto watch = TrafficWatch::Create(host, factory.Make());
 
   PumpFor(2000);  // hidden: nothing may be read
-  Report("reads per second while hidden", factory.opened ? static_cast<double>(factory.opened->ReadCount()) / 2 : 0,
-         "reads/s", 0);
+  const uint64_t hiddenReads = factory.opened ? factory.opened->ReadCount() : 0;
+  Report("reads per second while hidden", static_cast<double>(hiddenReads) / 2, "reads/s", 0);
+  bench::SameCount("reads while hidden", static_cast<long long>(hiddenReads), 0);
 
   watch->Show();
   PumpFor(100);
@@ -288,5 +289,5 @@ int main(int argc, char** argv) {
   SourceReads();
   ReadsPerTick();
   DrawFrame();
-  return 0;
+  return bench::ExitStatus();
 }
