@@ -5,9 +5,11 @@
 
 #include <cstdio>
 
+#include "shared/text/Text.h"
 #include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
@@ -28,6 +30,21 @@ void AddFolder(const std::string& folder, FolderMeasure& measure, bool top, cons
     }
     return true;
   });
+}
+
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+bool IsLinkFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
 std::string Format(const char* format, auto... values) {
@@ -71,6 +88,18 @@ bool IsCleanableFolder(const std::string& folder) {
   if (folder.find("\\..") != std::string::npos) return false;  // could climb back to the root
   // Nothing but separators, dots and blanks after the drive would name the root itself.
   return folder.find_first_not_of("\\. ", 3) != std::string::npos;
+}
+
+bool WalkedWithin(const std::string& folder, const std::string& outer) {
+  std::string inner = WithoutTrailingSeparators(folder), base = WithoutTrailingSeparators(outer);
+  if (inner.size() < base.size() || !EqualsNoCase(inner.substr(0, base.size()), base)) return false;
+  if (inner.size() == base.size()) return true;
+  if (inner[base.size()] != '\\') return false;
+  // Each step below the outer folder must be a plain folder for its walk to reach it.
+  for (size_t at = inner.find('\\', base.size() + 1);; at = inner.find('\\', at + 1)) {
+    if (IsLinkFolder(inner.substr(0, at))) return false;
+    if (at == std::string::npos) return true;
+  }
 }
 
 FolderMeasure MeasureFolder(const std::string& folder, const StopToken& stop) {
@@ -125,6 +154,7 @@ ClutterSources SystemClutterSources() {
     return RecycleBin{info.i64NumItems, static_cast<uint64_t>(info.i64Size)};
   };
   sources.homeDrive = [] { return EnvironmentVariable("HomeDrive", 200).value_or(""); };
+  sources.oneRecycleBin = RunningUnderWine;
   return sources;
 }
 
@@ -140,16 +170,32 @@ ClutterMeasurement MeasureClutter(const ClutterSources& sources, const StopToken
     category.folder = folders[i];
     category.cleanable = IsCleanableFolder(category.folder);
     if (category.cleanable) category.measure = MeasureFolder(category.folder, stop);
-    clutterBytes += category.measure.bytes;
     result.categories.push_back(std::move(category));
   }
+  // A category inside another (the Windows folder's internet caches lie in
+  // its temporary folder) has its files in that one's total already.
+  for (CategoryMeasure& category : result.categories) {
+    if (!category.cleanable) continue;
+    category.counted = true;
+    for (const CategoryMeasure& other : result.categories) {
+      if (&other == &category || !other.cleanable || !WalkedWithin(category.folder, other.folder)) continue;
+      // Of two names for one folder the first counts.
+      if (!WalkedWithin(other.folder, category.folder) || &other < &category) category.counted = false;
+    }
+    if (category.counted) clutterBytes += category.measure.bytes;
+  }
+  const bool oneBin = sources.oneRecycleBin && sources.oneRecycleBin();
+  bool binCounted = false;
   std::string homeDrive = sources.homeDrive();
   for (const FixedDrive& drive : sources.fixedDrives()) {
     if (stop.StopRequested()) break;
     const std::string& root = drive.root;
     DriveMeasure measured{drive, {}};
-    if (auto bin = sources.recycleBin(root)) measured.bin = *bin;
-    clutterBytes += measured.bin.bytes;
+    if (auto bin = sources.recycleBin(root)) {
+      measured.bin = *bin;
+      if (!oneBin || !binCounted) clutterBytes += bin->bytes;
+      binCounted = true;
+    }
     result.drives.push_back(measured);
     auto space = sources.driveSpace(root);
     if (!space) continue;

@@ -66,6 +66,8 @@ struct ClutterSources {
   std::function<std::optional<DriveSpace>(const std::string& root)> driveSpace;
   std::function<std::optional<RecycleBin>(const std::string& root)> recycleBin;
   std::function<std::string()> homeDrive;  // "C:"
+  // Every drive answers with the same one bin (Wine's trash); unset: one bin per drive.
+  std::function<bool()> oneRecycleBin;
 };
 ClutterSources SystemClutterSources();
 
@@ -74,6 +76,7 @@ struct CategoryMeasure {
   std::string folder;     // expanded
   bool cleanable = false; // see IsCleanableFolder; otherwise measured as 0
   FolderMeasure measure;
+  bool counted = false;   // in the total: not already walked as part of another category
 };
 struct DriveMeasure {
   FixedDrive drive;
@@ -85,13 +88,17 @@ struct ClutterMeasurement {
   uint64_t totalKb = 0;          // all fixed drives
   uint64_t usedKb = 0;
   uint64_t freeKb = 0;
-  uint64_t clutterKb = 0;        // the nine folders plus the recycle bins
+  uint64_t clutterKb = 0;        // the nine folders plus the recycle bins, each file once
   uint64_t clutterBytes = 0;
   uint64_t homeDriveTotalKb = 0; // the drive named by HomeDrive
   std::string report;            // the "System information" text
   std::vector<CategoryMeasure> categories;
   std::vector<DriveMeasure> drives;
 };
+
+// Whether the folder is walked as part of the outer one: the same folder or
+// below it, reached without a link (a walk never enters one).
+bool WalkedWithin(const std::string& folder, const std::string& outer);
 
 // With a stop request the walk ends early and the result is incomplete.
 ClutterMeasurement MeasureClutter(const ClutterSources& sources = SystemClutterSources(), const StopToken& stop = {});

@@ -109,6 +109,52 @@ TEST(ClutterMeasure, SumsFoldersRecycleBinsAndFixedDrivesInKilobytes) {
       << measured.report;
 }
 
+// The Windows folder's internet caches lie inside its temporary folder, and
+// under Wine every drive answers with the one trash: each file counts once,
+// while each row keeps its own size.
+TEST(ClutterMeasure, TheTotalCountsEachFileOnce) {
+  test::TempFolder temp;
+  PlantFile(temp.Path() / "x.tmp", 1024);
+  PlantFile(temp.Path() / "Cookies" / "c.txt", 2048);
+  PlantFile(temp.Path() / "History" / "h.dat", 4096);
+  const std::string outer = temp.Path().string();
+  ClutterSources sources;
+  sources.categoryFolders = [&] {
+    return std::vector<std::string>{outer + "\\Cookies", outer, outer + "\\History\\", outer + "\\"};
+  };
+  sources.fixedDrives = [] { return std::vector<FixedDrive>{{"C:\\", 0}, {"D:\\", 10}}; };
+  sources.driveSpace = [](const std::string&) { return std::optional<DriveSpace>(); };
+  sources.recycleBin = [](const std::string&) { return std::optional<RecycleBin>(RecycleBin{1, 8192}); };
+  sources.homeDrive = [] { return std::string(); };
+  for (bool oneBin : {true, false}) {
+    sources.oneRecycleBin = [oneBin] { return oneBin; };
+    ClutterMeasurement measured = MeasureClutter(sources);
+    EXPECT_EQ(measured.clutterBytes, 1024u + 2048u + 4096u + (oneBin ? 8192u : 2 * 8192u)) << oneBin;
+    ASSERT_EQ(measured.categories.size(), 4u);
+    EXPECT_EQ(measured.categories[0].measure.bytes, 2048u);
+    EXPECT_FALSE(measured.categories[0].counted);
+    EXPECT_TRUE(measured.categories[1].counted);
+    EXPECT_FALSE(measured.categories[3].counted) << "a second name of a counted folder";
+    EXPECT_EQ(measured.drives[1].bin.bytes, 8192u);
+  }
+}
+
+TEST(ClutterMeasure, AFolderIsWalkedWithinAnotherOnlyBelowItAndThroughNoLink) {
+  const std::string fixture = test::LinkFixture().string();
+  struct {
+    std::string folder, outer;
+    bool within;
+  } cases[] = {
+      {"C:\\Windows\\Temp\\Cookies", "c:\\windows\\temp", true},
+      {"C:\\Windows\\Temp", "C:\\Windows\\Temp\\", true},
+      {"C:\\Windows\\Temporary", "C:\\Windows\\Temp", false},
+      {"C:\\Windows", "C:\\Windows\\Temp", false},
+      {fixture + "\\clean-me\\sub", fixture, true},
+      {fixture + "\\clean-me\\link\\sub", fixture, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WalkedWithin(c.folder, c.outer), c.within) << c.folder << " in " << c.outer;
+}
+
 TEST(ClutterMeasure, OnlyAbsoluteFoldersBelowADriveMayBeCleaned) {
   struct {
     const char* folder;
