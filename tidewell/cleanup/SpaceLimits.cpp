@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "shared/win/Environment.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 
 namespace tidewell {
 
@@ -210,19 +212,28 @@ bool WriteRestoreLimit(const std::string& file, int64_t megabytes) {
   auto rewritten = RewriteRestoreLimit(*bytes, megabytes);
   if (!rewritten) return false;
   if (*rewritten == *bytes) return true;
-  std::string fresh = file + ".new";
+  const std::wstring target = WideFromUtf8(file), fresh = target + L".new";
+  const DWORD attributes = GetFileAttributesW(target.c_str());
   {
-    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-    out.write(rewritten->data(), static_cast<std::streamsize>(rewritten->size()));
-    out.flush();
-    if (!out) {
-      DeleteFileA(fresh.c_str());
+    UniqueHandle out(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    // On the disk before it takes the old file's place: a crash leaves one whole file.
+    bool whole = out && WriteFile(out.Get(), rewritten->data(), static_cast<DWORD>(rewritten->size()), &written, nullptr) &&
+                 written == rewritten->size() && FlushFileBuffers(out.Get());
+    if (!whole) {
+      out.Reset();
+      DeleteFileW(fresh.c_str());
       return false;
     }
   }
-  if (MoveFileExA(fresh.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  DeleteFileA(fresh.c_str());
-  return false;
+  // The replaced file's attributes (hidden, system) and security stay.
+  if (!ReplaceFileW(target.c_str(), fresh.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)) {
+    DeleteFileW(fresh.c_str());
+    return false;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target.c_str()) != attributes)
+    SetFileAttributesW(target.c_str(), attributes);  // a system that replaces without them
+  return true;
 }
 
 }  // namespace tidewell

@@ -81,7 +81,11 @@ TEST(SpaceLimits, RestoreFileIsReplacedWholeOrNotAtAll) {
   std::string original = Utf16("C:\\ 31 0 0 400 \r\nrest\r\n");
   std::ofstream(file, std::ios::binary) << original;
   EXPECT_EQ(ReadRestoreLimit(file), 400);
+  constexpr DWORD kRestoreAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;  // as System Restore keeps it
+  ASSERT_TRUE(SetFileAttributesA(file.c_str(), kRestoreAttributes));
   EXPECT_TRUE(WriteRestoreLimit(file, 800));
+  EXPECT_EQ(GetFileAttributesA(file.c_str()) & kRestoreAttributes, kRestoreAttributes);
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   std::ifstream in(file, std::ios::binary);
   std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   in.close();
