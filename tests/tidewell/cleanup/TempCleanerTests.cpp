@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
@@ -78,9 +82,9 @@ TEST(TempCleaner, EveryWalkerKeepsToItsFolderWhateverTheNames) {
 TEST(TempCleaner, NeverEntersOrRemovesALink) {
   fs::path fixture = test::LinkFixture(), folder = fixture / "clean-me", target = fixture / "target";
   std::string link = (folder / "link").string();
-  if (!(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
-    GTEST_SKIP() << "the build made no link fixture";
+  const DWORD attributes = GetFileAttributesA(link.c_str());
+  ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      << "the build made no link fixture at " << link;
   PlantFile(target / "precious.txt", 5);
   PlantFile(target / "precious.log", 5);
   PlantFile(folder / "junk.tmp", 5);
@@ -101,26 +105,75 @@ TEST(TempCleaner, NeverEntersOrRemovesALink) {
   fs::remove(target / "precious.log");
 }
 
+// The reboot's pending renames: pairs of source and target (empty: delete).
+std::vector<std::wstring> PendingRenames(HKEY key) {
+  DWORD size = 0;
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+  std::wstring data(size / sizeof(wchar_t), L'\0');
+  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
+  std::vector<std::wstring> strings;
+  for (size_t at = 0; at < data.size();) {
+    size_t end = std::min(data.find(L'\0', at), data.size());
+    strings.push_back(data.substr(at, end - at));
+    at = end + 1;
+  }
+  strings.resize(strings.size() / 2 * 2);  // the list's closing terminator is no entry
+  return strings;
+}
+
+bool NamesFile(const std::wstring& source, const std::wstring& file) {
+  return source.size() >= file.size() && _wcsicmp(source.c_str() + source.size() - file.size(), file.c_str()) == 0;
+}
+
+void WritePendingRenames(HKEY key, const std::vector<std::wstring>& strings) {
+  if (strings.empty()) {
+    RegDeleteValueW(key, L"PendingFileRenameOperations");
+    return;
+  }
+  std::wstring data;
+  for (const std::wstring& text : strings) data += text + L'\0';
+  data += L'\0';
+  RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                 static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+}
+
+// Takes one file's entries out again and leaves everyone else's.
+void RemovePendingRenamesOf(HKEY key, const std::wstring& file) {
+  std::vector<std::wstring> strings = PendingRenames(key), kept;
+  for (size_t i = 0; i < strings.size(); i += 2)
+    if (!NamesFile(strings[i], file)) kept.insert(kept.end(), {strings[i], strings[i + 1]});
+  WritePendingRenames(key, kept);
+}
+
 TEST(TempCleaner, ALockedFileSurvivesAndIsScheduledForTheReboot) {
   test::TempFolder temp;
   PlantFile(temp.Path() / "locked.tmp", 10);
   PlantFile(temp.Path() / "free.tmp", 10);
   std::string locked = (temp.Path() / "locked.tmp").string();
+  const std::wstring lockedWide = WideFromUtf8(locked);
+  UniqueKey sessionManager = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  ASSERT_TRUE(sessionManager) << "the tests run with administrator rights";
+  // Someone else's pending delete, which the test must leave alone.
+  const std::wstring other = L"\\??\\C:\\tidewell-someone-elses.tmp";
+  std::vector<std::wstring> others = PendingRenames(sessionManager.Get());
+  others.insert(others.end(), {other, L""});
+  WritePendingRenames(sessionManager.Get(), others);
   {
     UniqueHandle open(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(open);
     CleanupResult result = CleanFolder(temp.Path().string());
     EXPECT_EQ(result.deletedFiles, 1u);
     EXPECT_TRUE(fs::exists(locked));
-    // Scheduling needs administrator rights: the file is either scheduled or reported as left.
-    EXPECT_EQ(result.scheduled.size() + result.failed.size(), 1u);
-    if (!result.scheduled.empty()) {
-      EXPECT_EQ(result.scheduled[0], locked);
-    }
+    EXPECT_EQ(result.scheduled, std::vector<std::string>{locked});
+    EXPECT_TRUE(result.failed.empty());
   }
-  // Leave no pending rename behind in the test prefix.
-  if (UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_SET_VALUE))
-    RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
+  std::vector<std::wstring> pending = PendingRenames(sessionManager.Get());
+  ASSERT_EQ(pending.size(), others.size() + 2);
+  EXPECT_TRUE(NamesFile(pending[others.size()], lockedWide));
+  EXPECT_EQ(pending[others.size() + 1], L"") << "a delete, not a rename";
+  RemovePendingRenamesOf(sessionManager.Get(), lockedWide);
+  EXPECT_EQ(PendingRenames(sessionManager.Get()), others);
+  RemovePendingRenamesOf(sessionManager.Get(), other);
 }
 
 TEST(TempCleaner, RefusesRootsSystemFoldersAndUnexpandedPaths) {
