@@ -150,7 +150,7 @@ std::vector<std::string> SubkeyNames(HKEY key) {
   return names;
 }
 
-std::vector<RegistryValue> Values(HKEY key) {
+std::vector<RegistryValue> Values(HKEY key, int* unreadable) {
   std::vector<RegistryValue> values;
   DWORD maxName = 0, maxData = 0;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData,
@@ -174,6 +174,8 @@ std::vector<RegistryValue> Values(HKEY key) {
       values.push_back({name.substr(0, nameLength), type, std::vector<BYTE>(data.begin(), data.begin() + dataLength)});
     else if (result != ERROR_MORE_DATA)
       break;  // no more values, or the key is gone
+    else if (unreadable)
+      ++*unreadable;
     ++index;
     grown = 0;
   }

@@ -55,7 +55,8 @@ struct RegistryValue {
 };
 
 std::vector<std::string> SubkeyNames(HKEY key);
-std::vector<RegistryValue> Values(HKEY key);
+// A value that cannot be read whole (still growing) is skipped and counted in `unreadable`.
+std::vector<RegistryValue> Values(HKEY key, int* unreadable = nullptr);
 
 // "HKEY_LOCAL_MACHINE" for HKEY_LOCAL_MACHINE and so on; empty for other handles.
 std::string RootKeyName(HKEY root);

@@ -165,9 +165,9 @@ CategoryBackupRequest BackupRequest(Category category) {
   return request;
 }
 
-std::string ScanEventText(Category category, int found, bool stopped) {
+std::string ScanEventText(Category category, int found, bool incomplete) {
   std::string text = Info(category).scanEvent;
-  if (stopped) text.insert(text.rfind("found "), "(incomplete) ");
+  if (incomplete) text.insert(text.rfind("found "), "(incomplete) ");
   return text + std::to_string(found) + " invalid entries";
 }
 

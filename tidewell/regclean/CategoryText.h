@@ -87,8 +87,9 @@ inline constexpr const char* kDetailsAllTitle = "Details for all invalid entries
 // A repair asked for while the category scans or repairs.
 inline constexpr const char* kCategoryBusyText = "This category is busy. Try again when it has finished.";
 
-// "Scanning startup found 3 invalid entries"; stopped: "Scanning startup (incomplete) found 1 invalid entries".
-std::string ScanEventText(Category category, int found, bool stopped);
+// "Scanning startup found 3 invalid entries"; incomplete (stopped, or values
+// left unread): "Scanning startup (incomplete) found 1 invalid entries".
+std::string ScanEventText(Category category, int found, bool incomplete);
 // "Repaired 2 startup invalid entries".
 std::string RepairEventText(Category category, int repaired);
 

@@ -13,6 +13,7 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
+#include "shared/text/Text.h"
 #include "shared/win/Registry.h"
 #include "tidewell/backup/ValueBackup.h"
 #include "tidewell/regclean/EntryChecks.h"
@@ -127,6 +128,16 @@ int KeyEntryDepth(const CategoryInfo& info) {
   return entryKey.empty() ? 1 : 2 + static_cast<int>(std::count(entryKey.begin(), entryKey.end(), '\\'));
 }
 
+// A key category's row as its scan records it: a subkey of the location and,
+// below that, the entry key itself (a class's InprocServer32, never its
+// LocalServer32 or TreatAs).
+bool IsEntryKeyRow(const CategoryInfo& info, std::string_view location, const std::string& subkey) {
+  if (!IsStrictlyBelow(subkey, location, KeyEntryDepth(info))) return false;
+  std::string_view entryKey = info.entryKey;
+  return entryKey.empty() || (subkey.size() > entryKey.size() && subkey[subkey.size() - entryKey.size() - 1] == '\\' &&
+                              EqualsNoCase(std::string_view(subkey).substr(subkey.size() - entryKey.size()), entryKey));
+}
+
 std::string ValueEntryText(const CategoryInfo& info, const std::string& name, const std::string& data) {
   switch (info.valueText) {
     case ValueText::FolderAndName: return data.empty() ? std::string() : data + "\\" + name;  // no folder: no path
@@ -199,7 +210,7 @@ class Scan {
         CheckKey(key.Get(), location, view, rootkey, name);
       }
     } else {
-      for (const RegistryValue& value : Values(key.Get())) {
+      for (const RegistryValue& value : Values(key.Get(), &unreadable_)) {
         if (token_.StopRequested()) return false;
         CheckValue(location, view, rootkey, value);
       }
@@ -208,6 +219,7 @@ class Scan {
   }
 
   int Found() const { return found_; }
+  int Unreadable() const { return unreadable_; }
   void Flush() { writer_.Flush(); }
 
  private:
@@ -237,6 +249,7 @@ class Scan {
   CleanerSink& sink_;
   FindingWriter writer_;
   int found_ = 0;
+  int unreadable_ = 0;
 };
 
 struct MarkedRow {
@@ -282,8 +295,7 @@ class Repair {
     if (!view) return RowOutcome::Failed;
     // The scans record the entry keys below a location's subkeys (CLSID\<class>\InprocServer32);
     // anything else in a row is not the cleaner's to delete.
-    if (info_.kind == EntryKind::Key && !IsStrictlyBelow(row.subkey, location.path, KeyEntryDepth(info_)))
-      return RowOutcome::Failed;
+    if (info_.kind == EntryKind::Key && !IsEntryKeyRow(info_, location.path, row.subkey)) return RowOutcome::Failed;
     // A program reinstalled since the scan keeps its entry.
     if (!IsInvalidText(info_, CurrentText(info_, location, row.subkey, *view), *view))
       return RowOutcome::Valid;
@@ -356,9 +368,10 @@ ScanResult ScanCategory(CADODatabase& database, Category category, const StopTok
     }
     scan.Flush();  // rows found before a stop stay
     result.found = scan.Found();
+    result.unreadable = scan.Unreadable();
   }
   result.stopped = !completed;
-  LogEvent(database, ScanEventText(category, result.found, result.stopped));
+  LogEvent(database, ScanEventText(category, result.found, result.stopped || result.unreadable > 0));
   sink.Status(result.stopped ? "Stopped" : "Ready");
   return result;
 }

@@ -26,6 +26,7 @@ class CleanerSink {
 struct ScanResult {
   int found = 0;
   bool stopped = false;
+  int unreadable = 0;  // values skipped because they could not be read: the scan is incomplete
 };
 
 // Clears the category's earlier rows, walks its entries in every registry

@@ -371,16 +371,25 @@ TEST_F(CleanerEngineTest, DamagedRowsNeverReachBeyondTheirCategory) {
     std::string rootkey, subkey;
     Category category;
   };
+  // A view the rows could have come from, so only the subkey can refuse them.
+  const std::string label = ViewLabel(RegistryViews().front());
+  const std::string hkcr = label.empty() ? "HKCR" : "HKCR (" + label + ")";
   const std::vector<Row> rows = {
       {"SWL", "HKLM", "SOFTWARE\\Microsoft", Category::SoftwareLocations},
       {"SWL", "HKLM", std::string(kAppPaths), Category::SoftwareLocations},
       {"RCC", "HKCR", "CLSID", Category::CustomControls},
       {"RCC", "HKCR", "CLSID\\", Category::CustomControls},
+      {"RCC", hkcr, "CLSID\\" + M() + "\\LocalServer32", Category::CustomControls},
+      {"RCC", hkcr, "CLSID\\" + M() + "\\TreatAs", Category::CustomControls},
+      {"RCC", hkcr, "CLSID\\" + M() + "\\XInprocServer32", Category::CustomControls},
       {"ARP", "HKCU", std::string(kUninstall) + "\\" + M(), Category::AddRemove},
       {"ARP", "HKLM (16-bit)", std::string(kUninstall) + "\\" + M(), Category::AddRemove},
       {"ARP", "HKLM", std::string(kUninstall) + "\\" + M() + "\\..\\..", Category::AddRemove},
   };
   planted.Key(HKEY_LOCAL_MACHINE, std::string(kUninstall) + "\\" + M(), "UninstallString", missing + "\\u.exe");
+  planted.Key(HKEY_CLASSES_ROOT, "CLSID\\" + M(), "", "a class with keys beside the one the scan reads");
+  for (const char* entry : {"LocalServer32", "TreatAs", "XInprocServer32"})
+    planted.Key(HKEY_CLASSES_ROOT, "CLSID\\" + M() + "\\" + entry, "", missing + "\\c.dll");
   for (const auto& row : rows)
     ASSERT_TRUE(ExecuteStatement(database, "insert into problems(ptype,rootkey,subkey,problem,state) values('" +
                                                std::string(row.ptype) + "','" + row.rootkey + "','" + row.subkey +
@@ -392,6 +401,8 @@ TEST_F(CleanerEngineTest, DamagedRowsNeverReachBeyondTheirCategory) {
   EXPECT_TRUE(OpenKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
   EXPECT_TRUE(OpenKey(HKEY_LOCAL_MACHINE, kAppPaths));
   EXPECT_TRUE(OpenKey(HKEY_CLASSES_ROOT, "CLSID"));
+  for (const char* entry : {"LocalServer32", "TreatAs", "XInprocServer32"})
+    EXPECT_TRUE(OpenKey(HKEY_CLASSES_ROOT, "CLSID\\" + M() + "\\" + entry)) << entry;
   EXPECT_TRUE(OpenKey(HKEY_LOCAL_MACHINE, std::string(kUninstall) + "\\" + M()));
   // Back to "found": none counted, none removed, no event.
   CADORecordset left(database);
