@@ -40,25 +40,30 @@ std::string RestoreEventSuffix(std::string_view displayName) {
   return std::string(rest.substr(first, last - first + 1));
 }
 
-std::string RepairFileBaseName(std::string_view subkey, std::string_view replacedPart, int random) {
-  std::string name = ReplaceAll(subkey, replacedPart, "file" + std::to_string(random));
-  return ReplaceAll(name, "\\", "x");
-}
+namespace {
 
-std::string ValueBackupFileName(std::string_view valueName, std::string_view keyPath, int random) {
-  std::string name = ReplaceAll(valueName, keyPath, "file" + std::to_string(random));
-  name = ReplaceAll(name, "\\", "x") + ".reg";
+// A registry name made a file name: a name like a URL or holding a quote
+// would otherwise make no file at all, and its entry could never be backed up.
+std::string SafeFileName(std::string_view name) {
   std::string fileName;
   for (char c : name) {
     if (c == ':') continue;
-    // A value named like a URL or holding a quote would otherwise make no
-    // file at all, and the value would be deleted without its backup.
-    if (static_cast<unsigned char>(c) < 32 || std::string_view("/*?\"<>|").find(c) != std::string_view::npos)
+    if (static_cast<unsigned char>(c) < 32 || std::string_view("\\/*?\"<>|").find(c) != std::string_view::npos)
       fileName += 'x';
     else
       fileName += c;
   }
   return fileName;
+}
+
+}  // namespace
+
+std::string RepairFileBaseName(std::string_view subkey, std::string_view replacedPart, int random) {
+  return SafeFileName(ReplaceAll(subkey, replacedPart, "file" + std::to_string(random)));
+}
+
+std::string ValueBackupFileName(std::string_view valueName, std::string_view keyPath, int random) {
+  return SafeFileName(ReplaceAll(valueName, keyPath, "file" + std::to_string(random))) + ".reg";
 }
 
 std::string CollapseDoubledBackslashes(std::string_view path) {

@@ -24,7 +24,8 @@ std::string BackupDisplayName(std::string_view comment, std::string_view timeTex
 std::string RestoreEventSuffix(std::string_view displayName);
 
 // File base name of a key exported before a repair: every replacedPart in the
-// subkey becomes "file<r>", every "\" an "x".
+// subkey becomes "file<r>", every "\" an "x", and a name no file can carry
+// is made safe as a value backup's is.
 std::string RepairFileBaseName(std::string_view subkey, std::string_view replacedPart, int random);
 
 // File name of a single-value backup: C:\WINDOWS\SYSTEM32\A.DLL -> CxWINDOWSxSYSTEM32xA.DLL.reg,

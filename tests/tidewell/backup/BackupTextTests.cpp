@@ -58,6 +58,8 @@ TEST(BackupFileNames, RepairExportsNameTheSubkeyWithoutItsCategoryPart) {
                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\", 3),
             "file3tool.exe");
   EXPECT_EQ(RepairFileBaseName("Other\\Key", "CLSID\\", 3), "OtherxKey");
+  // Uninstall and App Paths key names may hold what no file name can.
+  EXPECT_EQ(RepairFileBaseName("Uninstall\\a:b*c?\"d\"<e>|f/g\th", "Uninstall\\", 5), "file5abxcxxdxxexxfxgxh");
 }
 
 TEST(BackupFileNames, DoubledSeparatorsCollapseButANetworkPathKeepsItsPrefix) {
