@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "tidewell/cleanup/RestoreTable.h"
+
 namespace tidewell {
 
 inline constexpr const char* kCacheContentKey50 =
@@ -55,15 +57,9 @@ bool WriteOfflineSetting(int position);
 // <SystemDrive>\System Volume Information\_restore<MachineGuid>\drivetable.txt,
 // or empty when System Restore's parameters are missing.
 std::optional<std::string> RestoreTableFile();
-// The number ending the file's first line (UTF-16LE); empty when the file
-// cannot be read or the line holds no number.
-std::optional<int64_t> ParseRestoreLimit(const std::string& fileBytes);
-// The file with that number replaced by `megabytes` and every other byte
-// kept; empty when the first line is not whole or the number does not stand
-// exactly once in it.
-std::optional<std::string> RewriteRestoreLimit(const std::string& fileBytes, int64_t megabytes);
 std::optional<int64_t> ReadRestoreLimit(const std::string& file);
-// Writes a new file beside the old one and renames it over the old one.
+// Writes a new file beside the old one, flushed, and puts it in the old
+// one's place keeping its attributes and security (ReplaceFile).
 bool WriteRestoreLimit(const std::string& file, int64_t megabytes);
 
 }  // namespace tidewell
