@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "resource.h"
 #include "shared/win/ListView.h"
+#include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/Utf8.h"
 #include "tests/support/DatabaseRows.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/RunningProgram.h"
@@ -125,6 +128,48 @@ TEST_F(ClutterMeterDlgTest, AnsweringNoChangesNothingAndLogsNothing) {
   EXPECT_EQ(prompts.Requests().size(), 2u);
   EXPECT_TRUE(fs::exists(Folder(0) / "a.tmp"));
   EXPECT_TRUE(fs::exists(Folder(0) / "old" / "c.tmp"));
+  EXPECT_TRUE(test::EventTexts(database).empty());
+}
+
+TEST_F(ClutterMeterDlgTest, ALockedFileIsScheduledAndTheUserToldSo) {
+  ASSERT_NE(Open(), nullptr);
+  const std::string locked = (Folder(0) / "a.tmp").string();
+  UniqueKey sessionManager = OpenKey(HKEY_LOCAL_MACHINE, test::kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  ASSERT_TRUE(sessionManager);
+  ListView_SetCheckState(dialog.List(), RowOf("Windows Temporary Files"), TRUE);
+  test::ScriptedPrompt prompts{IDYES, IDOK, IDOK};
+  {
+    UniqueHandle open(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(open);
+    CleanUp();
+  }
+  const bool scheduled = std::ranges::any_of(test::PendingRenames(sessionManager.Get()), [&](const std::wstring& entry) {
+    return test::NamesFile(entry, WideFromUtf8(locked));
+  });
+  test::RemovePendingRenamesOf(sessionManager.Get(), WideFromUtf8(locked));
+  auto requests = prompts.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[1].text, "Cleanup complete");
+  EXPECT_EQ(requests[2].text, "Some files could not be deleted. They will be deleted after the next system reboot");
+  EXPECT_TRUE(scheduled);
+  EXPECT_FALSE(fs::exists(Folder(0) / "b.tmp"));
+}
+
+// The log files lie below the Windows folder: asked about like a folder, and
+// a No leaves every one of them.
+TEST_F(ClutterMeterDlgTest, LogFilesAreDeletedOnlyAfterTheQuestion) {
+  ASSERT_NE(Open(), nullptr);
+  const int logs = RowOf("Windows log files");
+  ASSERT_EQ(logs, 0);
+  const std::string counted = ListItemText(dialog.List(), logs, 2);
+  ListView_SetCheckState(dialog.List(), logs, TRUE);
+  test::ScriptedPrompt prompts{IDNO, IDOK};
+  CleanUp();
+  auto requests = prompts.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].text, "Are you sure you want to cleanup folder?\r\n" + ListItemText(dialog.List(), logs, 1));
+  EXPECT_EQ(requests[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+  EXPECT_EQ(ListItemText(dialog.List(), logs, 2), counted);
   EXPECT_TRUE(test::EventTexts(database).empty());
 }
 

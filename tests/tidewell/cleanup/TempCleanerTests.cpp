@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using test::PlantFile;
 
 constexpr const char* kScratchDataHome = "tidewell-scratch-data";
-constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 TEST(TempCleaner, EmptiesTheFolderButKeepsIt) {
   test::TempFolder temp;
@@ -105,59 +104,19 @@ TEST(TempCleaner, NeverEntersOrRemovesALink) {
   fs::remove(target / "precious.log");
 }
 
-// The reboot's pending renames: pairs of source and target (empty: delete).
-std::vector<std::wstring> PendingRenames(HKEY key) {
-  DWORD size = 0;
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
-  std::wstring data(size / sizeof(wchar_t), L'\0');
-  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
-  std::vector<std::wstring> strings;
-  for (size_t at = 0; at < data.size();) {
-    size_t end = std::min(data.find(L'\0', at), data.size());
-    strings.push_back(data.substr(at, end - at));
-    at = end + 1;
-  }
-  strings.resize(strings.size() / 2 * 2);  // the list's closing terminator is no entry
-  return strings;
-}
-
-bool NamesFile(const std::wstring& source, const std::wstring& file) {
-  return source.size() >= file.size() && _wcsicmp(source.c_str() + source.size() - file.size(), file.c_str()) == 0;
-}
-
-void WritePendingRenames(HKEY key, const std::vector<std::wstring>& strings) {
-  if (strings.empty()) {
-    RegDeleteValueW(key, L"PendingFileRenameOperations");
-    return;
-  }
-  std::wstring data;
-  for (const std::wstring& text : strings) data += text + L'\0';
-  data += L'\0';
-  RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                 static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-}
-
-// Takes one file's entries out again and leaves everyone else's.
-void RemovePendingRenamesOf(HKEY key, const std::wstring& file) {
-  std::vector<std::wstring> strings = PendingRenames(key), kept;
-  for (size_t i = 0; i < strings.size(); i += 2)
-    if (!NamesFile(strings[i], file)) kept.insert(kept.end(), {strings[i], strings[i + 1]});
-  WritePendingRenames(key, kept);
-}
-
 TEST(TempCleaner, ALockedFileSurvivesAndIsScheduledForTheReboot) {
   test::TempFolder temp;
   PlantFile(temp.Path() / "locked.tmp", 10);
   PlantFile(temp.Path() / "free.tmp", 10);
   std::string locked = (temp.Path() / "locked.tmp").string();
   const std::wstring lockedWide = WideFromUtf8(locked);
-  UniqueKey sessionManager = OpenKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  UniqueKey sessionManager = OpenKey(HKEY_LOCAL_MACHINE, test::kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
   ASSERT_TRUE(sessionManager) << "the tests run with administrator rights";
   // Someone else's pending delete, which the test must leave alone.
   const std::wstring other = L"\\??\\C:\\tidewell-someone-elses.tmp";
-  std::vector<std::wstring> others = PendingRenames(sessionManager.Get());
+  std::vector<std::wstring> others = test::PendingRenames(sessionManager.Get());
   others.insert(others.end(), {other, L""});
-  WritePendingRenames(sessionManager.Get(), others);
+  test::WritePendingRenames(sessionManager.Get(), others);
   {
     UniqueHandle open(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(open);
@@ -167,13 +126,13 @@ TEST(TempCleaner, ALockedFileSurvivesAndIsScheduledForTheReboot) {
     EXPECT_EQ(result.scheduled, std::vector<std::string>{locked});
     EXPECT_TRUE(result.failed.empty());
   }
-  std::vector<std::wstring> pending = PendingRenames(sessionManager.Get());
+  std::vector<std::wstring> pending = test::PendingRenames(sessionManager.Get());
   ASSERT_EQ(pending.size(), others.size() + 2);
-  EXPECT_TRUE(NamesFile(pending[others.size()], lockedWide));
+  EXPECT_TRUE(test::NamesFile(pending[others.size()], lockedWide));
   EXPECT_EQ(pending[others.size() + 1], L"") << "a delete, not a rename";
-  RemovePendingRenamesOf(sessionManager.Get(), lockedWide);
-  EXPECT_EQ(PendingRenames(sessionManager.Get()), others);
-  RemovePendingRenamesOf(sessionManager.Get(), other);
+  test::RemovePendingRenamesOf(sessionManager.Get(), lockedWide);
+  EXPECT_EQ(test::PendingRenames(sessionManager.Get()), others);
+  test::RemovePendingRenamesOf(sessionManager.Get(), other);
 }
 
 TEST(TempCleaner, RefusesRootsSystemFoldersAndUnexpandedPaths) {
