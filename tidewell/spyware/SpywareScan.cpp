@@ -7,6 +7,7 @@
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/spyware/CookieFile.h"
 #include "tidewell/removal/ModuleIndex.h"
 
 namespace tidewell {
@@ -129,9 +130,10 @@ class Scanner {
       Status("Scanning cookies:" + found.path);
       std::optional<std::string> text = ReadText(found.path);
       if (!text) return true;
+      std::vector<std::string> hosts = CookieHosts(*text);
       for (const SpywareEntry& entry : definitions_.entries)
         for (const std::string& cookie : entry.cookies)
-          if (text->find(cookie) != std::string::npos) Record(entry, kTypeCookie, found.path);
+          if (AnyHostOf(hosts, cookie)) Record(entry, kTypeCookie, found.path);
       return true;
     });
   }

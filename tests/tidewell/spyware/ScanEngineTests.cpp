@@ -50,6 +50,8 @@ struct PlantedSpyware {
   bool madeCookieFolder = CreateDirectoryA(cookieFolder.c_str(), nullptr) != 0;
   std::string cookie = cookieFolder + "\\" + SpyName("cookie") + ".txt";
   std::string cookieText = SpyName("tracker");
+  // Names the tracker only in a value and inside a longer host: not the tracker's.
+  std::string otherSite = cookieFolder + "\\" + SpyName("othersite") + ".txt";
 
   PlantedSpyware() {
     test::WriteTextFile(agent, "agent");
@@ -60,11 +62,15 @@ struct PlantedSpyware {
     machine64.SetValue("big", 300);
     machine32.SetValue("small", 10);
     machine32.SetValue("big", 300);
-    test::WriteTextFile(cookie, std::string("id\n1\n") + cookieText + ".example/\nsecond-" + cookieText + "\n");
+    test::WriteTextFile(cookie, test::CookieRecord(cookieText + ".example/", "1") +
+                                    test::CookieRecord("ads.second-" + cookieText + ".example/x", "2"));
+    test::WriteTextFile(otherSite, test::CookieRecord("guru" + cookieText + ".example/", "utmcsr=" + cookieText +
+                                                      ".example|second-" + cookieText + ".example"));
   }
   ~PlantedSpyware() {
     test::RemoveTree(systemFile);
     test::RemoveTree(cookie);
+    test::RemoveTree(otherSite);
     if (madeCookieFolder) RemoveDirectoryA(cookieFolder.c_str());
   }
 
@@ -82,7 +88,7 @@ struct PlantedSpyware {
            "<F3 NAME=\"" + systemName + "\" PATH=\"Sys32Dir\"/>"
            "<F4 NAME=\"looseagent.exe\" PATH=\"\"/>"
            "</FILES><DIRECTORIES><D1 NAME=\"" + vendor + "\" PATH=\"PFDir\"/></DIRECTORIES>"
-           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/><C2 NAME=\"second-" + cookieText + "\"/></COOKIES>"
+           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/><C2 NAME=\"second-" + cookieText + ".example\"/></COOKIES>"
            "</ENTRY></SPYWARE>";
   }
 
