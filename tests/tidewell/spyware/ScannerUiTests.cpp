@@ -253,7 +253,12 @@ TEST(SpywareScanner, DoesNothingWithoutAChosenLocation) {
 }
 
 TEST(DefinitionsFile, SitsBesideTheDatabase) {
-  EXPECT_EQ(DefinitionsPathFor("C:\\Tools\\\\bhodb.mdb"), "C:\\TOOLS\\extra.neo");
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Tools\\\\bhodb.mdb", "C:\\TOOLS\\extra.neo"},
+      {"\\\\server\\share\\Tidewell\\bhodb.mdb", "\\\\SERVER\\SHARE\\TIDEWELL\\extra.neo"},
+      {"\\\\server\\\\share\\bhodb.mdb", "\\\\SERVER\\SHARE\\extra.neo"},
+  };
+  for (const auto& [database, definitions] : cases) EXPECT_EQ(DefinitionsPathFor(database), definitions) << database;
 }
 
 }  // namespace
