@@ -1,14 +1,13 @@
 #include "tidewell/spyware/SpywareScan.h"
 
-#include <unordered_map>
-
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/spyware/CookieFile.h"
 #include "tidewell/removal/ModuleIndex.h"
+#include "tidewell/spyware/CookieFile.h"
+#include "tidewell/spyware/FolderIndex.h"
 
 namespace tidewell {
 
@@ -24,46 +23,6 @@ bool Execute(CADODatabase& database, const std::string& statement) {
   recordset.Open(statement);
   return recordset.GetLastError() == 0;
 }
-
-// Existence checks of candidate paths, answered from one listing per distinct
-// folder instead of one system call per candidate.
-class FolderIndex {
- public:
-  // The attributes of the path's entry, or nothing when it does not exist or
-  // is no plain name below a whole folder path: only what a removal confined
-  // to that folder could reach is ever reported.
-  std::optional<DWORD> Find(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    if (cut == std::string::npos || cut + 1 == path.size()) return std::nullopt;
-    const Listing& listing = ListingOf(path.substr(0, cut + 1));  // "C:\" keeps its separator
-    if (!listing.scope.Contains(path)) return std::nullopt;
-    auto found = listing.entries.find(UpperCaseName(std::string_view(path).substr(cut + 1)));
-    if (found == listing.entries.end()) return std::nullopt;
-    return found->second;
-  }
-
- private:
-  struct Listing {
-    explicit Listing(const std::string& folder) : scope(folder) {}
-    FolderScope scope;
-    std::unordered_map<std::string, DWORD> entries;  // upper-case name -> attributes
-  };
-
-  const Listing& ListingOf(const std::string& folder) {
-    std::string key = UpperCaseName(folder);
-    auto known = listings_.find(key);
-    if (known != listings_.end()) return known->second;
-    Listing& listing = listings_.try_emplace(key, folder).first->second;
-    if (listing.scope.Valid())
-      ForEachFolderEntry(listing.scope.Folder(), [&](const FolderEntry& entry) {
-        listing.entries.emplace(UpperCaseName(entry.name), entry.attributes);
-        return true;
-      });
-    return listing;
-  }
-
-  std::unordered_map<std::string, Listing> listings_;
-};
 
 class Scanner {
  public:

@@ -15,6 +15,7 @@
 #include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/spyware/SpywareFixtures.h"
+#include "tidewell/spyware/FolderIndex.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
@@ -271,6 +272,27 @@ TEST(SpywareScan, NamesInAnyScriptAreFoundAndRemovedAndNothingBesideThem) {
   for (const std::string& canary : canaries) EXPECT_TRUE(test::Exists(canary)) << canary;
   EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, keyPath + "\\keys\\Cech"));
   EXPECT_EQ(RegQueryValueExA(values.Key(), "Cech", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
+
+TEST(FolderIndex, AFolderThatRefusesItsListingIsAskedAboutEachCandidate) {
+  test::PlantedFolder folder(Environment("TEMP") + "\\" + SpyName("refusing"));
+  ASSERT_TRUE(test::WriteTextFile(folder.File("agent.exe"), "agent"));
+  const struct {
+    DWORD listingError;
+    bool found;
+  } cases[] = {{ERROR_ACCESS_DENIED, true}, {ERROR_SUCCESS, false}, {ERROR_PATH_NOT_FOUND, false}};
+  for (const auto& item : cases) {
+    int listings = 0;
+    // Lists nothing: the file can only be found by asking for it.
+    FolderIndex index([&](const std::string&, const std::function<bool(const FolderEntry&)>&) {
+      ++listings;
+      return item.listingError;
+    });
+    EXPECT_EQ(index.Find(folder.File("agent.exe")).has_value(), item.found) << item.listingError;
+    EXPECT_EQ(index.Find(folder.File("AGENT.EXE")).has_value(), item.found) << item.listingError;
+    EXPECT_FALSE(index.Find(folder.File("missing.exe"))) << item.listingError;
+    EXPECT_EQ(listings, 1) << item.listingError;
+  }
 }
 
 TEST(SpywareScan, AStopEndsTheScanWithoutResults) {
