@@ -1,5 +1,9 @@
 #include "tidewell/spyware/SpywareScan.h"
 
+#include <shlobj.h>
+
+#include <set>
+
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
@@ -82,7 +86,13 @@ class Scanner {
 
   void ScanCookies() {
     // Full paths throughout: the process's current folder is never changed.
-    std::string folder = ExpandFolderKeys("ProfilePath\\Cookies", hooks_.environment);
+    for (const std::string& folder : CookieFolders(hooks_.environment)) {
+      if (Stopped()) return;
+      ScanCookieFolder(folder);
+    }
+  }
+
+  void ScanCookieFolder(const std::string& folder) {
     ForEachFolderEntry(folder, [&](const FolderEntry& found) {
       if (Stopped()) return false;
       if (found.IsFolder()) return true;
@@ -185,7 +195,35 @@ class Scanner {
   std::vector<Detection> found_;
 };
 
+// The shell's own cookie folder (INetCookies on Windows 8 and later) and the
+// Low one that protected-mode browsers write to.
+std::vector<std::string> ShellCookieFolders() {
+  std::vector<std::string> folders;
+  PWSTR wide = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Cookies, KF_FLAG_DONT_VERIFY, nullptr, &wide)) && wide) {
+    if (std::optional<std::string> folder = Utf8FromWide(wide); folder && !folder->empty()) {
+      folders.push_back(*folder);
+      folders.push_back(JoinPath(*folder, "Low"));
+    }
+  }
+  CoTaskMemFree(wide);
+  return folders;
+}
+
 }  // namespace
+
+std::vector<std::string> CookieFolders(const EnvironmentLookup& environment) {
+  std::vector<std::string> candidates = {ExpandFolderKeys("ProfilePath\\Cookies", environment)};
+  for (std::string& folder : ShellCookieFolders()) candidates.push_back(std::move(folder));
+  // Before Vista the profile's folder is the shell's: each is read once.
+  std::vector<std::string> folders;
+  std::set<std::string> seen;
+  for (std::string& folder : candidates) {
+    std::string whole = UpperCaseName(FullFolderPath(folder));
+    if (!whole.empty() && seen.insert(whole).second) folders.push_back(std::move(folder));
+  }
+  return folders;
+}
 
 HKEY HiveKey(Hive hive) {
   switch (hive) {

@@ -59,6 +59,10 @@ HKEY HiveKey(Hive hive);
 // machine-wide hives, the native one otherwise.
 std::vector<RegistryView> ViewsOf(Hive hive);
 
+// The profile's Cookies folder, the shell's cookie folder and its Low
+// subfolder, each once.
+std::vector<std::string> CookieFolders(const EnvironmentLookup& environment);
+
 // Memory, cookies, then per entry registry, folders and files. Empty when stopped.
 std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, const ScanScope& scope,
                                       const ScanHooks& hooks);

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
@@ -272,6 +273,68 @@ TEST(SpywareScan, NamesInAnyScriptAreFoundAndRemovedAndNothingBesideThem) {
   for (const std::string& canary : canaries) EXPECT_TRUE(test::Exists(canary)) << canary;
   EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, keyPath + "\\keys\\Cech"));
   EXPECT_EQ(RegQueryValueExA(values.Key(), "Cech", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
+
+// A "Cookies" value of the shell's folder keys, put back as it was when this goes.
+class SavedCookiesValue {
+ public:
+  explicit SavedCookiesValue(const std::string& key)
+      : key_(OpenKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\" + key,
+                     KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+    DWORD size = sizeof data_ - sizeof(wchar_t);
+    had_ = RegQueryValueExW(key_.Get(), L"Cookies", nullptr, &type_, reinterpret_cast<BYTE*>(data_), &size) ==
+           ERROR_SUCCESS;
+    size_ = size;
+  }
+  ~SavedCookiesValue() {
+    if (had_)
+      RegSetValueExW(key_.Get(), L"Cookies", 0, type_, reinterpret_cast<const BYTE*>(data_), size_);
+    else
+      RegDeleteValueW(key_.Get(), L"Cookies");
+  }
+  void Set(const std::string& folder) {
+    std::wstring wide = WideFromUtf8(folder);
+    RegSetValueExW(key_.Get(), L"Cookies", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+  }
+
+ private:
+  UniqueKey key_;
+  bool had_ = false;
+  DWORD type_ = REG_NONE, size_ = 0;
+  wchar_t data_[MAX_PATH] = {};
+};
+
+TEST(SpywareScan, ReadsTheShellsCookieFolderAndItsLowFolderAndEachFolderOnce) {
+  EnvironmentLookup process = ProcessEnvironment();
+  std::vector<std::string> folders = CookieFolders(process);
+  ASSERT_EQ(folders.size(), 3u);
+  EXPECT_EQ(folders[0], Environment("USERPROFILE") + "\\Cookies");
+  EXPECT_EQ(folders[2], folders[1] + "\\Low");
+
+  // A profile whose Cookies folder is the shell's, as on Windows XP.
+  test::PlantedFolder profile(Environment("TEMP") + "\\" + SpyName("profile"));
+  std::string shell = profile.File("Cookies"), low = shell + "\\Low";
+  ASSERT_TRUE(CreateDirectoryA(shell.c_str(), nullptr) && CreateDirectoryA(low.c_str(), nullptr));
+  // The shell mirrors the folder it finds into "Shell Folders"; both are put back.
+  SavedCookiesValue mirrored("Shell Folders"), redirected("User Shell Folders");
+  redirected.Set(shell);
+  ScanHooks hooks;
+  hooks.environment = [&](const std::string& name) {
+    return name == "USERPROFILE" ? std::optional<std::string>(profile.Path()) : process(name);
+  };
+  EXPECT_EQ(CookieFolders(hooks.environment), (std::vector<std::string>{shell, low}));
+
+  std::string site = SpyName("site") + ".example";
+  std::string inShell = shell + "\\user@site[1].txt", inLow = low + "\\user@ads.site[1].txt";
+  ASSERT_TRUE(test::WriteTextFile(inShell, test::CookieRecord(site + "/", "1")));
+  ASSERT_TRUE(test::WriteTextFile(inLow, test::CookieRecord("ads." + site + "/", "1")));
+  ScanScope cookies;
+  cookies.cookies = true;
+  SpywareDefinitions definitions = Parse("<SPYWARE><E NAME=\"Site\"><DESCRIPTION>d</DESCRIPTION><COOKIES><C NAME=\"" +
+                                         site + "\"/></COOKIES></E></SPYWARE>");
+  EXPECT_EQ(Found(ScanForSpyware(definitions, cookies, hooks)),
+            (std::multiset<std::pair<std::string, std::string>>{{kTypeCookie, inShell}, {kTypeCookie, inLow}}));
 }
 
 TEST(FolderIndex, AFolderThatRefusesItsListingIsAskedAboutEachCandidate) {
