@@ -12,6 +12,7 @@
 #include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/spyware/CookieFile.h"
 #include "tidewell/spyware/FolderIndex.h"
+#include "tidewell/spyware/QuietDriveProbe.h"
 
 namespace tidewell {
 
@@ -243,6 +244,7 @@ std::vector<RegistryView> ViewsOf(Hive hive) {
 
 std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, const ScanScope& scope,
                                       const ScanHooks& hooks) {
+  QuietDriveProbe quiet;  // included removable drives may have no medium
   Scanner scanner(definitions, scope, hooks);
   return scanner.Run();
 }

@@ -358,6 +358,28 @@ TEST(FolderIndex, AFolderThatRefusesItsListingIsAskedAboutEachCandidate) {
   }
 }
 
+// Wine never shows the "no disk" box; the thread's error mode is what keeps Windows from it.
+TEST(SpywareScan, ProbesWithoutTheSystemsNoDiskBox) {
+  SpywareDefinitions definitions = Parse("<SPYWARE><E NAME=\"Quiet\"><DESCRIPTION>d</DESCRIPTION><DIRECTORIES>"
+                                         "<D NAME=\"" + SpyName("quiet") + "\" PATH=\"\"/></DIRECTORIES></E></SPYWARE>");
+  ScanScope scope;
+  scope.myComputer = true;
+  scope.cookies = true;
+  std::vector<DWORD> modes;
+  ScanHooks hooks;
+  hooks.status = [&](const std::string&) { modes.push_back(GetThreadErrorMode()); };
+  DWORD original = 0;
+  ASSERT_TRUE(SetThreadErrorMode(SEM_NOGPFAULTERRORBOX, &original));
+
+  ScanForSpyware(definitions, scope, hooks);
+  DWORD after = GetThreadErrorMode();
+  SetThreadErrorMode(original, nullptr);
+
+  ASSERT_FALSE(modes.empty());
+  for (DWORD mode : modes) EXPECT_EQ(mode, SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  EXPECT_EQ(after, static_cast<DWORD>(SEM_NOGPFAULTERRORBOX)) << "the thread's own mode comes back";
+}
+
 TEST(SpywareScan, AStopEndsTheScanWithoutResults) {
   PlantedSpyware planted;
   SpywareDefinitions definitions = Parse(planted.Xml());
