@@ -172,6 +172,57 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   EXPECT_FALSE(repair.Open("select * from spw_repair")) << "the table goes with the dialog";
 }
 
+TEST(SpywareScanner, ATickedRowThatCannotBeRemovedStaysAndIsNamed) {
+  ScanRun run;
+  std::string vendor = test::SpyName("held");
+  test::PlantedFolder folder(test::Environment("ProgramFiles") + "\\" + vendor);
+  std::string held = folder.File("held.dat"), loose = folder.File("loose.dat");
+  ASSERT_TRUE(test::WriteTextFile(held, "held") && test::WriteTextFile(loose, "loose"));
+  UniqueHandle lock(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lock);
+  ASSERT_TRUE(test::WriteDefinitions(
+      run.definitions, "<SPYWARE><E NAME=\"Held\"><DESCRIPTION>d</DESCRIPTION><FILES>"
+                       "<F1 NAME=\"held.dat\" PATH=\"PFDir\\\\" + vendor + "\"/>"
+                       "<F2 NAME=\"loose.dat\" PATH=\"PFDir\\\\" + vendor + "\"/></FILES></E></SPYWARE>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\My computer", true);
+  test::ScriptedPrompt prompts({IDYES, IDOK});
+
+  run.Scan();
+  ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
+  HWND list = GetDlgItem(run.Results(), IDC_DETECTED_LIST);
+  ASSERT_EQ(ListView_GetItemCount(list), 2);
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return prompts.Requests().size() == 2; }, 20s));
+
+  ASSERT_EQ(ListView_GetItemCount(list), 1);
+  char text[300] = {};
+  ListView_GetItemText(list, 0, 2, text, sizeof text);
+  EXPECT_EQ(std::string(text), held);
+  EXPECT_EQ(prompts.Requests()[1].text, "Unable to remove " + held + " (it is in use or access is denied)");
+  EXPECT_TRUE(test::Exists(held));
+  EXPECT_FALSE(test::Exists(loose));
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(run.WaitUntilIdle());
+}
+
+TEST(SpywareScanner, ASecondScanDuringOneIsIgnored) {
+  ScanRun run;
+  ASSERT_TRUE(test::WriteDefinitions(run.definitions, "<SPYWARE><E NAME=\"None\"><DESCRIPTION>d</DESCRIPTION>"
+                                                      "</E></SPYWARE>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
+  test::ScriptedPrompt prompts({IDOK});
+  size_t events = test::EventTexts(run.fixture.database).size();
+
+  run.Scan();
+  run.Scan();
+  ASSERT_TRUE(run.WaitUntilIdle());
+  test::PumpFor(300ms);
+
+  ASSERT_EQ(prompts.Requests().size(), 1u);
+  EXPECT_EQ(prompts.Requests()[0].text, "Scanning complete! No spyware found");
+  EXPECT_EQ(test::EventTexts(run.fixture.database).size(), events + 1) << "one scan, one event";
+}
+
 TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathAlone) {
   ScanRun run;
   SaveLocationChoice(run.fixture.database, "Scan my PC\\Memory", true);
