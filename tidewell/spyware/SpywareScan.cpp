@@ -87,7 +87,7 @@ class Scanner {
 
   void ScanCookies() {
     // Full paths throughout: the process's current folder is never changed.
-    for (const std::string& folder : CookieFolders(hooks_.environment)) {
+    for (const std::string& folder : CookieFolders(hooks_.environment, ShellCookieFolder())) {
       if (Stopped()) return;
       ScanCookieFolder(folder);
     }
@@ -196,26 +196,21 @@ class Scanner {
   std::vector<Detection> found_;
 };
 
-// The shell's own cookie folder (INetCookies on Windows 8 and later) and the
-// Low one that protected-mode browsers write to.
-std::vector<std::string> ShellCookieFolders() {
-  std::vector<std::string> folders;
-  PWSTR wide = nullptr;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Cookies, KF_FLAG_DONT_VERIFY, nullptr, &wide)) && wide) {
-    if (std::optional<std::string> folder = Utf8FromWide(wide); folder && !folder->empty()) {
-      folders.push_back(*folder);
-      folders.push_back(JoinPath(*folder, "Low"));
-    }
-  }
-  CoTaskMemFree(wide);
-  return folders;
-}
-
 }  // namespace
 
-std::vector<std::string> CookieFolders(const EnvironmentLookup& environment) {
+std::string ShellCookieFolder() {
+  std::string folder;
+  PWSTR wide = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Cookies, KF_FLAG_DONT_VERIFY, nullptr, &wide)) && wide)
+    folder = Utf8FromWide(wide).value_or("");
+  CoTaskMemFree(wide);
+  return folder;
+}
+
+std::vector<std::string> CookieFolders(const EnvironmentLookup& environment, const std::string& shellFolder) {
   std::vector<std::string> candidates = {ExpandFolderKeys("ProfilePath\\Cookies", environment)};
-  for (std::string& folder : ShellCookieFolders()) candidates.push_back(std::move(folder));
+  // Protected-mode browsers write to the Low folder.
+  if (!shellFolder.empty()) candidates.insert(candidates.end(), {shellFolder, JoinPath(shellFolder, "Low")});
   // Before Vista the profile's folder is the shell's: each is read once.
   std::vector<std::string> folders;
   std::set<std::string> seen;
