@@ -89,7 +89,8 @@ struct PlantedSpyware {
            "<F3 NAME=\"" + systemName + "\" PATH=\"Sys32Dir\"/>"
            "<F4 NAME=\"looseagent.exe\" PATH=\"\"/>"
            "</FILES><DIRECTORIES><D1 NAME=\"" + vendor + "\" PATH=\"PFDir\"/></DIRECTORIES>"
-           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/><C2 NAME=\"second-" + cookieText + ".example\"/></COOKIES>"
+           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/>"
+           "<C2 NAME=\"second-" + cookieText + ".example\"/></COOKIES>"
            "</ENTRY></SPYWARE>";
   }
 
@@ -286,7 +287,8 @@ TEST(SpywareScan, CookiesAreReadFromTheProfilesAndTheShellsFoldersEachOnce) {
   std::string shell = "C:\\Users\\Ann\\AppData\\Local\\Microsoft\\Windows\\INetCookies";
   EXPECT_EQ(CookieFolders(ann, shell), (Folders{"C:\\Users\\Ann\\Cookies", shell, shell + "\\Low"}));
   // Windows XP: the profile's folder is the shell's.
-  EXPECT_EQ(CookieFolders(ann, "C:\\USERS\\ANN\\Cookies"), (Folders{"C:\\Users\\Ann\\Cookies", "C:\\USERS\\ANN\\Cookies\\Low"}));
+  EXPECT_EQ(CookieFolders(ann, "C:\\USERS\\ANN\\Cookies"),
+            (Folders{"C:\\Users\\Ann\\Cookies", "C:\\USERS\\ANN\\Cookies\\Low"}));
   EXPECT_EQ(CookieFolders(ann, ""), Folders{"C:\\Users\\Ann\\Cookies"});
   EXPECT_NE(ShellCookieFolder().find("Cookies"), std::string::npos) << ShellCookieFolder();
 }
@@ -314,8 +316,9 @@ TEST(FolderIndex, AFolderThatRefusesItsListingIsAskedAboutEachCandidate) {
 
 // Wine never shows the "no disk" box; the thread's error mode is what keeps Windows from it.
 TEST(SpywareScan, ProbesWithoutTheSystemsNoDiskBox) {
-  SpywareDefinitions definitions = Parse("<SPYWARE><E NAME=\"Quiet\"><DESCRIPTION>d</DESCRIPTION><DIRECTORIES>"
-                                         "<D NAME=\"" + SpyName("quiet") + "\" PATH=\"\"/></DIRECTORIES></E></SPYWARE>");
+  std::string folder = "<DIRECTORIES><D NAME=\"" + SpyName("quiet") + "\" PATH=\"\"/></DIRECTORIES>";
+  SpywareDefinitions definitions =
+      Parse("<SPYWARE><E NAME=\"Quiet\"><DESCRIPTION>d</DESCRIPTION>" + folder + "</E></SPYWARE>");
   ScanScope scope;
   scope.myComputer = true;
   std::set<DWORD> modes;
