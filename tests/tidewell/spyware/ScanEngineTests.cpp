@@ -139,12 +139,10 @@ TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
   SpywareDefinitions definitions = Parse(planted.Xml());
   char before[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, before);
-  std::vector<std::string> statuses;
   ScanHooks hooks;
   // The current folder is looked at while the cookies are read, not only afterwards.
   std::set<std::string> folders;
   hooks.status = [&](const std::string& text) {
-    statuses.push_back(text);
     char now[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, now);
     if (text.rfind("Scanning cookies:", 0) == 0) folders.insert(now);
