@@ -283,8 +283,11 @@ int main() {
         if (hit) fs::create_directories(root / "pf" / ("d" + n));
         break;
       default:
-        entry.cookies.push_back("cookiesig" + n + "x");
-        if (hit) Write(root / "profile" / "Cookies" / ("user@ads" + n + "[1].txt"), "cookiesig" + n + "x.example/");
+        entry.cookies.push_back("cookiesig" + n + "x.example");
+        // A cookie signature matches a record's host, the third line.
+        if (hit)
+          Write(root / "profile" / "Cookies" / ("user@ads" + n + "[1].txt"),
+                "id\n1\nads.cookiesig" + n + "x.example/\n");
         break;
     }
     definitions.entries.push_back(std::move(entry));

@@ -14,7 +14,9 @@ std::string DefinitionsPathFor(const std::string& databasePath) {
   if (path.empty()) path = databasePath;
   size_t name = path.rfind("BHODB.MDB");
   if (name != std::string::npos) path.replace(name, 9, "extra.neo");
-  for (size_t pair = path.find("\\\\"); pair != std::string::npos; pair = path.find("\\\\", pair))
+  // A network path's leading pair is no doubling.
+  size_t from = path.starts_with("\\\\") ? 2 : 0;
+  for (size_t pair = path.find("\\\\", from); pair != std::string::npos; pair = path.find("\\\\", pair))
     path.erase(pair, 1);
   return path;
 }

@@ -7,7 +7,8 @@
 namespace tidewell {
 
 // The database path with its file name replaced by "extra.neo" and doubled
-// backslashes collapsed: C:\Tools\\bhodb.mdb -> C:\TOOLS\extra.neo.
+// backslashes collapsed: C:\Tools\\bhodb.mdb -> C:\TOOLS\extra.neo. A network
+// path keeps its leading pair.
 std::string DefinitionsPathFor(const std::string& databasePath);
 // For the running program.
 std::string GetDefinitionsPath();

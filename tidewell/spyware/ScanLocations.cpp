@@ -6,6 +6,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/TreeView.h"
+#include "tidewell/spyware/QuietDriveProbe.h"
 
 namespace tidewell {
 
@@ -69,6 +70,7 @@ bool OnExpanding(CADODatabase& database, HWND tree, const NMTREEVIEWA& view) {
   HTREEITEM item = view.itemNew.hItem;
   if (TreeView_GetCheckState(tree, item) == 1) ApplyChoiceToChildren(database, tree, item, true);
   if (TreeItemData(tree, item) != kFileSystemItem) return true;
+  QuietDriveProbe quiet;  // a card reader's drive may have no medium
   std::string path = FileSystemPath(tree, item);
   if (path.size() != 3 && !IsFolder(path)) {
     TreeView_DeleteItem(tree, item);  // vanished since it was listed

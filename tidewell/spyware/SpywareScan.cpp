@@ -1,6 +1,8 @@
 #include "tidewell/spyware/SpywareScan.h"
 
-#include <unordered_map>
+#include <shlobj.h>
+
+#include <set>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
@@ -8,6 +10,9 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/removal/ModuleIndex.h"
+#include "tidewell/spyware/CookieFile.h"
+#include "tidewell/spyware/FolderIndex.h"
+#include "tidewell/spyware/QuietDriveProbe.h"
 
 namespace tidewell {
 
@@ -23,46 +28,6 @@ bool Execute(CADODatabase& database, const std::string& statement) {
   recordset.Open(statement);
   return recordset.GetLastError() == 0;
 }
-
-// Existence checks of candidate paths, answered from one listing per distinct
-// folder instead of one system call per candidate.
-class FolderIndex {
- public:
-  // The attributes of the path's entry, or nothing when it does not exist or
-  // is no plain name below a whole folder path: only what a removal confined
-  // to that folder could reach is ever reported.
-  std::optional<DWORD> Find(const std::string& path) {
-    size_t cut = path.find_last_of('\\');
-    if (cut == std::string::npos || cut + 1 == path.size()) return std::nullopt;
-    const Listing& listing = ListingOf(path.substr(0, cut + 1));  // "C:\" keeps its separator
-    if (!listing.scope.Contains(path)) return std::nullopt;
-    auto found = listing.entries.find(UpperCaseName(std::string_view(path).substr(cut + 1)));
-    if (found == listing.entries.end()) return std::nullopt;
-    return found->second;
-  }
-
- private:
-  struct Listing {
-    explicit Listing(const std::string& folder) : scope(folder) {}
-    FolderScope scope;
-    std::unordered_map<std::string, DWORD> entries;  // upper-case name -> attributes
-  };
-
-  const Listing& ListingOf(const std::string& folder) {
-    std::string key = UpperCaseName(folder);
-    auto known = listings_.find(key);
-    if (known != listings_.end()) return known->second;
-    Listing& listing = listings_.try_emplace(key, folder).first->second;
-    if (listing.scope.Valid())
-      ForEachFolderEntry(listing.scope.Folder(), [&](const FolderEntry& entry) {
-        listing.entries.emplace(UpperCaseName(entry.name), entry.attributes);
-        return true;
-      });
-    return listing;
-  }
-
-  std::unordered_map<std::string, Listing> listings_;
-};
 
 class Scanner {
  public:
@@ -122,16 +87,23 @@ class Scanner {
 
   void ScanCookies() {
     // Full paths throughout: the process's current folder is never changed.
-    std::string folder = ExpandFolderKeys("ProfilePath\\Cookies", hooks_.environment);
+    for (const std::string& folder : CookieFolders(hooks_.environment, ShellCookieFolder())) {
+      if (Stopped()) return;
+      ScanCookieFolder(folder);
+    }
+  }
+
+  void ScanCookieFolder(const std::string& folder) {
     ForEachFolderEntry(folder, [&](const FolderEntry& found) {
       if (Stopped()) return false;
       if (found.IsFolder()) return true;
       Status("Scanning cookies:" + found.path);
       std::optional<std::string> text = ReadText(found.path);
       if (!text) return true;
+      std::vector<std::string> hosts = CookieHosts(*text);
       for (const SpywareEntry& entry : definitions_.entries)
         for (const std::string& cookie : entry.cookies)
-          if (text->find(cookie) != std::string::npos) Record(entry, kTypeCookie, found.path);
+          if (AnyHostOf(hosts, cookie)) Record(entry, kTypeCookie, found.path);
       return true;
     });
   }
@@ -226,6 +198,29 @@ class Scanner {
 
 }  // namespace
 
+std::string ShellCookieFolder() {
+  std::string folder;
+  PWSTR wide = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Cookies, KF_FLAG_DONT_VERIFY, nullptr, &wide)) && wide)
+    folder = Utf8FromWide(wide).value_or("");
+  CoTaskMemFree(wide);
+  return folder;
+}
+
+std::vector<std::string> CookieFolders(const EnvironmentLookup& environment, const std::string& shellFolder) {
+  std::vector<std::string> candidates = {ExpandFolderKeys("ProfilePath\\Cookies", environment)};
+  // Protected-mode browsers write to the Low folder.
+  if (!shellFolder.empty()) candidates.insert(candidates.end(), {shellFolder, JoinPath(shellFolder, "Low")});
+  // Before Vista the profile's folder is the shell's: each is read once.
+  std::vector<std::string> folders;
+  std::set<std::string> seen;
+  for (std::string& folder : candidates) {
+    std::string whole = UpperCaseName(FullFolderPath(folder));
+    if (!whole.empty() && seen.insert(whole).second) folders.push_back(std::move(folder));
+  }
+  return folders;
+}
+
 HKEY HiveKey(Hive hive) {
   switch (hive) {
     case Hive::ClassesRoot: return HKEY_CLASSES_ROOT;
@@ -244,6 +239,7 @@ std::vector<RegistryView> ViewsOf(Hive hive) {
 
 std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, const ScanScope& scope,
                                       const ScanHooks& hooks) {
+  QuietDriveProbe quiet;  // included removable drives may have no medium
   Scanner scanner(definitions, scope, hooks);
   return scanner.Run();
 }

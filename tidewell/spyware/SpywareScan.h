@@ -59,6 +59,11 @@ HKEY HiveKey(Hive hive);
 // machine-wide hives, the native one otherwise.
 std::vector<RegistryView> ViewsOf(Hive hive);
 
+// The running Windows' own cookie folder (INetCookies from Windows 8 on); "" without one.
+std::string ShellCookieFolder();
+// The profile's Cookies folder, the shell's folder and its Low subfolder, each once.
+std::vector<std::string> CookieFolders(const EnvironmentLookup& environment, const std::string& shellFolder);
+
 // Memory, cookies, then per entry registry, folders and files. Empty when stopped.
 std::vector<Detection> ScanForSpyware(const SpywareDefinitions& definitions, const ScanScope& scope,
                                       const ScanHooks& hooks);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "shared/crypto/BlowfishCipher.h"
+#include "shared/text/Text.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/spyware/Definitions.h"
 
@@ -168,7 +169,23 @@ TEST(DeliveredDefinitions, HoldEnoughSafeEntriesWithDescriptions) {
   ASSERT_TRUE(definitions);
   EXPECT_GE(definitions->entries.size(), 150u);
   for (const std::string& why : definitions->skipped) ADD_FAILURE() << "unsafe delivered signature: " << why;
+  size_t values = 0;
+  // A short name right below Software or Program Files is some other vendor's as often as the spyware's.
+  constexpr size_t kShortestTopName = 5;
+  EnvironmentLookup environment = [](const std::string& name) -> std::optional<std::string> {
+    return name == "ProgramFiles" ? std::optional<std::string>("C:\\Program Files") : std::nullopt;
+  };
   for (const SpywareEntry& entry : definitions->entries) {
+    values += entry.values.size();
+    for (const RegistrySignature& key : entry.keys)
+      if (EqualsNoCase(key.sub, "Software") && key.value.find('\\') == std::string::npos)
+        EXPECT_GE(key.value.size(), kShortestTopName) << entry.name << ": Software\\" << key.value;
+    for (const PathSignature& folder : entry.folders) {
+      std::string parent = ExpandFolderKeys(folder.path, environment);
+      if (folder.path.empty() || EqualsNoCase(parent, "C:\\Program Files") ||
+          EqualsNoCase(parent, "C:\\Program Files\\Common Files"))
+        EXPECT_GE(folder.name.size(), kShortestTopName) << entry.name << ": " << folder.path << "\\" << folder.name;
+    }
     EXPECT_GE(entry.description.size(), 20u) << entry.name;
     EXPECT_FALSE(entry.keys.empty() && entry.values.empty() && entry.files.empty() && entry.folders.empty() &&
                  entry.cookies.empty())
@@ -178,6 +195,7 @@ TEST(DeliveredDefinitions, HoldEnoughSafeEntriesWithDescriptions) {
               1)
         << entry.name << " twice";
   }
+  EXPECT_GE(values, 10u) << "value signatures";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/spyware/SpywareFixtures.h"
+#include "tidewell/spyware/FolderIndex.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywareRemoval.h"
 #include "tidewell/spyware/SpywareScan.h"
@@ -50,6 +51,8 @@ struct PlantedSpyware {
   bool madeCookieFolder = CreateDirectoryA(cookieFolder.c_str(), nullptr) != 0;
   std::string cookie = cookieFolder + "\\" + SpyName("cookie") + ".txt";
   std::string cookieText = SpyName("tracker");
+  // Names the tracker only in a value and inside a longer host: not the tracker's.
+  std::string otherSite = cookieFolder + "\\" + SpyName("othersite") + ".txt";
 
   PlantedSpyware() {
     test::WriteTextFile(agent, "agent");
@@ -60,11 +63,15 @@ struct PlantedSpyware {
     machine64.SetValue("big", 300);
     machine32.SetValue("small", 10);
     machine32.SetValue("big", 300);
-    test::WriteTextFile(cookie, std::string("id\n1\n") + cookieText + ".example/\nsecond-" + cookieText + "\n");
+    test::WriteTextFile(cookie, test::CookieRecord(cookieText + ".example/", "1") +
+                                    test::CookieRecord("ads.second-" + cookieText + ".example/x", "2"));
+    test::WriteTextFile(otherSite, test::CookieRecord("guru" + cookieText + ".example/", "utmcsr=" + cookieText +
+                                                      ".example|second-" + cookieText + ".example"));
   }
   ~PlantedSpyware() {
     test::RemoveTree(systemFile);
     test::RemoveTree(cookie);
+    test::RemoveTree(otherSite);
     if (madeCookieFolder) RemoveDirectoryA(cookieFolder.c_str());
   }
 
@@ -82,7 +89,8 @@ struct PlantedSpyware {
            "<F3 NAME=\"" + systemName + "\" PATH=\"Sys32Dir\"/>"
            "<F4 NAME=\"looseagent.exe\" PATH=\"\"/>"
            "</FILES><DIRECTORIES><D1 NAME=\"" + vendor + "\" PATH=\"PFDir\"/></DIRECTORIES>"
-           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/><C2 NAME=\"second-" + cookieText + "\"/></COOKIES>"
+           "<COOKIES><C1 NAME=\"" + cookieText + ".example\"/>"
+           "<C2 NAME=\"second-" + cookieText + ".example\"/></COOKIES>"
            "</ENTRY></SPYWARE>";
   }
 
@@ -129,11 +137,16 @@ TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
   test::HostProcess host(planted.dll);
   ASSERT_TRUE(host.WaitUntilLoaded(planted.dll, 10s));
   SpywareDefinitions definitions = Parse(planted.Xml());
-  char before[MAX_PATH] = {}, after[MAX_PATH] = {};
+  char before[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, before);
-  std::vector<std::string> statuses;
   ScanHooks hooks;
-  hooks.status = [&](const std::string& text) { statuses.push_back(text); };
+  // The current folder is looked at while the cookies are read, not only afterwards.
+  std::set<std::string> folders;
+  hooks.status = [&](const std::string& text) {
+    char now[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, now);
+    if (text.rfind("Scanning cookies:", 0) == 0) folders.insert(now);
+  };
 
   std::vector<Detection> detections = ScanForSpyware(definitions, planted.Everything(), hooks);
 
@@ -146,10 +159,7 @@ TEST(SpywareScan, FindsEveryPlantedTraceOfEveryType) {
   auto big = std::find_if(detections.begin(), detections.end(), [](const Detection& d) { return d.valueName == "big"; });
   ASSERT_NE(big, detections.end());
   EXPECT_EQ(big->views.size(), 2u) << "found in both views";
-  GetCurrentDirectoryA(MAX_PATH, after);
-  EXPECT_STREQ(before, after) << "the cookie scan leaves the current folder alone";
-  EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(),
-                          [](const std::string& s) { return s.rfind("Scanning cookies:", 0) == 0; }));
+  EXPECT_EQ(folders, std::set<std::string>{before}) << "the cookie scan leaves the current folder alone";
 }
 
 TEST(SpywareScan, LooksOnlyWhereTheScopeSays) {
@@ -265,6 +275,60 @@ TEST(SpywareScan, NamesInAnyScriptAreFoundAndRemovedAndNothingBesideThem) {
   for (const std::string& canary : canaries) EXPECT_TRUE(test::Exists(canary)) << canary;
   EXPECT_TRUE(OpenKey(HKEY_CURRENT_USER, keyPath + "\\keys\\Cech"));
   EXPECT_EQ(RegQueryValueExA(values.Key(), "Cech", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
+
+TEST(SpywareScan, CookiesAreReadFromTheProfilesAndTheShellsFoldersEachOnce) {
+  EnvironmentLookup ann = [](const std::string& name) {
+    return name == "USERPROFILE" ? std::optional<std::string>("C:\\Users\\Ann") : std::nullopt;
+  };
+  using Folders = std::vector<std::string>;
+  std::string shell = "C:\\Users\\Ann\\AppData\\Local\\Microsoft\\Windows\\INetCookies";
+  EXPECT_EQ(CookieFolders(ann, shell), (Folders{"C:\\Users\\Ann\\Cookies", shell, shell + "\\Low"}));
+  // Windows XP: the profile's folder is the shell's.
+  EXPECT_EQ(CookieFolders(ann, "C:\\USERS\\ANN\\Cookies"),
+            (Folders{"C:\\Users\\Ann\\Cookies", "C:\\USERS\\ANN\\Cookies\\Low"}));
+  EXPECT_EQ(CookieFolders(ann, ""), Folders{"C:\\Users\\Ann\\Cookies"});
+  EXPECT_NE(ShellCookieFolder().find("Cookies"), std::string::npos) << ShellCookieFolder();
+}
+
+TEST(FolderIndex, AFolderThatRefusesItsListingIsAskedAboutEachCandidate) {
+  test::PlantedFolder folder(Environment("TEMP") + "\\" + SpyName("refusing"));
+  ASSERT_TRUE(test::WriteTextFile(folder.File("agent.exe"), "agent"));
+  const struct {
+    DWORD listingError;
+    bool found;
+  } cases[] = {{ERROR_ACCESS_DENIED, true}, {ERROR_SUCCESS, false}, {ERROR_PATH_NOT_FOUND, false}};
+  for (const auto& item : cases) {
+    int listings = 0;
+    // Lists nothing: the file can only be found by asking for it.
+    FolderIndex index([&](const std::string&, const std::function<bool(const FolderEntry&)>&) {
+      ++listings;
+      return item.listingError;
+    });
+    EXPECT_EQ(index.Find(folder.File("agent.exe")).has_value(), item.found) << item.listingError;
+    EXPECT_EQ(index.Find(folder.File("AGENT.EXE")).has_value(), item.found) << item.listingError;
+    EXPECT_FALSE(index.Find(folder.File("missing.exe"))) << item.listingError;
+    EXPECT_EQ(listings, 1) << item.listingError;
+  }
+}
+
+// Wine never shows the "no disk" box; the thread's error mode is what keeps Windows from it.
+TEST(SpywareScan, ProbesWithoutTheSystemsNoDiskBox) {
+  std::string folder = "<DIRECTORIES><D NAME=\"" + SpyName("quiet") + "\" PATH=\"\"/></DIRECTORIES>";
+  SpywareDefinitions definitions =
+      Parse("<SPYWARE><E NAME=\"Quiet\"><DESCRIPTION>d</DESCRIPTION>" + folder + "</E></SPYWARE>");
+  ScanScope scope;
+  scope.myComputer = true;
+  std::set<DWORD> modes;
+  ScanHooks hooks;
+  hooks.status = [&](const std::string&) { modes.insert(GetThreadErrorMode()); };
+  DWORD original = 0;
+  ASSERT_TRUE(SetThreadErrorMode(SEM_NOGPFAULTERRORBOX, &original));
+  ScanForSpyware(definitions, scope, hooks);
+  DWORD after = GetThreadErrorMode();
+  SetThreadErrorMode(original, nullptr);
+  EXPECT_EQ(modes, std::set<DWORD>{SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX});
+  EXPECT_EQ(after, static_cast<DWORD>(SEM_NOGPFAULTERRORBOX)) << "the thread's own mode comes back";
 }
 
 TEST(SpywareScan, AStopEndsTheScanWithoutResults) {

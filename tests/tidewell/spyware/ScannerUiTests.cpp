@@ -134,6 +134,7 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   test::ScriptedPrompt prompts({IDYES});
 
   run.Scan();
+  run.Scan();  // one scan at a time
   ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
   HWND results = run.Results();
   HWND list = GetDlgItem(results, IDC_DETECTED_LIST);
@@ -170,6 +171,38 @@ TEST(SpywareScanner, ScanShowsTheResultsAndRemovesOnlyTheTickedRows) {
   EXPECT_TRUE(IsWindowEnabled(run.window.Button(IDB_SPYWARE_SCAN)));
   CADORecordset repair(run.fixture.database);
   EXPECT_FALSE(repair.Open("select * from spw_repair")) << "the table goes with the dialog";
+  EXPECT_EQ(test::CountEvents(run.fixture.database, "Spyware scan detected 2 infected locations"), 1);
+}
+
+TEST(SpywareScanner, ATickedRowThatCannotBeRemovedStaysAndIsNamed) {
+  ScanRun run;
+  std::string vendor = test::SpyName("held");
+  test::PlantedFolder folder(test::Environment("ProgramFiles") + "\\" + vendor);
+  std::string held = folder.File("held.dat"), loose = folder.File("loose.dat");
+  ASSERT_TRUE(test::WriteTextFile(held, "held") && test::WriteTextFile(loose, "loose"));
+  UniqueHandle lock(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(test::WriteDefinitions(
+      run.definitions, "<SPYWARE><E NAME=\"Held\"><DESCRIPTION>d</DESCRIPTION><FILES>"
+                       "<F1 NAME=\"held.dat\" PATH=\"PFDir\\\\" + vendor + "\"/>"
+                       "<F2 NAME=\"loose.dat\" PATH=\"PFDir\\\\" + vendor + "\"/></FILES></E></SPYWARE>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\My computer", true);
+  test::ScriptedPrompt prompts({IDYES, IDOK});
+
+  run.Scan();
+  ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
+  HWND list = GetDlgItem(run.Results(), IDC_DETECTED_LIST);
+  ASSERT_EQ(ListView_GetItemCount(list), 2);
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return prompts.Requests().size() == 2; }, 20s));
+
+  ASSERT_EQ(ListView_GetItemCount(list), 1);
+  char text[300] = {};
+  ListView_GetItemText(list, 0, 2, text, sizeof text);
+  EXPECT_EQ(std::string(text), held);
+  EXPECT_EQ(prompts.Requests()[1].text, "Unable to remove " + held + " (it is in use or access is denied)");
+  EXPECT_FALSE(test::Exists(loose));
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(run.WaitUntilIdle());
 }
 
 TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathAlone) {
@@ -253,7 +286,12 @@ TEST(SpywareScanner, DoesNothingWithoutAChosenLocation) {
 }
 
 TEST(DefinitionsFile, SitsBesideTheDatabase) {
-  EXPECT_EQ(DefinitionsPathFor("C:\\Tools\\\\bhodb.mdb"), "C:\\TOOLS\\extra.neo");
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Tools\\\\bhodb.mdb", "C:\\TOOLS\\extra.neo"},
+      {"\\\\server\\share\\Tidewell\\bhodb.mdb", "\\\\SERVER\\SHARE\\TIDEWELL\\extra.neo"},
+      {"\\\\server\\\\share\\bhodb.mdb", "\\\\SERVER\\SHARE\\extra.neo"},
+  };
+  for (const auto& [database, definitions] : cases) EXPECT_EQ(DefinitionsPathFor(database), definitions) << database;
 }
 
 }  // namespace

@@ -109,6 +109,10 @@ bool PlantedKey::SetValue(const std::string& name, size_t bytes) {
                         static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
+std::string CookieRecord(const std::string& hostAndPath, const std::string& value) {
+  return "id\n" + value + "\n" + hostAndPath + "\n1024\n2596879104\n30124053\n3210817712\n29800011\n*\n";
+}
+
 std::string PackDefinitions(const std::string& xml) {
   CBlowfishCipher cipher(kDefinitionsKey);
   std::string text = std::string(kDefinitionsDeclaration) + xml;

@@ -55,6 +55,9 @@ class PlantedKey {
   UniqueKey key_;
 };
 
+// One record of a cookie file as Internet Explorer writes it.
+std::string CookieRecord(const std::string& hostAndPath, const std::string& value);
+
 // The definitions XML enciphered as extra.neo holds it, declaration first.
 std::string PackDefinitions(const std::string& xml);
 bool WriteDefinitions(const std::string& path, const std::string& xml);
