@@ -8,7 +8,12 @@ namespace tidewell {
 
 UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const std::string& updateRecord,
                         const UpdateSinks& sinks, const HttpLimits& limits) {
+  // Each record reports its position, and thousands of records share one:
+  // a post for each would fill the window's message queue.
+  int shown = -1;
   auto progress = [&](int position) {
+    if (position == shown) return;
+    shown = position;
     if (sinks.progress) sinks.progress(position);
   };
   auto status = [&](const char* text) {

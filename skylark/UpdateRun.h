@@ -14,9 +14,10 @@ namespace tidewell {
 inline constexpr const char* kNoConnectionText = "Could not establish connection with update server";
 inline constexpr const char* kMergeFailedText =
     "The definitions could not be written to the database. Nothing was changed.";
+inline constexpr const char* kRunFailedText = "The update failed. Nothing was changed.";
 
 struct UpdateOutcome {
-  enum class Kind { Updated, NoConnection, MergeFailed, Cancelled };
+  enum class Kind { Updated, NoConnection, MergeFailed, Cancelled, Failed };
   Kind kind = Kind::NoConnection;
   std::string resultText;  // the status line after an update
   std::string newRecord;   // the update record to store after an update
@@ -26,6 +27,7 @@ struct UpdateOutcome {
 
 struct UpdateSinks {
   std::function<bool()> stopRequested;
+  // Called only when the position changes.
   std::function<void(int position)> progress;
   std::function<void(const std::string& text)> status;
 };
