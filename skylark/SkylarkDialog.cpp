@@ -130,9 +130,11 @@ void CSkylarkDialog::Finish(const UpdateOutcome& outcome) {
       SetDlgItemTextA(Handle(), IDC_SKYLARK_LAST_UPDATE, UpdateRecordDate(outcome.newRecord).c_str());
       break;
     case UpdateOutcome::Kind::NoConnection:
+    case UpdateOutcome::Kind::TooLarge:
       // One failed attempt per start: the button stays disabled.
       SetProgress(100);
-      Prompt(Handle(), kNoConnectionText, kCaption, MB_OK);
+      Prompt(Handle(), outcome.kind == UpdateOutcome::Kind::TooLarge ? kTooLargeText : kNoConnectionText, kCaption,
+             MB_OK);
       break;
     case UpdateOutcome::Kind::MergeFailed:
     case UpdateOutcome::Kind::Failed:

@@ -6,6 +6,12 @@
 
 namespace tidewell {
 
+HttpLimits UpdateLimits() {
+  HttpLimits limits;
+  limits.maxResponseLength = kMaxUpdateAnswerLength;
+  return limits;
+}
+
 UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const std::string& updateRecord,
                         const UpdateSinks& sinks, const HttpLimits& limits) {
   // Each record reports its position, and thousands of records share one:
@@ -39,7 +45,7 @@ UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const s
   UpdateAnswer answer;
   if (!response.Succeeded() || !ParseUpdateAnswer(response.body, answer)) {
     progress(100);
-    outcome.kind = UpdateOutcome::Kind::NoConnection;
+    outcome.kind = response.tooLarge ? UpdateOutcome::Kind::TooLarge : UpdateOutcome::Kind::NoConnection;
     return outcome;
   }
 

@@ -136,6 +136,18 @@ TEST_F(UpdateRunTest, DamagedAnswersChangeNothing) {
   EXPECT_EQ(FileBytes(folder_.DatabaseFile()), original);
 }
 
+TEST_F(UpdateRunTest, AnAnswerPastTheCapIsTooLargeNotAMissingConnection) {
+  EXPECT_EQ(UpdateLimits().maxResponseLength, 64u * 1024 * 1024);
+  EXPECT_EQ(UpdateLimits().total, std::chrono::minutes(10));
+  LoopbackHttpServer server(Answer(DumpBody({"New|n.dll|" + kNewClsid + "|high|x"}, "05.12.2004")));
+  HttpLimits limits;
+  limits.maxResponseLength = 100;
+  UpdateOutcome outcome = RunUpdate(database_, server.Host(), kDefaultUpdateRecord, {}, limits);
+  EXPECT_EQ(outcome.kind, UpdateOutcome::Kind::TooLarge);
+  EXPECT_TRUE(outcome.newRecord.empty());
+  EXPECT_FALSE(FindRow(database_, kNewClsid));
+}
+
 TEST_F(UpdateRunTest, ALockedDatabaseRollsBackAndKeepsTheDate) {
   database_.Close();
   database_.SetConnectionTimeout(1);
