@@ -55,9 +55,9 @@ const CBlowfishCipher& DefinitionsCipher() {
 
 std::string UsableUpdateRecord(std::string_view stored) {
   if (stored.find('|') == std::string_view::npos || stored.size() > 255) return kDefaultUpdateRecord;
-  // The whole record goes into the request line unencoded.
+  // The record goes into the request line with only its blanks encoded.
   for (char c : stored)
-    if (IsControl(c) || c == ' ' || c == '#') return kDefaultUpdateRecord;
+    if (IsControl(c) || c == '#') return kDefaultUpdateRecord;
   if (!IsWellFormedDate(UpdateRecordDate(stored))) return kDefaultUpdateRecord;
   return std::string(stored);
 }
@@ -74,7 +74,7 @@ std::string ReplaceUpdateRecordDate(std::string_view record, std::string_view da
 
 std::string DumpPath(std::string_view record) {
   std::string path = kDumpPathFormat;
-  path.replace(path.find("%s"), 2, record);
+  path.replace(path.find("%s"), 2, ReplaceAll(record, " ", "%20"));
   return path;
 }
 

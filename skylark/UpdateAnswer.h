@@ -34,7 +34,8 @@ struct UpdateAnswer {
 };
 
 // The stored record when it is usable; the default when it is missing, has no
-// "|" or holds anything that cannot go into a request line.
+// "|" or holds anything that cannot go into a request line. Blanks can: the
+// request sends them as %20 (the date holds none).
 std::string UsableUpdateRecord(std::string_view stored);
 // The text after the first "|".
 std::string UpdateRecordDate(std::string_view record);

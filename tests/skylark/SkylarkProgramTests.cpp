@@ -61,9 +61,18 @@ TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
   EXPECT_EQ(CountBhos(folder, "name='O''Brien Toolbar Helper' and modified=1"), 1);
   EXPECT_EQ(CountBhos(folder, "clsid='{06849E9F-C8D7-4D59-B87D-784B7D6BE0B3}' and comments like 'Opens PDF links%'"), 1);
 
-  test::RunningProgram again(skylark, folder.Text());
-  EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");
-  EXPECT_EQ(again.WaitForExit(10s), 0u);
+  {
+    test::RunningProgram again(skylark, folder.Text());
+    EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");
+    EXPECT_EQ(again.WaitForExit(10s), 0u);
+  }
+
+  // A blank in the record's first field reaches the server, which answers from the record's date.
+  WriteProfileValue(kUpdateRecordKey, "My Tidewell|15.07.2004");
+  test::RunningProgram blank(skylark, folder.Text());
+  EXPECT_EQ(StatusAfterUpdate(blank), "Updated with 3 new definitions");
+  EXPECT_EQ(blank.WaitForExit(10s), 0u);
+  EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "My Tidewell|05.12.2004");
 }
 
 TEST(SkylarkProgram, WithoutADatabaseSaysSoAndEndsWithZero) {

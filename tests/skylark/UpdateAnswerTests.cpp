@@ -102,12 +102,16 @@ TEST(UpdateRecord, OnlyAUsableRecordGoesIntoTheRequest) {
       {"05.12.2004", kDefaultUpdateRecord},  // no "|": the default first field
       {"Tidewell|05.12.2004", "Tidewell|05.12.2004"},
       {"a|05.12.2004\r\nHost: x", kDefaultUpdateRecord},
-      {"a b|05.12.2004", kDefaultUpdateRecord},
+      {"My Tidewell|05.12.2004", "My Tidewell|05.12.2004"},  // kept: a blank travels as %20
+      {"a|05 12 2004", kDefaultUpdateRecord},
+      {"a#b|05.12.2004", kDefaultUpdateRecord},
       {"a|", kDefaultUpdateRecord},
   };
   for (const auto& c : cases) EXPECT_EQ(UsableUpdateRecord(c.stored), c.usable) << c.stored;
   EXPECT_EQ(UpdateRecordDate(kDefaultUpdateRecord), "0.0.0");
   EXPECT_EQ(DumpPath("Skylark|0.0.0"), "/cgi/submited_bho.cgi?action=dump&date=Skylark|0.0.0");
+  EXPECT_EQ(DumpPath("My  Tidewell|0.0.0"), "/cgi/submited_bho.cgi?action=dump&date=My%20%20Tidewell|0.0.0");
+  EXPECT_EQ(ReplaceUpdateRecordDate("My Tidewell|1.1.2004", "05.12.2004"), "My Tidewell|05.12.2004");
   EXPECT_EQ(ReplaceUpdateRecordDate("Tidewell|1.1.2004", "05.12.2004"), "Tidewell|05.12.2004");
   EXPECT_EQ(ReplaceUpdateRecordDate("bare", "05.12.2004"), "Skylark|05.12.2004");
 }
