@@ -144,6 +144,17 @@ bool ParseUpdateAnswer(std::string_view body, UpdateAnswer& answer) {
   return true;
 }
 
+std::string SkippedRecordsText(int skipped) {
+  if (skipped <= 0) return {};
+  if (skipped == 1) return "1 record was skipped as unusable.";
+  return std::to_string(skipped) + " records were skipped as unusable.";
+}
+
+std::string UpdateResultText(int elementCount, int skipped) {
+  std::string text = UpdateResultText(elementCount);
+  return skipped > 0 ? text + ". " + SkippedRecordsText(skipped) : text;
+}
+
 std::string UpdateResultText(int elementCount) {
   int count = elementCount - 2;
   // Fewer than two elements carry no record at all.

@@ -55,5 +55,9 @@ bool DecodeDefinitionRecord(std::string_view element, DefinitionRecord& record);
 
 // "Definitions are up-to-date" or "Updated with %d new definitions".
 std::string UpdateResultText(int elementCount);
+// "N records were skipped as unusable." (one record: "1 record was ..."); empty for none.
+std::string SkippedRecordsText(int skipped);
+// The result text, then ". " and the skipped records' sentence when any were skipped.
+std::string UpdateResultText(int elementCount, int skipped);
 
 }  // namespace tidewell

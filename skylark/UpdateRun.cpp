@@ -57,7 +57,7 @@ UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const s
     return outcome;
   }
   outcome.kind = UpdateOutcome::Kind::Updated;
-  outcome.resultText = UpdateResultText(answer.elementCount);
+  outcome.resultText = UpdateResultText(answer.elementCount, answer.skipped);
   outcome.newRecord = ReplaceUpdateRecordDate(record, answer.date);
   outcome.merged = static_cast<int>(answer.records.size());
   outcome.skipped = answer.skipped;

@@ -67,6 +67,14 @@ TEST_F(SkylarkDialogTest, UpdateMergesShowsTheResultAndStoresTheDate) {
   EXPECT_EQ(name, "O'Brien Bar");
 }
 
+TEST_F(SkylarkDialogTest, TheResultSaysHowManyRecordsWereSkipped) {
+  LoopbackHttpServer server(test::DumpAnswer({"Good|g.dll|" + kNewClsid + "|high|x", "four|fields|only|here"}, "05.12.2004"));
+  ASSERT_TRUE(Open(server.Host()));
+  Click(IDOK);
+  ASSERT_TRUE(test::PumpUntil([&] { return UpdateEnabled(); }, 20s));
+  EXPECT_EQ(Text(IDC_SKYLARK_STATUS), "Updated with 2 new definitions. 1 record was skipped as unusable.");
+}
+
 TEST_F(SkylarkDialogTest, AFreshProfileShowsTheDefaultDate) {
   ASSERT_TRUE(Open(LoopbackHttpServer::UnusedHost(), ""));
   EXPECT_EQ(Text(IDC_SKYLARK_LAST_UPDATE), "0.0.0");

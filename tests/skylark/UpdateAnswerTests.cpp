@@ -94,6 +94,18 @@ TEST(UpdateAnswer, ResultTextCountsTheElementsBetweenFirstAndLast) {
   EXPECT_EQ(UpdateResultText(1), "Definitions are up-to-date");
 }
 
+TEST(UpdateAnswer, ResultTextSaysHowManyRecordsWereSkipped) {
+  const struct {
+    int elementCount, skipped;
+    const char* text;
+  } cases[] = {
+      {5, 0, "Updated with 3 new definitions"},
+      {5, 1, "Updated with 3 new definitions. 1 record was skipped as unusable."},
+      {3, 2, "Definitions are up-to-date. 2 records were skipped as unusable."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UpdateResultText(c.elementCount, c.skipped), c.text);
+}
+
 TEST(UpdateRecord, OnlyAUsableRecordGoesIntoTheRequest) {
   const struct {
     std::string stored, usable;
