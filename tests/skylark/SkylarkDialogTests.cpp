@@ -92,6 +92,16 @@ TEST_F(SkylarkDialogTest, NoConnectionSaysSoAndChangesNothing) {
   EXPECT_EQ(test::ReadFileBytes(folder.DatabaseFile()), before);
 }
 
+TEST_F(SkylarkDialogTest, AnAnswerPastTheCapSaysItWasTooLarge) {
+  test::ScriptedPrompt prompts({IDOK});
+  LoopbackHttpServer server("HTTP/1.1 200 OK\r\n\r\n" + std::string(kMaxUpdateAnswerLength, 'x'));
+  ASSERT_TRUE(Open(server.Host()));
+  Click(IDOK);
+  ASSERT_TRUE(test::PumpUntil([&] { return !prompts.Requests().empty(); }, 60s));
+  EXPECT_EQ(prompts.Requests()[0].text, "The update server's answer was too large.");
+  EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "Skylark|01.01.2004");
+}
+
 TEST_F(SkylarkDialogTest, ExitDuringARunHidesCancelsAndEndsWhenTheWorkerReports) {
   LoopbackHttpServer server(test::DumpAnswer({"New|n.dll|" + kNewClsid + "|high|x"}, "05.12.2004"));
   server.SetDelay(3s);
