@@ -11,6 +11,7 @@
 #include "shared/win/Prompt.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
+#include "skylark/WorkerBoundary.h"
 
 namespace tidewell {
 
@@ -95,15 +96,19 @@ void CSkylarkDialog::OnUpdate() {
   CADODatabase* database = &database_;
   std::string host = UpdateServerHost();
   bool started = workers_.Start(runStop_, [this, reach = Reach(), database, host](const StopToken& token) {
-    UpdateSinks sinks;
-    sinks.stopRequested = [token] { return token.StopRequested(); };
-    sinks.progress = [this, reach](int position) { reach.Post([this, position] { SetProgress(position); }); };
-    sinks.status = [this, reach](const std::string& text) { reach.Post([this, text] { SetStatus(text); }); };
-    std::string record = ReadProfileValue(kUpdateRecordKey);
-    UpdateOutcome outcome = RunUpdate(*database, host, record, sinks);
-    // The date is stored only once the merge has committed.
-    if (outcome.kind == UpdateOutcome::Kind::Updated) WriteProfileValue(kUpdateRecordKey, outcome.newRecord);
-    reach.Post([this, outcome] { Finish(outcome); });
+    UpdateOutcome outcome = GuardedRun([&] {
+      UpdateSinks sinks;
+      sinks.stopRequested = [token] { return token.StopRequested(); };
+      sinks.progress = [this, reach](int position) { reach.Post([this, position] { SetProgress(position); }); };
+      sinks.status = [this, reach](const std::string& text) { reach.Post([this, text] { SetStatus(text); }); };
+      UpdateOutcome run = RunUpdate(*database, host, ReadProfileValue(kUpdateRecordKey), sinks);
+      // The date is stored only once the merge has committed.
+      if (run.kind == UpdateOutcome::Kind::Updated) WriteProfileValue(kUpdateRecordKey, run.newRecord);
+      return run;
+    });
+    // Without the result the window would stay disabled, or hidden and running, for ever.
+    PostSurely([&] { return reach.Post([this, outcome] { Finish(outcome); }); },
+               [&] { return !IsWindow(reach.Window()); });
   });
   if (!started) {
     running_ = false;
@@ -125,14 +130,18 @@ void CSkylarkDialog::Finish(const UpdateOutcome& outcome) {
       SetDlgItemTextA(Handle(), IDC_SKYLARK_LAST_UPDATE, UpdateRecordDate(outcome.newRecord).c_str());
       break;
     case UpdateOutcome::Kind::NoConnection:
+    case UpdateOutcome::Kind::TooLarge:
       // One failed attempt per start: the button stays disabled.
       SetProgress(100);
-      Prompt(Handle(), kNoConnectionText, kCaption, MB_OK);
+      Prompt(Handle(), outcome.kind == UpdateOutcome::Kind::TooLarge ? kTooLargeText : kNoConnectionText, kCaption,
+             MB_OK);
       break;
     case UpdateOutcome::Kind::MergeFailed:
+    case UpdateOutcome::Kind::Failed:
       SetProgress(0);
       SetStatus("Skylark");
-      Prompt(Handle(), kMergeFailedText, kCaption, MB_OK | MB_ICONEXCLAMATION);
+      Prompt(Handle(), outcome.kind == UpdateOutcome::Kind::Failed ? kRunFailedText : kMergeFailedText, kCaption,
+             MB_OK | MB_ICONEXCLAMATION);
       EnableWindow(Item(IDOK), TRUE);
       break;
     case UpdateOutcome::Kind::Cancelled:

@@ -55,9 +55,9 @@ const CBlowfishCipher& DefinitionsCipher() {
 
 std::string UsableUpdateRecord(std::string_view stored) {
   if (stored.find('|') == std::string_view::npos || stored.size() > 255) return kDefaultUpdateRecord;
-  // The whole record goes into the request line unencoded.
+  // The record goes into the request line with only its blanks encoded.
   for (char c : stored)
-    if (IsControl(c) || c == ' ' || c == '#') return kDefaultUpdateRecord;
+    if (IsControl(c) || c == '#') return kDefaultUpdateRecord;
   if (!IsWellFormedDate(UpdateRecordDate(stored))) return kDefaultUpdateRecord;
   return std::string(stored);
 }
@@ -74,7 +74,7 @@ std::string ReplaceUpdateRecordDate(std::string_view record, std::string_view da
 
 std::string DumpPath(std::string_view record) {
   std::string path = kDumpPathFormat;
-  path.replace(path.find("%s"), 2, record);
+  path.replace(path.find("%s"), 2, ReplaceAll(record, " ", "%20"));
   return path;
 }
 
@@ -142,6 +142,17 @@ bool ParseUpdateAnswer(std::string_view body, UpdateAnswer& answer) {
   }
   answer = std::move(read);
   return true;
+}
+
+std::string SkippedRecordsText(int skipped) {
+  if (skipped <= 0) return {};
+  if (skipped == 1) return "1 record was skipped as unusable.";
+  return std::to_string(skipped) + " records were skipped as unusable.";
+}
+
+std::string UpdateResultText(int elementCount, int skipped) {
+  std::string text = UpdateResultText(elementCount);
+  return skipped > 0 ? text + ". " + SkippedRecordsText(skipped) : text;
 }
 
 std::string UpdateResultText(int elementCount) {

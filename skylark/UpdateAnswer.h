@@ -34,7 +34,8 @@ struct UpdateAnswer {
 };
 
 // The stored record when it is usable; the default when it is missing, has no
-// "|" or holds anything that cannot go into a request line.
+// "|" or holds anything that cannot go into a request line. Blanks can: the
+// request sends them as %20 (the date holds none).
 std::string UsableUpdateRecord(std::string_view stored);
 // The text after the first "|".
 std::string UpdateRecordDate(std::string_view record);
@@ -54,5 +55,9 @@ bool DecodeDefinitionRecord(std::string_view element, DefinitionRecord& record);
 
 // "Definitions are up-to-date" or "Updated with %d new definitions".
 std::string UpdateResultText(int elementCount);
+// "N records were skipped as unusable." (one record: "1 record was ..."); empty for none.
+std::string SkippedRecordsText(int skipped);
+// The result text, then ". " and the skipped records' sentence when any were skipped.
+std::string UpdateResultText(int elementCount, int skipped);
 
 }  // namespace tidewell

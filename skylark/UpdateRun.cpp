@@ -6,9 +6,20 @@
 
 namespace tidewell {
 
+HttpLimits UpdateLimits() {
+  HttpLimits limits;
+  limits.maxResponseLength = kMaxUpdateAnswerLength;
+  return limits;
+}
+
 UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const std::string& updateRecord,
                         const UpdateSinks& sinks, const HttpLimits& limits) {
+  // Each record reports its position, and thousands of records share one:
+  // a post for each would fill the window's message queue.
+  int shown = -1;
   auto progress = [&](int position) {
+    if (position == shown) return;
+    shown = position;
     if (sinks.progress) sinks.progress(position);
   };
   auto status = [&](const char* text) {
@@ -34,7 +45,7 @@ UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const s
   UpdateAnswer answer;
   if (!response.Succeeded() || !ParseUpdateAnswer(response.body, answer)) {
     progress(100);
-    outcome.kind = UpdateOutcome::Kind::NoConnection;
+    outcome.kind = response.tooLarge ? UpdateOutcome::Kind::TooLarge : UpdateOutcome::Kind::NoConnection;
     return outcome;
   }
 
@@ -46,7 +57,7 @@ UpdateOutcome RunUpdate(CADODatabase& database, const std::string& host, const s
     return outcome;
   }
   outcome.kind = UpdateOutcome::Kind::Updated;
-  outcome.resultText = UpdateResultText(answer.elementCount);
+  outcome.resultText = UpdateResultText(answer.elementCount, answer.skipped);
   outcome.newRecord = ReplaceUpdateRecordDate(record, answer.date);
   outcome.merged = static_cast<int>(answer.records.size());
   outcome.skipped = answer.skipped;

@@ -136,10 +136,12 @@ bool WouldBlock() {
 }
 
 // Sends the request and feeds the answer to the reader until it is whole, the
-// server closes, the cap is reached, the server falls silent or a stop comes.
-// False when no connection could be made or the request could not be sent.
+// server closes, the cap is reached, the server falls silent, the time is up
+// or a stop comes. False when no connection could be made or the request
+// could not be sent; capped says whether the cap ended an unfinished answer.
 bool Exchange(const std::string& host, const std::string& path, const HttpLimits& limits, const HttpHooks& hooks,
-              HttpResponseReader& reader) {
+              HttpResponseReader& reader, bool& capped) {
+  auto deadline = std::chrono::steady_clock::now() + limits.total;
 #ifdef _WIN32
   static SocketLibrary library;
 #endif
@@ -165,7 +167,8 @@ bool Exchange(const std::string& host, const std::string& path, const HttpLimits
   auto silentSince = std::chrono::steady_clock::now();
   while (total < limits.maxResponseLength) {
     if (hooks.stopRequested && hooks.stopRequested()) break;
-    if (std::chrono::steady_clock::now() - silentSince >= limits.read) break;
+    auto now = std::chrono::steady_clock::now();
+    if (now - silentSince >= limits.read || now >= deadline) break;
     size_t room = std::min(buffer.size(), limits.maxResponseLength - total);
     int n = recv(socket.Get(), buffer.data(), static_cast<int>(room), 0);
     if (n == 0) {
@@ -174,8 +177,9 @@ bool Exchange(const std::string& host, const std::string& path, const HttpLimits
     }
     if (n < 0) {
       if (!WouldBlock()) break;
-      auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - silentSince);
-      if (silence < limits.read) WaitReadable(socket.Get(), std::min(kSlice, limits.read - silence));
+      auto silence = std::chrono::duration_cast<std::chrono::milliseconds>(now - silentSince);
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+      WaitReadable(socket.Get(), std::min({kSlice, limits.read - silence, left}));
       continue;
     }
     total += static_cast<size_t>(n);
@@ -184,6 +188,7 @@ bool Exchange(const std::string& host, const std::string& path, const HttpLimits
     if (hooks.progress) hooks.progress(reader.BodyLengthSoFar(), reader.ExpectedBodyLength().value_or(0));
     if (done) break;
   }
+  capped = total >= limits.maxResponseLength && !reader.Done();
   return true;
 }
 
@@ -191,15 +196,19 @@ bool Exchange(const std::string& host, const std::string& path, const HttpLimits
 
 std::string HttpGet(const std::string& host, const std::string& path, const HttpLimits& limits) {
   HttpResponseReader reader;
-  if (!Exchange(host, path, limits, {}, reader)) return {};
+  bool capped = false;
+  if (!Exchange(host, path, limits, {}, reader, capped)) return {};
   return NormalizeHttpLines(reader.Raw());
 }
 
 HttpResponse HttpFetch(const std::string& host, const std::string& path, const HttpLimits& limits,
                        const HttpHooks& hooks) {
   HttpResponseReader reader;
-  if (!Exchange(host, path, limits, hooks, reader)) return {};
-  return reader.Take();
+  bool capped = false;
+  if (!Exchange(host, path, limits, hooks, reader, capped)) return {};
+  HttpResponse response = reader.Take();
+  response.tooLarge = capped;
+  return response;
 }
 
 }  // namespace tidewell

@@ -13,6 +13,8 @@ namespace tidewell {
 struct HttpLimits {
   std::chrono::milliseconds connect{5000};
   std::chrono::milliseconds read{15000};  // silence allowed between two reads
+  // The whole exchange: a server that sends a byte now and then never falls silent.
+  std::chrono::milliseconds total{std::chrono::minutes(10)};
   size_t maxResponseLength = 16 * 1024 * 1024;
 };
 

@@ -18,6 +18,7 @@ struct HttpResponse {
   bool complete = false;  // the announced end (or the server's close) was reached
   int status = 0;         // 0 when no status line arrived
   std::string body;       // de-chunked; what arrived when incomplete
+  bool tooLarge = false;  // the size cap ended the reading before the answer's end
 
   bool Succeeded() const { return complete && status >= 200 && status < 300; }
 };

@@ -67,6 +67,14 @@ TEST_F(SkylarkDialogTest, UpdateMergesShowsTheResultAndStoresTheDate) {
   EXPECT_EQ(name, "O'Brien Bar");
 }
 
+TEST_F(SkylarkDialogTest, TheResultSaysHowManyRecordsWereSkipped) {
+  LoopbackHttpServer server(test::DumpAnswer({"Good|g.dll|" + kNewClsid + "|high|x", "four|fields|only|here"}, "05.12.2004"));
+  ASSERT_TRUE(Open(server.Host()));
+  Click(IDOK);
+  ASSERT_TRUE(test::PumpUntil([&] { return UpdateEnabled(); }, 20s));
+  EXPECT_EQ(Text(IDC_SKYLARK_STATUS), "Updated with 2 new definitions. 1 record was skipped as unusable.");
+}
+
 TEST_F(SkylarkDialogTest, AFreshProfileShowsTheDefaultDate) {
   ASSERT_TRUE(Open(LoopbackHttpServer::UnusedHost(), ""));
   EXPECT_EQ(Text(IDC_SKYLARK_LAST_UPDATE), "0.0.0");
@@ -82,6 +90,16 @@ TEST_F(SkylarkDialogTest, NoConnectionSaysSoAndChangesNothing) {
   EXPECT_FALSE(UpdateEnabled());  // one failed attempt per start
   EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "Skylark|01.01.2004");
   EXPECT_EQ(test::ReadFileBytes(folder.DatabaseFile()), before);
+}
+
+TEST_F(SkylarkDialogTest, AnAnswerPastTheCapSaysItWasTooLarge) {
+  test::ScriptedPrompt prompts({IDOK});
+  LoopbackHttpServer server("HTTP/1.1 200 OK\r\n\r\n" + std::string(kMaxUpdateAnswerLength, 'x'));
+  ASSERT_TRUE(Open(server.Host()));
+  Click(IDOK);
+  ASSERT_TRUE(test::PumpUntil([&] { return !prompts.Requests().empty(); }, 60s));
+  EXPECT_EQ(prompts.Requests()[0].text, "The update server's answer was too large.");
+  EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "Skylark|01.01.2004");
 }
 
 TEST_F(SkylarkDialogTest, ExitDuringARunHidesCancelsAndEndsWhenTheWorkerReports) {

@@ -23,7 +23,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string StatusAfterUpdate(test::RunningProgram& program) {
+// A count the server was started with; 0 when not named.
+int ServerCount(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::atoi(value) : 0;
+}
+
+std::string StatusAfterUpdate(test::RunningProgram& program, std::chrono::seconds wait = 30s) {
   HWND window = program.WaitForWindow("BHO updater", 20s);
   if (!window) return "no window";
   HWND status = GetDlgItem(window, IDC_SKYLARK_STATUS);
@@ -32,7 +38,7 @@ std::string StatusAfterUpdate(test::RunningProgram& program) {
   test::PumpUntil([&] {
     text = test::WindowText(status);
     return text.rfind("Updated", 0) == 0 || text.rfind("Definitions", 0) == 0;
-  }, 30s);
+  }, wait);
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   return text;
 }
@@ -46,6 +52,7 @@ int CountBhos(const test::TestAppFolder& folder, const std::string& where) {
 TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
   const char* host = std::getenv("SKYLARK_UPDATE_HOST");
   if (!host) GTEST_SKIP() << "run through tools/update-server --then";
+  if (ServerCount("SKYLARK_UPDATE_GENERATED") > 0) GTEST_SKIP() << "the server adds made-up records";
   test::SkylarkProfile profile;
   test::TestAppFolder folder;
   profile.Set(folder.DatabaseFile(), "", host);
@@ -61,9 +68,35 @@ TEST(SkylarkProgram, UpdatesFromTheUpdateServerAndThenIsUpToDate) {
   EXPECT_EQ(CountBhos(folder, "name='O''Brien Toolbar Helper' and modified=1"), 1);
   EXPECT_EQ(CountBhos(folder, "clsid='{06849E9F-C8D7-4D59-B87D-784B7D6BE0B3}' and comments like 'Opens PDF links%'"), 1);
 
-  test::RunningProgram again(skylark, folder.Text());
-  EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");
-  EXPECT_EQ(again.WaitForExit(10s), 0u);
+  {
+    test::RunningProgram again(skylark, folder.Text());
+    EXPECT_EQ(StatusAfterUpdate(again), "Definitions are up-to-date");
+    EXPECT_EQ(again.WaitForExit(10s), 0u);
+  }
+
+  // A blank in the record's first field reaches the server, which answers from the record's date.
+  WriteProfileValue(kUpdateRecordKey, "My Tidewell|15.07.2004");
+  test::RunningProgram blank(skylark, folder.Text());
+  EXPECT_EQ(StatusAfterUpdate(blank), "Updated with 3 new definitions");
+  EXPECT_EQ(blank.WaitForExit(10s), 0u);
+  EXPECT_EQ(ReadProfileValue(kUpdateRecordKey), "My Tidewell|05.12.2004");
+}
+
+// A first download of many thousands of records, some unusable, in one run.
+TEST(SkylarkProgram, AFirstDownloadOfThousandsMergesAndShowsTheResult) {
+  const char* host = std::getenv("SKYLARK_UPDATE_HOST");
+  int generated = ServerCount("SKYLARK_UPDATE_GENERATED"), unusable = ServerCount("SKYLARK_UPDATE_UNUSABLE");
+  if (!host || generated == 0) GTEST_SKIP() << "run through tools/update-server --generate N --then";
+  test::SkylarkProfile profile;
+  test::TestAppFolder folder;
+  profile.Set(folder.DatabaseFile(), "", host);
+  test::RunningProgram program((test::ProgramFolder() / "Skylark.exe").string(), folder.Text());
+  ASSERT_TRUE(program.Started());
+  EXPECT_EQ(StatusAfterUpdate(program, 240s), "Updated with " + std::to_string(generated + 4 + unusable) +
+                                                  " new definitions. " + std::to_string(unusable) +
+                                                  " records were skipped as unusable.");
+  EXPECT_EQ(program.WaitForExit(10s), 0u);
+  EXPECT_EQ(CountBhos(folder, "name like 'Made-up helper %'"), generated);
 }
 
 TEST(SkylarkProgram, WithoutADatabaseSaysSoAndEndsWithZero) {

@@ -94,6 +94,18 @@ TEST(UpdateAnswer, ResultTextCountsTheElementsBetweenFirstAndLast) {
   EXPECT_EQ(UpdateResultText(1), "Definitions are up-to-date");
 }
 
+TEST(UpdateAnswer, ResultTextSaysHowManyRecordsWereSkipped) {
+  const struct {
+    int elementCount, skipped;
+    const char* text;
+  } cases[] = {
+      {5, 0, "Updated with 3 new definitions"},
+      {5, 1, "Updated with 3 new definitions. 1 record was skipped as unusable."},
+      {3, 2, "Definitions are up-to-date. 2 records were skipped as unusable."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UpdateResultText(c.elementCount, c.skipped), c.text);
+}
+
 TEST(UpdateRecord, OnlyAUsableRecordGoesIntoTheRequest) {
   const struct {
     std::string stored, usable;
@@ -102,12 +114,16 @@ TEST(UpdateRecord, OnlyAUsableRecordGoesIntoTheRequest) {
       {"05.12.2004", kDefaultUpdateRecord},  // no "|": the default first field
       {"Tidewell|05.12.2004", "Tidewell|05.12.2004"},
       {"a|05.12.2004\r\nHost: x", kDefaultUpdateRecord},
-      {"a b|05.12.2004", kDefaultUpdateRecord},
+      {"My Tidewell|05.12.2004", "My Tidewell|05.12.2004"},  // kept: a blank travels as %20
+      {"a|05 12 2004", kDefaultUpdateRecord},
+      {"a#b|05.12.2004", kDefaultUpdateRecord},
       {"a|", kDefaultUpdateRecord},
   };
   for (const auto& c : cases) EXPECT_EQ(UsableUpdateRecord(c.stored), c.usable) << c.stored;
   EXPECT_EQ(UpdateRecordDate(kDefaultUpdateRecord), "0.0.0");
   EXPECT_EQ(DumpPath("Skylark|0.0.0"), "/cgi/submited_bho.cgi?action=dump&date=Skylark|0.0.0");
+  EXPECT_EQ(DumpPath("My  Tidewell|0.0.0"), "/cgi/submited_bho.cgi?action=dump&date=My%20%20Tidewell|0.0.0");
+  EXPECT_EQ(ReplaceUpdateRecordDate("My Tidewell|1.1.2004", "05.12.2004"), "My Tidewell|05.12.2004");
   EXPECT_EQ(ReplaceUpdateRecordDate("Tidewell|1.1.2004", "05.12.2004"), "Tidewell|05.12.2004");
   EXPECT_EQ(ReplaceUpdateRecordDate("bare", "05.12.2004"), "Skylark|05.12.2004");
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <new>
 #include <fstream>
 #include <iterator>
 
@@ -11,6 +13,7 @@
 #include "shared/db/SqlText.h"
 #include "skylark/DefinitionsMerge.h"
 #include "skylark/UpdateAnswer.h"
+#include "skylark/WorkerBoundary.h"
 #include "tests/support/DatabaseRows.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestFolder.h"
@@ -134,6 +137,58 @@ TEST_F(UpdateRunTest, DamagedAnswersChangeNothing) {
             UpdateOutcome::Kind::NoConnection);
   database_.Close();
   EXPECT_EQ(FileBytes(folder_.DatabaseFile()), original);
+}
+
+TEST_F(UpdateRunTest, AnAnswerPastTheCapIsTooLargeNotAMissingConnection) {
+  EXPECT_EQ(UpdateLimits().maxResponseLength, 64u * 1024 * 1024);
+  EXPECT_EQ(UpdateLimits().total, std::chrono::minutes(10));
+  LoopbackHttpServer server(Answer(DumpBody({"New|n.dll|" + kNewClsid + "|high|x"}, "05.12.2004")));
+  HttpLimits limits;
+  limits.maxResponseLength = 100;
+  UpdateOutcome outcome = RunUpdate(database_, server.Host(), kDefaultUpdateRecord, {}, limits);
+  EXPECT_EQ(outcome.kind, UpdateOutcome::Kind::TooLarge);
+  EXPECT_TRUE(outcome.newRecord.empty());
+  EXPECT_FALSE(FindRow(database_, kNewClsid));
+}
+
+std::string ManyRecords(int count) {
+  std::vector<std::string> records;
+  char clsid[40];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(clsid, sizeof clsid, "{%08X-0000-4000-8000-000000000000}", i);
+    records.push_back("Many|m.dll|" + std::string(clsid) + "|high|x");
+  }
+  return Answer(DumpBody(records, "05.12.2004"));
+}
+
+TEST_F(UpdateRunTest, ThousandsOfRecordsReportEachPositionOnce) {
+  LoopbackHttpServer server(ManyRecords(1500));
+  std::vector<int> positions;
+  ASSERT_EQ(RunUpdate(database_, server.Host(), kDefaultUpdateRecord, {{}, [&](int p) { positions.push_back(p); }, {}}).kind,
+            UpdateOutcome::Kind::Updated);
+  EXPECT_EQ(test::CountRows(database_, "select * from bhos where name='Many'"), 1500);
+  EXPECT_EQ(std::adjacent_find(positions.begin(), positions.end()), positions.end());
+}
+
+// Whatever is thrown mid-merge, the run ends as failed and the batch rolls back.
+TEST_F(UpdateRunTest, AnythingThrownEndsTheRunAsFailedAndChangesNothing) {
+  LoopbackHttpServer server(ManyRecords(20));
+  const std::function<void()> throwers[] = {[] { throw std::bad_alloc(); }, [] { throw 7; }};
+  for (const auto& thrower : throwers) {
+    int calls = 0;
+    auto progress = [&](int) { if (++calls == 10) thrower(); };
+    EXPECT_EQ(GuardedRun([&] { return RunUpdate(database_, server.Host(), kDefaultUpdateRecord, {{}, progress, {}}); }).kind,
+              UpdateOutcome::Kind::Failed);
+    EXPECT_EQ(calls, 10);
+    EXPECT_EQ(test::CountRows(database_, "select * from bhos where name='Many'"), 0);
+  }
+}
+
+TEST(PostSurely, RetriesARefusedPostUntilTakenOrTheWindowIsGone) {
+  int posts = 0;
+  EXPECT_TRUE(PostSurely([&] { return ++posts > 3; }, [] { return false; }, 1ms));
+  EXPECT_EQ(posts, 4);
+  EXPECT_FALSE(PostSurely([] { return false; }, [&] { return ++posts == 6; }, 1ms));
 }
 
 TEST_F(UpdateRunTest, ALockedDatabaseRollsBackAndKeepsTheDate) {

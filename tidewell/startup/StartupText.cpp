@@ -2,6 +2,7 @@
 #include "shared/text/Text.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace tidewell {
 
@@ -53,7 +54,15 @@ std::string EncodeStartupInfo(std::string_view name, std::string_view path) {
       case '+': encoded += "%2B"; break;
       case '=': encoded += "%3D"; break;
       case '?': encoded += "%3F"; break;
-      default: encoded += c;
+      default:
+        // A value name may hold CR or LF, which would end the request line.
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          char escape[4];
+          std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+          encoded += escape;
+        } else {
+          encoded += c;
+        }
     }
   }
   return encoded;

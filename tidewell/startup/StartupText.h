@@ -21,8 +21,8 @@ std::string ProgramFileName(std::string_view path);
 // "Description: " + the text, or the "Unknown (...)" text when there is none.
 std::string StartupDescriptionText(std::string_view description);
 
-// "{sup_info} | name | path" with %, blank, &, ', +, = and ? percent-encoded,
-// the percent sign first so nothing is encoded twice.
+// "{sup_info} | name | path" with %, blank, &, ', +, =, ? and control bytes
+// percent-encoded, the percent sign first so nothing is encoded twice.
 std::string EncodeStartupInfo(std::string_view name, std::string_view path);
 
 // "/cgi/submit_misc.cgi?diverse=" followed by the encoded information.

@@ -103,12 +103,32 @@ TEST(HttpFetch, CutAnswersAreIncomplete) {
     HttpResponse response = HttpFetch(server.Host(), "/", limits);
     EXPECT_FALSE(response.complete);
     EXPECT_EQ(response.body, "part");
+    EXPECT_FALSE(response.tooLarge);
+  }
+  {
+    SCOPED_TRACE("the whole exchange's time, though the server is not silent for long");
+    LoopbackHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart", LoopbackHttpServer::AfterResponse::KeepOpen);
+    HttpLimits bounded;
+    bounded.read = 10s;
+    bounded.total = 300ms;
+    auto start = std::chrono::steady_clock::now();
+    HttpResponse response = HttpFetch(server.Host(), "/", bounded);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(response.complete);
+    EXPECT_FALSE(response.tooLarge);
   }
   {
     SCOPED_TRACE("the size cap");
-    LoopbackHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'));
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x');
+    LoopbackHttpServer server(answer);
     limits.maxResponseLength = 1000;
-    EXPECT_FALSE(HttpFetch(server.Host(), "/", limits).complete);
+    HttpResponse response = HttpFetch(server.Host(), "/", limits);
+    EXPECT_FALSE(response.complete);
+    EXPECT_TRUE(response.tooLarge);
+    limits.maxResponseLength = answer.size();  // an answer that just fits is whole
+    response = HttpFetch(server.Host(), "/", limits);
+    EXPECT_TRUE(response.complete);
+    EXPECT_FALSE(response.tooLarge);
   }
   {
     SCOPED_TRACE("no server");

@@ -46,5 +46,10 @@ TEST(StartupInfoEncoding, PercentIsEncodedFirstAndEveryTableCharacterOnce) {
   EXPECT_EQ(EncodeStartupInfo("'+=?", "%"), "{sup_info}%20|%20%27%2B%3D%3F%20|%20%25");
 }
 
+TEST(StartupInfoEncoding, ControlBytesOfAValueNameNeverReachTheRequestLineRaw) {
+  EXPECT_EQ(StartupInfoRequestPath("a\r\nHost: x\t\x7F", "C:\\y.exe\n"),
+            "/cgi/submit_misc.cgi?diverse={sup_info}%20|%20a%0D%0AHost:%20x%09%7F%20|%20C:\\y.exe%0A");
+}
+
 }  // namespace
 }  // namespace tidewell
