@@ -147,11 +147,11 @@ void CClutterMeterDlg::StartLogScan() {
       same->second.push_back(row.id);
   }
   // The rows' own fill: a refill silences this scan as it does the list's worker.
-  bool started = workers_.Start(listRun_, [this, folders, reach = fill_.Next(Reach())](const StopToken& stop) {
+  auto scanAll = [this, folders, scan = logScanner_, reach = fill_.Next(Reach())](const StopToken& stop) {
     LogFileTotals all;
     for (const auto& [folder, ids] : folders) {
       auto last = std::chrono::steady_clock::now();
-      LogFileTotals totals = ScanLogFiles(folder, stop, [&, ids = ids](const LogFileTotals& running) {
+      LogFileTotals totals = scan(folder, stop, [&, ids = ids](const LogFileTotals& running) {
         auto now = std::chrono::steady_clock::now();
         if (now - last < kProgressInterval) return;
         last = now;
@@ -167,8 +167,8 @@ void CClutterMeterDlg::StartLogScan() {
       SetDlgItemTextA(Handle(), IDC_CLUTTER_REPORT, report_.c_str());
       settled_ = true;
     });
-  });
-  if (!started) settled_ = true;
+  };
+  if (!workers_.Start(listRun_, scanAll)) settled_ = true;
 }
 
 void CClutterMeterDlg::ShowLogTotals(const std::vector<int>& rowIds, uint32_t count, uint64_t kilobytes) {

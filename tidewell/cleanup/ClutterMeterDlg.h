@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ class CClutterMeterDlg : public Dialog {
   INT_PTR DoModal(HINSTANCE instance, HWND owner);
   // Flags for emptying a recycle bin (SHEmptyRecycleBin); 0 lets the system ask.
   void SetRecycleBinFlags(DWORD flags) { recycleBinFlags_ = flags; }
+  // What counts a folder's log files (ScanLogFiles); tests hold a scan open with it.
+  using LogScanner = std::function<LogFileTotals(const std::string&, const StopToken&,
+                                                 const std::function<void(const LogFileTotals&)>&)>;
+  void SetLogScanner(LogScanner scanner) { logScanner_ = std::move(scanner); }
 
   HWND List() const;
   // The list is filled and its log-file counts are done.
@@ -76,6 +81,7 @@ class CClutterMeterDlg : public Dialog {
   CADODatabase& database_;
   ClutterMonitor& monitor_;
   DWORD recycleBinFlags_ = 0;
+  LogScanner logScanner_ = ScanLogFiles;
   WorkerGroup workers_;
   StopSource listRun_;                // the list worker and the log worker of one fill
   LatestRequest fill_;                // a refill silences the older fill's workers

@@ -181,6 +181,9 @@ size_t PurgeUrlCache() {
 }
 
 bool EmptyRecycleBin(HWND owner, const std::string& root, DWORD flags) {
+  // An empty bin is not emptied: Windows refuses it, Wine would say it did.
+  SHQUERYRBINFO bin{.cbSize = sizeof(SHQUERYRBINFO)};
+  if (SUCCEEDED(SHQueryRecycleBinA(root.c_str(), &bin)) && bin.i64NumItems == 0) return false;
   return SUCCEEDED(SHEmptyRecycleBinA(owner, root.c_str(), flags));
 }
 

@@ -60,7 +60,8 @@ CleanupResult DeleteLogFiles(const std::string& folder, const StopToken& stop = 
 size_t PurgeUrlCache();
 
 // Empties a drive's recycle bin; flags as for SHEmptyRecycleBin (0: the
-// system's own confirmation, progress and sound). True when it was emptied.
+// system's own confirmation, progress and sound). True when it held something
+// and was emptied.
 bool EmptyRecycleBin(HWND owner, const std::string& root, DWORD flags = 0);
 
 }  // namespace tidewell

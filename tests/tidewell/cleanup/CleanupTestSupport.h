@@ -3,6 +3,7 @@
 // the reboot's pending deletes a cleanup schedules.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -24,6 +25,24 @@ inline void PlantFile(const std::filesystem::path& path, size_t length) {
 // Desktop): "clean-me\link" points at "target", both in the build folder.
 inline std::filesystem::path LinkFixture() {
   return (ProgramFolder() / ".." / "cleanup-link-fixture").lexically_normal();
+}
+
+// Under Wine every drive's recycle bin is the Linux trash below XDG_DATA_HOME:
+// the tests touch it only where that points at the build's scratch folder.
+inline bool TrashIsScratch() {
+  char xdg[MAX_PATH] = {};
+  GetEnvironmentVariableA("XDG_DATA_HOME", xdg, MAX_PATH);
+  return std::string(xdg).ends_with("tidewell-scratch-data");
+}
+
+// Moves a file into the recycle bin.
+inline bool BinFile(const std::filesystem::path& file) {
+  std::string from = file.string() + '\0';
+  SHFILEOPSTRUCTA operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  return SHFileOperationA(&operation) == 0;
 }
 
 inline constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";

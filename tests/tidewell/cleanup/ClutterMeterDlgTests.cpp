@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "resource.h"
@@ -24,6 +25,23 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::PlantFile;
+
+// A log scan that holds until its fill is stopped and then still reports, as a
+// slow walk would before it notices; every later scan answers at once.
+struct HeldLogScan {
+  std::atomic<int> calls{0};
+  std::atomic<bool> sawStop{false}, ended{false};
+  CClutterMeterDlg::LogScanner Scanner() {
+    return [this](const std::string&, const StopToken& stop, const std::function<void(const LogFileTotals&)>& progress) {
+      if (calls++ > 0) return LogFileTotals{7, 7};
+      sawStop = stop.WaitFor(60000);
+      Sleep(200);  // past the progress interval
+      progress({111, 111});
+      ended = true;
+      return LogFileTotals{111, 111};
+    };
+  }
+};
 
 // The nine categories point at scratch folders; "Recent files" at an unset variable.
 class ClutterMeterDlgTest : public ::testing::Test {
@@ -60,6 +78,16 @@ class ClutterMeterDlgTest : public ::testing::Test {
     HWND window = dialog.Create(GetModuleHandleA(nullptr), IDD_CLUTTER_METER, nullptr);
     EXPECT_TRUE(test::PumpUntil([&] { return dialog.Settled(); }, 60s));
     return window;
+  }
+  HWND OpenWithHeldLogScan(HeldLogScan& scan) {
+    dialog.SetLogScanner(scan.Scanner());
+    HWND window = dialog.Create(GetModuleHandleA(nullptr), IDD_CLUTTER_METER, nullptr);
+    EXPECT_TRUE(test::PumpUntil([&] { return scan.calls > 0; }, 60s));
+    return window;
+  }
+  std::string LogRowCount() const {
+    auto row = std::ranges::find(dialog.Rows(), ClutterRowKind::LogFiles, &ClutterRow::kind);
+    return row == dialog.Rows().end() ? "" : row->fileNumber;
   }
   int RowOf(const std::string& name) const {
     for (int row = 0; row < ListView_GetItemCount(dialog.List()); ++row)
@@ -171,6 +199,59 @@ TEST_F(ClutterMeterDlgTest, LogFilesAreDeletedOnlyAfterTheQuestion) {
   EXPECT_EQ(requests[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
   EXPECT_EQ(ListItemText(dialog.List(), logs, 2), counted);
   EXPECT_TRUE(test::EventTexts(database).empty());
+}
+
+TEST_F(ClutterMeterDlgTest, CloseDuringTheLogScanStopsItAndNothingReachesTheClosedDialog) {
+  HeldLogScan scan;
+  HWND window = OpenWithHeldLogScan(scan);
+  ASSERT_NE(window, nullptr);
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  EXPECT_TRUE(scan.sawStop);
+  EXPECT_TRUE(scan.ended);  // Close waited for the scan
+  EXPECT_FALSE(IsWindow(window));
+  test::PumpFor(400ms);
+  EXPECT_FALSE(dialog.Settled());
+  EXPECT_EQ(LogRowCount(), "*");
+}
+
+// The cleanup's refill stops the held scan; its late report must not land on the new rows.
+TEST_F(ClutterMeterDlgTest, ARefillDuringTheLogScanShowsOnlyTheNewScan) {
+  HeldLogScan scan;
+  ASSERT_NE(OpenWithHeldLogScan(scan), nullptr);
+  ListView_SetCheckState(dialog.List(), RowOf("Windows Temporary Files"), TRUE);
+  test::ScriptedPrompt prompts{IDYES, IDOK};
+  CleanUp();
+  test::PumpFor(400ms);
+  EXPECT_TRUE(scan.sawStop);
+  EXPECT_TRUE(scan.ended);
+  EXPECT_EQ(LogRowCount(), "7");
+  EXPECT_EQ(ListItemText(dialog.List(), RowOf("Windows log files"), 2), "7");
+  std::string report = test::WindowText(GetDlgItem(dialog.Handle(), IDC_CLUTTER_REPORT));
+  EXPECT_TRUE(report.ends_with("\r\n\r\nLog files: 7\r\nSize: 0.01 MB")) << report;
+  EXPECT_EQ(report.find("Log files: "), report.rfind("Log files: ")) << report;
+}
+
+// Under Wine the bin is the Linux trash, here the build's scratch one.
+TEST_F(ClutterMeterDlgTest, TheRecycleBinRowIsLoggedOnlyWhenTheBinWasEmptied) {
+  ASSERT_TRUE(test::TrashIsScratch()) << "XDG_DATA_HOME must point at the build's scratch folder";
+  dialog.SetRecycleBinFlags(SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+  ASSERT_NE(Open(), nullptr);
+  const std::string event = "\"Recycle bin\" cleanup (C:\\)";
+  struct Case {
+    bool binned;
+    size_t events;  // in all, after this cleanup
+  };
+  for (const Case& each : {Case{true, 1}, Case{false, 1}}) {
+    if (each.binned) ASSERT_TRUE(test::BinFile(Folder(1) / "ann@site.txt"));
+    ListView_SetCheckState(dialog.List(), RowOf("Recycle bin"), TRUE);
+    test::ScriptedPrompt prompts{IDOK};
+    CleanUp();
+    EXPECT_EQ(prompts.Requests().size(), 1u);
+    EXPECT_EQ(test::EventTexts(database), std::vector<std::string>(each.events, event)) << each.binned;
+    SHQUERYRBINFO bin{.cbSize = sizeof(SHQUERYRBINFO)};
+    ASSERT_TRUE(SUCCEEDED(SHQueryRecycleBinA("C:\\", &bin)));
+    EXPECT_EQ(bin.i64NumItems, 0);
+  }
 }
 
 TEST_F(ClutterMeterDlgTest, NothingCheckedDoesNothingAtAll) {

@@ -21,8 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::PlantFile;
 
-constexpr const char* kScratchDataHome = "tidewell-scratch-data";
-
 TEST(TempCleaner, EmptiesTheFolderButKeepsIt) {
   test::TempFolder temp;
   PlantFile(temp.Path() / "a.tmp", 10);
@@ -190,20 +188,11 @@ TEST(TempCleaner, AStopEndsTheCleanupEarly) {
   EXPECT_EQ(result.deletedFiles, 0u);
 }
 
-// Under Wine every drive's recycle bin is the Linux trash below XDG_DATA_HOME;
-// the test runs only where that points at a scratch folder.
 TEST(TempCleaner, EmptiesTheRecycleBin) {
-  char xdg[MAX_PATH] = {};
-  GetEnvironmentVariableA("XDG_DATA_HOME", xdg, MAX_PATH);
-  if (!std::string(xdg).ends_with(kScratchDataHome)) GTEST_SKIP() << "XDG_DATA_HOME is not pointed at a scratch folder";
+  if (!test::TrashIsScratch()) GTEST_SKIP() << "XDG_DATA_HOME is not pointed at a scratch folder";
   test::TempFolder temp;
   PlantFile(temp.Path() / "binned.tmp", 100);
-  std::string from = (temp.Path() / "binned.tmp").string() + '\0';
-  SHFILEOPSTRUCTA operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  ASSERT_EQ(SHFileOperationA(&operation), 0);
+  ASSERT_TRUE(test::BinFile(temp.Path() / "binned.tmp"));
   SHQUERYRBINFO before{};
   before.cbSize = sizeof before;
   ASSERT_TRUE(SUCCEEDED(SHQueryRecycleBinA("C:\\", &before)));
