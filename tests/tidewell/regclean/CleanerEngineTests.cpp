@@ -100,6 +100,11 @@ class CleanerEngineTest : public ::testing::Test {
 
 TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
   std::string sys = test::SystemFolder();
+  // Found only by the loader's second chance (".dll" added), which must never run its entry point.
+  test::TempFolder temp;
+  const std::string library = temp.File("TwEntry" + M()), ran = library + ".dll.ran";
+  ASSERT_TRUE(std::filesystem::copy_file(test::ProgramFolder() / "regclean_entry_marker.dll",
+                                         WideFromUtf8(library + ".dll")));
   std::map<std::string, std::pair<std::string, DWORD>> classes = {
       {"{" + M() + "-1}", {missing + "\\a.dll", REG_SZ}},
       {"{" + M() + "-2}", {sys + "\\kernel32.dll", REG_SZ}},
@@ -109,6 +114,7 @@ TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
       {"{" + M() + "-6}", {"C:\\Tw'Missing" + M() + "\\x.dll", REG_SZ}},
       {"{" + M() + "-7}", {"\"" + sys + "\\kernel32.dll\"", REG_SZ}},
       {"{" + M() + "-8}", {sys + "\\kernel32", REG_SZ}},  // found as a library, ".dll" added
+      {"{" + M() + "-10}", {library, REG_SZ}},
   };
   for (const auto& [name, value] : classes)
     planted.Key(HKEY_CLASSES_ROOT, "CLSID\\" + name + "\\InprocServer32", "", value.first, value.second);
@@ -128,6 +134,9 @@ TEST_F(CleanerEngineTest, CustomControlsWithMissingFilesAreFoundInBothViews) {
   EXPECT_TRUE(test::HasEvent(database, "Scanning registered custom controls found " + std::to_string(result.found) +
                        " invalid entries"));
   EXPECT_GE(result.found, static_cast<int>(expected.size()));
+  EXPECT_FALSE(test::PathExists(ran));
+  UniqueModule run(LoadLibraryA((library + ".dll").c_str()));  // the marker does show a run
+  EXPECT_TRUE(run && test::PathExists(ran));
 }
 
 TEST_F(CleanerEngineTest, ProgramsAreJudgedMissingOnlyWhenNoReadingOfTheCommandFindsThem) {
