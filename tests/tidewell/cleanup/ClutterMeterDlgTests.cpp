@@ -32,7 +32,8 @@ struct HeldLogScan {
   std::atomic<int> calls{0};
   std::atomic<bool> sawStop{false}, ended{false};
   CClutterMeterDlg::LogScanner Scanner() {
-    return [this](const std::string&, const StopToken& stop, const std::function<void(const LogFileTotals&)>& progress) {
+    return [this](const std::string&, const StopToken& stop,
+                  const std::function<void(const LogFileTotals&)>& progress) {
       if (calls++ > 0) return LogFileTotals{7, 7};
       sawStop = stop.WaitFor(60000);
       Sleep(200);  // past the progress interval
