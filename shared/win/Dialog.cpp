@@ -22,6 +22,13 @@ HWND Dialog::Create(HINSTANCE instance, int templateId, HWND owner) {
                             reinterpret_cast<LPARAM>(this));
 }
 
+RECT ChildRect(HWND parent, HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
 WindowReach Dialog::Reach() const {
   WindowReach reach;
   reach.window_ = window_;

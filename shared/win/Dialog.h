@@ -60,6 +60,9 @@ class Dialog {
   std::shared_ptr<bool> alive_;  // shared with the reaches handed out
 };
 
+// Where a child window stands, in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child);
+
 // A short table from (control, notification) to a member function, instead of
 // a long switch: {IDC_SCAN, BN_CLICKED, &RegistryToolsDialog::OnScan}.
 template <class T>

@@ -27,12 +27,7 @@ HWND FakeMainWindow::StatusLine() const { return Item(IDC_STATUS_LINE); }
 
 void FakeMainWindow::HoldTabs(bool hold) { EnableWindow(Item(IDC_MAIN_TABS), !hold); }
 
-RECT FakeMainWindow::PageArea() const {
-  RECT area{};
-  GetWindowRect(List(), &area);
-  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&area), 2);
-  return area;
-}
+RECT FakeMainWindow::PageArea() const { return ChildRect(Handle(), List()); }
 
 void FakeMainWindow::ShowTreeCheckBoxes(bool show) {
   LONG_PTR style = GetWindowLongPtrA(Tree(), GWL_STYLE);

@@ -1,12 +1,7 @@
 
 #include "tidewell/app/MainDialog.h"
 
-#include <shellapi.h>
-#include <windowsx.h>
-
 #include "resources/resource.h"
-#include "shared/net/ServerHosts.h"
-#include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/ListView.h"
 #include "tidewell/app/DatabaseBesideProgram.h"
@@ -41,12 +36,7 @@ HWND CMainDialog::List() const { return Item(IDC_SHARED_LIST); }
 HWND CMainDialog::StatusLine() const { return Item(IDC_STATUS_LINE); }
 int CMainDialog::SelectedTab() const { return TabCtrl_GetCurSel(Item(IDC_MAIN_TABS)); }
 void CMainDialog::SetStatus(const std::string& text) { SetDlgItemTextA(Handle(), IDC_STATUS_LINE, text.c_str()); }
-RECT CMainDialog::PageArea() const {
-  RECT rect{};
-  GetWindowRect(List(), &rect);
-  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
+RECT CMainDialog::PageArea() const { return ChildRect(Handle(), List()); }
 void CMainDialog::HoldTabs(bool hold) { EnableWindow(Item(IDC_MAIN_TABS), !hold); }
 
 IPage* CMainDialog::Selected() const {
@@ -98,9 +88,7 @@ void CMainDialog::FitPagesIntoTabs() {
   // The tab rows' height depends on the font, the icons and the width (a
   // wide window needs one row, a narrow one two); the pages fill what is left.
   HWND tabs = Item(IDC_MAIN_TABS);
-  RECT area{};
-  GetWindowRect(tabs, &area);
-  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&area), 2);
+  RECT area = ChildRect(Handle(), tabs);
   TabCtrl_AdjustRect(tabs, FALSE, &area);
   InflateRect(&area, -2, -2);
   for (int id : {IDC_BHO_TREE, IDC_SHARED_LIST, IDC_BROWSER, IDC_PRODUCTS_MESSAGE})

@@ -1,5 +1,7 @@
 #include "tidewell/shell/LayoutAnchors.h"
 
+#include "shared/win/Dialog.h"
+
 namespace tidewell {
 
 namespace {
@@ -41,10 +43,7 @@ void CLayoutAnchors::Bind(HWND window) {
   initialWidth_ = bounds.right - bounds.left;
   initialHeight_ = bounds.bottom - bounds.top;
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-    children_[child] = Child{rect, 0, 0};
+    children_[child] = Child{ChildRect(window, child), 0, 0};
   }
 }
 

@@ -32,13 +32,6 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 void Pump() { test::PumpFor(100ms); }
 
-RECT ClientRectOf(HWND dialog, HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 bool HasVisibleStyle(HWND control) { return (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 // Every Windows machine has the BHO key; the key watcher that starts with the
@@ -66,7 +59,7 @@ class MainDialogTest : public ::testing::Test {
   const CProductsPage& Products() const { return *dialog.FindPage<CProductsPage>(); }
   // The browser's place counts as shown when it covers an area.
   bool BrowserShown() const {
-    RECT rect = ClientRectOf(window, Control(IDC_BROWSER));
+    RECT rect = ChildRect(window, Control(IDC_BROWSER));
     return HasVisibleStyle(Control(IDC_BROWSER)) && rect.right > rect.left && rect.bottom > rect.top;
   }
 
@@ -230,7 +223,7 @@ TEST_F(MainDialogTest, TabChangeShowsAndHidesTheControlsOfTheTable) {
   // Products: the site's links in the browser's place, exactly over the list's area.
   ASSERT_TRUE(PumpUntil([&] { return !Products().Links().empty(); }));
   EXPECT_TRUE(BrowserShown());
-  RECT browser = ClientRectOf(window, Control(IDC_BROWSER)), list = ClientRectOf(window, dialog.List());
+  RECT browser = ChildRect(window, Control(IDC_BROWSER)), list = ChildRect(window, dialog.List());
   EXPECT_TRUE(EqualRect(&browser, &list));
   EXPECT_EQ(Products().Links()[0].text, "Tools");
   EXPECT_EQ(Products().Links()[0].address, "http://" + site.Host() + "/tools.html");
@@ -243,8 +236,8 @@ TEST_F(MainDialogTest, TabChangeShowsAndHidesTheControlsOfTheTable) {
   GetWindowRect(window, &bounds);
   SetWindowPos(window, nullptr, 0, 0, bounds.right - bounds.left + 120, bounds.bottom - bounds.top + 80,
                SWP_NOMOVE | SWP_NOZORDER);
-  browser = ClientRectOf(window, Control(IDC_BROWSER));
-  list = ClientRectOf(window, dialog.List());
+  browser = ChildRect(window, Control(IDC_BROWSER));
+  list = ChildRect(window, dialog.List());
   EXPECT_TRUE(EqualRect(&browser, &list));
   dialog.SelectTab(0);
   SetWindowPos(window, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
