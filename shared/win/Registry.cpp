@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
 
 namespace tidewell {
@@ -14,16 +15,6 @@ constexpr int kCleanPassLimit = 8;
 // UTF-16 units a key name may hold.
 constexpr DWORD kKeyNameBytes = 255 * 3 + 1;
 constexpr int kGrowLimit = 4;
-
-// True for a 64-bit Windows, whichever build asks.
-bool HasTwoViews() {
-#ifdef _WIN64
-  return true;
-#else
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-#endif
-}
 
 }  // namespace
 
@@ -46,28 +37,6 @@ std::string ViewLabel(RegistryView view) {
     case RegistryView::Bits64: return "64-bit";
     default: return "";
   }
-}
-
-std::string PathFromView(const std::string& path, RegistryView view) {
-  char folder[MAX_PATH];
-  UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || RegistryViews().size() < 2) return path;
-  std::string system(folder, length);
-  if (path.size() <= system.size() || path[system.size()] != '\\' || !StartsWithIgnoringCase(path, system))
-    return path;
-  std::string reached;
-#ifdef _WIN64
-  if (view != RegistryView::Bits32) return path;
-  length = GetSystemWow64DirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return path;
-  reached.assign(folder, length);
-#else
-  if (view != RegistryView::Bits64) return path;
-  length = GetSystemWindowsDirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return path;
-  reached = std::string(folder, length) + "\\Sysnative";
-#endif
-  return reached + path.substr(system.size());
 }
 
 UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access, RegistryView view) {

@@ -24,12 +24,6 @@ REGSAM ViewAccess(RegistryView view);
 // from; "" for Native.
 std::string ViewLabel(RegistryView view);
 
-// A file path read from the view's registry as this build must open it:
-// 64-bit Windows shows a 32-bit program SysWOW64 under the name System32, so
-// a 32-bit view's System32 file is in SysWOW64 for a 64-bit build, and a
-// 64-bit view's is reached through Sysnative from a 32-bit build.
-std::string PathFromView(const std::string& path, RegistryView view);
-
 UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access = KEY_READ,
                   RegistryView view = RegistryView::Native);
 UniqueKey CreateKey(HKEY root, const std::string& path, REGSAM access = KEY_ALL_ACCESS,

@@ -6,7 +6,7 @@
 #include <strings.h>
 #include <string_view>
 
-#include "tidewell/backup/RegFileReader.h"
+#include "tidewell/removal/RegFileReader.h"
 
 namespace {
 

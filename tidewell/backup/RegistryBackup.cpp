@@ -15,11 +15,12 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/shell/EventLog.h"
-#include "tidewell/backup/BackupText.h"
-#include "tidewell/backup/RegFileReader.h"
-#include "tidewell/backup/RestoreCheck.h"
+#include "tidewell/removal/BackupText.h"
+#include "tidewell/removal/RegFileReader.h"
+#include "tidewell/removal/RestoreCheck.h"
 
 namespace tidewell {
 
@@ -93,30 +94,6 @@ bool NonEmptyFile(const std::string& path) {
 
 }  // namespace
 
-int32_t NewBackupTime() {
-  // One time per operation, also within one second: the time names the folder
-  // and keys restore and delete, which would otherwise act on both backups.
-  static std::atomic<int32_t> last{0};
-  int32_t now = static_cast<int32_t>(std::time(nullptr));
-  int32_t previous = last.load();
-  int32_t next = 0;
-  do {
-    next = std::max(now, previous + 1);
-  } while (!last.compare_exchange_weak(previous, next));
-  return next;
-}
-
-std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view) {
-  if (view == RegistryView::Native && sizeof(void*) == 4) view = RegistryView::Bits32;  // this build's own view
-  if (view != RegistryView::Bits32 || RegistryViews().size() < 2) return path;
-  if (root == HKEY_CLASSES_ROOT) return "Wow6432Node\\" + path;
-  constexpr std::string_view software = "SOFTWARE\\";
-  if (root == HKEY_LOCAL_MACHINE && path.size() > software.size() &&
-      StartsWithIgnoringCase(path, software))
-    return path.substr(0, software.size()) + "Wow6432Node\\" + path.substr(software.size());
-  return path;
-}
-
 CRegistryBackup::CRegistryBackup(CADODatabase& database, std::string appFolder, HWND owner, BackupObserver observer)
     : database_(database), appFolder_(std::move(appFolder)), owner_(owner), observer_(std::move(observer)) {
   if (!appFolder_.empty() && appFolder_.back() != '\\') appFolder_ += '\\';
@@ -182,7 +159,7 @@ std::vector<std::string> CRegistryBackup::ExportInEveryView(std::span<const KeyE
   if (RegistryViews().size() < 2) return failed;
   for (const auto& item : keys) {
     auto [root, path] = split(item.key);
-    std::string twin = ViewKeyPath(root, path, RegistryView::Bits32);
+    std::string twin = RegistryLocation{root, path, RegistryView::Bits32}.ViewPath();
     if (twin == path) continue;
     std::string_view key = item.key;
     exportIfPresent(std::string(key.substr(0, key.find('\\') + 1)) + twin, root, path, RegistryView::Bits32,
@@ -253,7 +230,7 @@ bool CRegistryBackup::ExportKeyForRepair(HKEY root, const std::string& rootName,
     unique = base + " (" + std::to_string(number) + ")";
   // No pause after the export: reg.exe has ended and its file is checked, so
   // the key may go at once.
-  return ExportRegistryKey(rootName + "\\" + ViewKeyPath(root, subkey, view), unique, time, comment);
+  return ExportRegistryKey(rootName + "\\" + RegistryLocation{root, subkey, view}.ViewPath(), unique, time, comment);
 }
 
 uint64_t CRegistryBackup::FolderSize(int32_t time) const {

@@ -18,7 +18,8 @@
 #include "shared/win/Registry.h"
 #include "shared/win/Workers.h"
 #include "tidewell/backup/KeyExport.h"
-#include "tidewell/backup/RegTool.h"
+#include "tidewell/removal/BackupText.h"
+#include "tidewell/removal/RegTool.h"
 
 namespace tidewell {
 
@@ -49,14 +50,6 @@ struct CategoryBackupResult {
 struct RestoreResult {
   std::vector<std::string> notRestored;
 };
-
-// The current time as a backup time: names the folder and keys the rows.
-int32_t NewBackupTime();
-
-// The path of root\path in a view as a .reg file names it, so that a plain
-// reg.exe import puts it back into that view: the 32-bit view's keys under
-// Wow6432Node where Windows has two views; other paths unchanged.
-std::string ViewKeyPath(HKEY root, const std::string& path, RegistryView view);
 
 class CRegistryBackup {
  public:

@@ -4,6 +4,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
+#include "shared/win/RegistryLocation.h"
 #include "tidewell/bho/BhoText.h"
 
 namespace tidewell {

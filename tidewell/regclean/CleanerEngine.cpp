@@ -15,7 +15,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/text/Text.h"
 #include "shared/win/Registry.h"
-#include "tidewell/backup/ValueBackup.h"
+#include "tidewell/removal/ValueBackup.h"
 #include "tidewell/regclean/EntryChecks.h"
 #include "tidewell/shell/EventLog.h"
 

@@ -6,6 +6,7 @@
 
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/regclean/CategoryText.h"
 

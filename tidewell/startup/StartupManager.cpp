@@ -9,7 +9,7 @@
 #include "shared/win/Registry.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/RegistryBackup.h"
-#include "tidewell/backup/ValueBackup.h"
+#include "tidewell/removal/ValueBackup.h"
 #include "tidewell/startup/StartupText.h"
 
 namespace tidewell {

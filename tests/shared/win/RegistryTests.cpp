@@ -1,4 +1,5 @@
 #include "shared/win/Registry.h"
+#include "shared/win/RegistryLocation.h"
 
 #include <gtest/gtest.h>
 

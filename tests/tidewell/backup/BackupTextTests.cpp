@@ -1,8 +1,8 @@
-#include "tidewell/backup/BackupText.h"
+#include "tidewell/removal/BackupText.h"
 
 #include <gtest/gtest.h>
 
-#include "tidewell/backup/RegFileText.h"
+#include "tidewell/removal/RegFileText.h"
 
 namespace tidewell {
 namespace {

@@ -1,4 +1,4 @@
-#include "tidewell/backup/RegFileReader.h"
+#include "tidewell/removal/RegFileReader.h"
 
 #include <gtest/gtest.h>
 

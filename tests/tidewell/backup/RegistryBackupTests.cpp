@@ -16,7 +16,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/shell/EventLog.h"
-#include "tidewell/backup/BackupText.h"
+#include "tidewell/removal/BackupText.h"
 
 namespace tidewell {
 namespace {

@@ -12,8 +12,8 @@
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
-#include "tidewell/backup/BackupText.h"
-#include "tidewell/backup/RegFileReader.h"
+#include "tidewell/removal/BackupText.h"
+#include "tidewell/removal/RegFileReader.h"
 #include "tidewell/shell/EventLog.h"
 
 namespace tidewell {

@@ -1,4 +1,4 @@
-#include "tidewell/backup/ValueBackup.h"
+#include "tidewell/removal/ValueBackup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tidewell/backup/RegFileText.h"
+#include "tidewell/removal/RegFileText.h"
 
 #include <cstdio>
 

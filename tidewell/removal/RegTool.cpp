@@ -1,7 +1,8 @@
-#include "tidewell/backup/RegTool.h"
+#include "tidewell/removal/RegTool.h"
 
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
+#include "shared/win/RegistryLocation.h"
 
 namespace tidewell {
 

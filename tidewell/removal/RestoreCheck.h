@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tidewell/backup/RegFileReader.h"
+#include "tidewell/removal/RegFileReader.h"
 
 namespace tidewell {
 

@@ -1,4 +1,4 @@
-#include "tidewell/backup/ValueBackup.h"
+#include "tidewell/removal/ValueBackup.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,10 +11,10 @@
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/backup/BackupText.h"
-#include "tidewell/backup/RegFileText.h"
-#include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/removal/BackupText.h"
+#include "tidewell/removal/RegFileText.h"
 
 namespace tidewell {
 
@@ -99,7 +99,7 @@ ValueLineText ValueLine(const std::string& name, const RawValue& value) {
 std::string FileBytes(const ValueBackupRequest& request, const std::optional<RawValue>& value) {
   std::optional<ValueLineText> line;
   if (value) line = ValueLine(request.valueName, *value);
-  std::string text = ValueBackupFileText(request.rootText, ViewKeyPath(request.root, request.keyPath, request.view),
+  std::string text = ValueBackupFileText(request.rootText, RegistryLocation{request.root, request.keyPath, request.view}.ViewPath(),
                                          line ? std::optional(line->line) : std::nullopt);
   // reg.exe reads 8-bit text in a code page of its own, and a restore reads
   // it back as UTF-8: beyond ASCII, only UTF-16 means the same to both.

@@ -1,4 +1,4 @@
-#include "tidewell/backup/RestoreCheck.h"
+#include "tidewell/removal/RestoreCheck.h"
 
 #include <windows.h>
 

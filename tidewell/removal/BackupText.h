@@ -13,6 +13,10 @@ inline constexpr const char* kBackupRootFolder = "BKUP";
 // "BKUP\reg1104537600": the folder of one backup, relative to the application folder.
 std::string BackupFolderName(int32_t backupTime);
 
+// The current time as a backup time, never one handed out before: it names
+// the folder and keys the rows of one operation.
+int32_t NewBackupTime();
+
 // "512.00 bytes", "1.00 Kb", "3072.00 Mb": single precision, as the list always showed it.
 std::string BackupSizeText(uint64_t bytes);
 

@@ -1,7 +1,11 @@
-#include "tidewell/backup/BackupText.h"
-#include "shared/text/Text.h"
+#include "tidewell/removal/BackupText.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <ctime>
+
+#include "shared/text/Text.h"
 
 namespace tidewell {
 
@@ -77,6 +81,19 @@ std::string CollapseDoubledBackslashes(std::string_view path) {
     result += c;
   }
   return result;
+}
+
+int32_t NewBackupTime() {
+  // One time per operation, also within one second: the time names the folder
+  // and keys restore and delete, which would otherwise act on both backups.
+  static std::atomic<int32_t> last{0};
+  int32_t now = static_cast<int32_t>(std::time(nullptr));
+  int32_t previous = last.load();
+  int32_t next = 0;
+  do {
+    next = std::max(now, previous + 1);
+  } while (!last.compare_exchange_weak(previous, next));
+  return next;
 }
 
 }  // namespace tidewell
