@@ -341,15 +341,22 @@ int main() {
   };
   std::vector<Detection> targets = plant("remove");
   int gone = 0;
+  fs::create_directories(root / "app");
   double removeSeconds = bench::MeasureSeconds([&] {
-    SpywareRemover remover(RemovalSettings{});
+    RemovalSettings settings{&database, Text(root / "app") + "\\"};
+    RemovalAction action(database, SpywareGuards(settings), "Removed spyware: bench");
+    SpywareRemover remover(settings, action);
     for (const Detection& detection : targets) gone += remover.Remove(detection).gone;
   });
+  // The floor keeps each file as the removal does: a snapshot, then one move each.
   std::vector<Detection> floorTargets = plant("floor");
+  fs::create_directories(root / "floor-kept");
   double removeFloor = bench::MeasureSeconds([&] {
     ModuleIndex modules;
     modules.Build();
-    for (const Detection& detection : floorTargets) DeleteFileW(LongPath(detection.entry).c_str());
+    int kept = 0;
+    for (const Detection& detection : floorTargets)
+      MoveFileExW(LongPath(detection.entry).c_str(), LongPath(Text(root / "floor-kept") + "\\" + std::to_string(++kept)).c_str(), 0);
   });
   int floorLeft = 0;
   for (const Detection& detection : floorTargets) floorLeft += GetFileAttributesW(LongPath(detection.entry).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -20,6 +20,7 @@
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/removal/BackupText.h"
 #include "tidewell/removal/RegFileReader.h"
+#include "tidewell/removal/RemovalService.h"
 #include "tidewell/removal/RestoreCheck.h"
 
 namespace tidewell {
@@ -311,7 +312,18 @@ RestoreResult CRegistryBackup::ImportBackup(const std::string& name, int32_t tim
     AtScopeEnd ended{[this] { EndWait(); }};
     // One file after the other: each is read back before the next may change the same keys.
     for (const auto& file : files) {
-      std::vector<std::string> missing = stop.StopRequested() ? std::vector{file} : ImportRegFile(file, stop);
+      std::vector<std::string> missing;
+      if (stop.StopRequested()) {
+        missing = {file};
+      } else if (IsActionManifest(file)) {
+        // What a removal kept comes back piece by piece.
+        ActionRestoreResult action = RestoreAction(CollapseDoubledBackslashes(file));
+        result.pieces += action.restored + static_cast<int>(action.notRestored.size());
+        result.piecesRestored += action.restored;
+        missing = std::move(action.notRestored);
+      } else {
+        missing = ImportRegFile(file, stop);
+      }
       result.notRestored.insert(result.notRestored.end(), missing.begin(), missing.end());
     }
   }
@@ -323,6 +335,15 @@ RestoreResult CRegistryBackup::ImportBackup(const std::string& name, int32_t tim
 }
 
 void CRegistryBackup::ReportRestore(const RestoreResult& result) {
+  if (result.pieces > 0) {
+    std::string text = RestoredPiecesText(result.piecesRestored);
+    if (result.notRestored.empty())
+      Prompt(owner_, text, "Tidewell", MB_OK | MB_ICONINFORMATION);
+    else
+      Prompt(owner_, text + " Tidewell could not restore these:" + ListLines(result.notRestored), "Tidewell",
+             MB_OK | MB_ICONWARNING);
+    return;
+  }
   if (result.notRestored.empty())
     Prompt(owner_, "Operation completed", "Tidewell", MB_OK | MB_ICONINFORMATION);
   else
@@ -336,7 +357,13 @@ bool CRegistryBackup::DeleteBackup(const std::string& name, int32_t time) {
     return false;
   // Only what lies in the backups' own folder, whatever a row says.
   FolderScope backups(CollapseDoubledBackslashes(appFolder_ + kBackupRootFolder));
-  for (const auto& file : FilesOf(time)) backups.DeleteFile(CollapseDoubledBackslashes(file));  // a missing file is no error
+  for (const auto& file : FilesOf(time)) {
+    // A removal's row frees everything it kept; a missing file is no error.
+    if (IsActionManifest(file))
+      FreeAction(CollapseDoubledBackslashes(file));
+    else
+      backups.DeleteFile(CollapseDoubledBackslashes(file));
+  }
   Execute(database_, FormatSql("delete from regbk where dattm=%d", time));
   Notify(observer_.listChanged);
   return true;

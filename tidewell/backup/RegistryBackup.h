@@ -49,6 +49,8 @@ struct CategoryBackupResult {
 // import, and the keys and values the registry does not hold as their file says.
 struct RestoreResult {
   std::vector<std::string> notRestored;
+  int pieces = 0;          // pieces of removals among them
+  int piecesRestored = 0;  // of those, the ones back in place
 };
 
 class CRegistryBackup {

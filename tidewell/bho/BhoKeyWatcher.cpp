@@ -5,6 +5,7 @@
 #include "shared/win/Registry.h"
 #include "tidewell/shell/Messages.h"
 #include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/removal/RemovalService.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/bho/BhoText.h"
 
@@ -71,7 +72,10 @@ std::optional<std::vector<std::string>> FindJustWrittenBhoKeys() {
       if (!subkey || RegQueryInfoKeyA(subkey.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                       nullptr, nullptr, nullptr, &written) != ERROR_SUCCESS)
         continue;
-      if (IsJustWritten(FileTimeValue(now) - FileTimeValue(written))) found->emplace_back(name);
+      // Tidewell's own restore of an uninstalled BHO is no new registration.
+      if (IsJustWritten(FileTimeValue(now) - FileTimeValue(written)) &&
+          !RestoredLately(RegistryLocation{HKEY_LOCAL_MACHINE, std::string(kBhoKeyPath) + "\\" + name, view}))
+        found->emplace_back(name);
     }
   }
   return found;

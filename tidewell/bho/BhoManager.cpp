@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "resources/resource.h"
+#include "shared/win/AppFolder.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/TreeView.h"
 #include "tidewell/shell/Messages.h"
@@ -220,7 +221,7 @@ void BhoManager::ShowNotifiedBhoInfo() {
 int BhoManager::UninstallSelectedBho() {
   std::optional<SelectedBho> selected = Selected();
   if (!selected) return 0;
-  return UninstallBho(main_.Window(), main_.Database(), *selected, uninstallTiming_);
+  return UninstallBho(main_.Window(), main_.Database(), GetAppFolder(), *selected, uninstallTiming_);
 }
 
 std::string BhoManager::NotifiedClsid() const {

@@ -2,69 +2,117 @@
 
 #include <shellapi.h>
 
+#include <cctype>
+#include <string_view>
+
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "shared/text/Text.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/shell/EventLog.h"
 
 namespace tidewell {
 
-bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view) {
-  if (clsid.empty()) return false;
-  const HKEY hkcr = HKEY_CLASSES_ROOT, hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
-  std::string bhoKey = std::string(kBhoKeyPath) + "\\" + clsid;
-  CleanKey(hklm, bhoKey, view);
-  CleanKey(hkcr, bhoKey, view);
-  CleanKey(hkcu, bhoKey, view);
-  CleanKey(hkcr, "CLSID\\" + clsid, view);
-  for (const char* prefix : {"software\\classes\\CLSID\\", "interface\\", "typelib\\"}) {
-    CleanKey(hklm, prefix + clsid, view);
-    CleanKey(hkcr, prefix + clsid, view);
-  }
-  static const char* const kSweep[] = {
-      "CLSID\\",
-      "Objects\\",
-      "typelib\\",
-      "interface\\",
-      "software\\classes\\CLSID\\",
-      "software\\classes\\typelib\\",
-      "software\\classes\\interface\\",
-      "software\\microsoft\\internet explorer\\toolbar\\",
-      "software\\microsoft\\windows\\currentversion\\run\\",
-      "software\\microsoft\\internet explorer\\extensions\\",
-      "software\\microsoft\\internet explorer\\explorer bars\\",
-      "software\\microsoft\\internet explorer\\toolbar\\webbrowser\\",
-      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
-  };
-  for (const char* prefix : kSweep) {
-    for (HKEY root : {hklm, hkcr, hkcu}) CleanKey(root, prefix + clsid, view);
+namespace {
+
+// "{8 4 4 4 12}": a name that can only be a class, type library or AppID.
+bool IsGuidText(std::string_view text) {
+  if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+  for (size_t i = 1; i < 37; ++i) {
+    bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
   }
   return true;
 }
 
-bool IsStillLinked(const LinkedProcess& listed, const std::string& file, const ModuleIndex& modules) {
-  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, listed.processId));
-  if (!process) return false;
-  char image[MAX_PATH] = {};
+// The places a BHO, its toolbar or its extension is listed, below a hive.
+constexpr const char* kListedPlaces[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
+    "software\\microsoft\\internet explorer\\toolbar\\",
+    "software\\microsoft\\internet explorer\\toolbar\\webbrowser\\",
+    "software\\microsoft\\internet explorer\\extensions\\",
+    "software\\microsoft\\internet explorer\\explorer bars\\",
+    "software\\microsoft\\windows\\currentversion\\run\\",
+};
+
+// The class key's default or named value, read through the merged view.
+std::string ClassText(const std::string& clsid, const std::string& subkey, const std::string& value,
+                      RegistryView view) {
+  std::string path = "CLSID\\" + clsid + (subkey.empty() ? "" : "\\" + subkey);
+  UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, path, KEY_QUERY_VALUE, view);
+  return key ? ReadString(key.Get(), value).value_or("") : std::string();
+}
+
+}  // namespace
+
+std::vector<Piece> BhoRegistryPieces(const std::string& clsid, RegistryView view) {
+  std::vector<Piece> pieces;
+  if (clsid.empty() || clsid.find('\\') != std::string::npos) return pieces;
+  auto add = [&](HKEY hive, const std::string& path) {
+    RegistryLocation key{hive, path, view};
+    if (!key.Exists()) return;
+    for (const Piece& piece : pieces)
+      if (piece.key == key) return;
+    pieces.push_back(Piece::Key(std::move(key)));
+  };
+  // Each real copy of a class key: nothing is ever deleted through the merged view.
+  auto addClass = [&](const std::string& path) {
+    add(HKEY_CURRENT_USER, "Software\\Classes\\" + path);
+    add(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + path);
+  };
+  for (const char* place : kListedPlaces) {
+    add(HKEY_LOCAL_MACHINE, place + clsid);
+    add(HKEY_CURRENT_USER, place + clsid);
+  }
+  addClass("CLSID\\" + clsid);
+  addClass("Interface\\" + clsid);
+  addClass("TypeLib\\" + clsid);
+  // What the class names, read before its key goes; a ProgID only where it
+  // names this class back, so a shared name such as "exefile" is never taken.
+  for (const char* subkey : {"ProgID", "VersionIndependentProgID"}) {
+    std::string progId = ClassText(clsid, subkey, "", view);
+    if (progId.empty() || progId.find('\\') != std::string::npos) continue;
+    UniqueKey back = OpenKey(HKEY_CLASSES_ROOT, progId + "\\CLSID", KEY_QUERY_VALUE, view);
+    if (back && EqualsNoCase(ReadString(back.Get(), "").value_or(""), clsid)) addClass(progId);
+  }
+  if (std::string typeLib = ClassText(clsid, "TypeLib", "", view); IsGuidText(typeLib)) addClass("TypeLib\\" + typeLib);
+  if (std::string appId = ClassText(clsid, "", "AppID", view); IsGuidText(appId)) addClass("AppID\\" + appId);
+  return pieces;
+}
+
+std::string UninstalledBhoComment(const std::string& name) { return "Uninstalled BHO \"" + name + "\""; }
+
+namespace {
+
+// Whether the opened process is still the program that was listed: the same
+// image name and, when `file` is given, the file still loaded as `modules`
+// found it. An ID can be reused between the listing and the uninstall, so the
+// check and the end use this one handle.
+bool IsStillLinked(HANDLE process, const LinkedProcess& listed, const std::string& file, const ModuleIndex& modules) {
+  char image[MAX_PATH * 3] = {};
   DWORD length = sizeof image;
-  if (!QueryFullProcessImageNameA(process.Get(), 0, image, &length)) return false;
+  if (!QueryFullProcessImageNameA(process, 0, image, &length)) return false;
   std::string path(image, length);
   std::string base = path.substr(path.find_last_of("\\/") + 1);
   if (!SameNameIgnoringCase(base, listed.exeName)) return false;
   return file.empty() || modules.Loads(listed.processId, file);
 }
 
+}  // namespace
+
 bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const std::string& file, HWND owner) {
   bool allEnded = true;
   ModuleIndex modules;
   if (!file.empty() && !processes.empty()) modules.Build(owner);
+  RemovalGuards guards;
   for (const LinkedProcess& linked : processes) {
-    if (linked.processId == GetCurrentProcessId() || !IsStillLinked(linked, file, modules)) continue;
-    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, linked.processId));
-    if (!process) continue;  // gone since the check
+    if (!guards.ProcessRefusal(linked.processId, linked.exeName).empty()) continue;
+    UniqueHandle process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, linked.processId));
+    if (!process || !IsStillLinked(process.Get(), linked, file, modules)) continue;  // gone, or another program now
     if (!TerminateProcess(process.Get(), 0)) {
       Prompt(owner, "Unable to terminate process (" + linked.exeName + ")", "Tidewell", MB_OK);
       allEnded = false;
@@ -76,11 +124,23 @@ bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const
   return allEnded;
 }
 
-void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owner, const UninstallTiming& timing,
-                       const std::function<void(UninstallStep)>& done) {
+bool RunUninstallSteps(CADODatabase& database, const std::string& appFolder, const SelectedBho& bho, HWND owner,
+                       const UninstallTiming& timing, const std::function<void(UninstallStep)>& done) {
   // Resolved once: the unregistration removes the class key that names the file.
   std::string file = BhoFile(bho.clsid, bho.view);
   std::string name = BhoName(database, bho.clsid);
+  std::vector<Piece> keys = BhoRegistryPieces(bho.clsid, bho.view);
+
+  RemovalAction action(database, RemovalGuards{appFolder, {}}, UninstalledBhoComment(name));
+  // The unregistration deletes keys of its own accord: they are kept before it runs.
+  for (const Piece& key : keys) {
+    if (action.Keep(key)) continue;
+    Prompt(owner,
+           "ERROR: The BHO " + name + " was not uninstalled, because its registry keys could not be backed up to " +
+               appFolder + "BKUP. Nothing was changed.",
+           "Tidewell", MB_OK | MB_ICONERROR);
+    return false;
+  }
 
   if (!TerminateLinkedProcesses(bho.processes, file, owner))
     Prompt(owner, "BHO might not uninstall properly", "Tidewell", MB_OK);
@@ -91,15 +151,19 @@ void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owne
   done(UninstallStep::Unregistered);
   Sleep(timing.stepPause);
 
-  // The step is ticked only when the file is really gone.
-  if (file.empty() || DeleteFileIn(file))
+  // The step is ticked only when the file is really gone (kept in BKUP).
+  PieceOutcome removed = file.empty() ? PieceOutcome{true, ""} : action.Remove(Piece::File(file));
+  if (removed.gone)
     done(UninstallStep::Deleted);
   else
-    Prompt(owner, "Unable to delete file (" + file + ")", "Tidewell", MB_OK);
+    Prompt(owner, "Unable to delete file (" + file + ")" + (removed.reason.empty() ? "" : ": " + removed.reason),
+           "Tidewell", MB_OK);
   Sleep(timing.stepPause);
 
-  RemoveBhoRegistryTraces(bho.clsid, bho.view);
+  for (const Piece& key : keys) action.Remove(key);
+  action.Commit();
   done(UninstallStep::Cleaned);
+  return true;
 }
 
 bool UnregisterBho(CADODatabase& database, const std::string& file, const std::string& name, HWND owner,

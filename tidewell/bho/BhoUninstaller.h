@@ -1,6 +1,7 @@
 #pragma once
 // The four steps of removing a BHO: end its processes, unregister it, delete
-// its file, clean its registry traces.
+// its file, clean its registry traces. Its keys and its file are kept first,
+// as one action the Backup manager can put back.
 
 #include <windows.h>
 
@@ -11,22 +12,22 @@
 #include "shared/db/AdoDatabase.h"
 #include "shared/win/Registry.h"
 #include "tidewell/bho/BhoListing.h"
+#include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 
-// False (and nothing removed) for an empty class ID. Cleans the one registry
-// view the BHO was found in; keys the views share go too.
-bool RemoveBhoRegistryTraces(const std::string& clsid, RegistryView view = RegistryView::Native);
+// The keys a BHO leaves in the view it was found in, each real copy on its
+// own: its registration, its class and what the class names (ProgID,
+// type library, AppID, interface) and the places a toolbar or an extension
+// of it is listed. Only keys that exist; none for an empty class ID.
+std::vector<Piece> BhoRegistryPieces(const std::string& clsid, RegistryView view = RegistryView::Native);
 
-// Whether the process with the listed ID is still the program that was
-// listed: the same image name and, when `file` is given, the file still
-// loaded as `modules` found it. An ID can be reused between the listing and
-// the uninstall.
-bool IsStillLinked(const LinkedProcess& listed, const std::string& file, const ModuleIndex& modules);
+// The Backup manager's name for one uninstall.
+std::string UninstalledBhoComment(const std::string& name);
 
 // Ends every listed process that can be opened and is still linked (never
-// this program itself); false when one of them could be opened but not ended
-// (after "Unable to terminate process (name)").
+// this program itself nor a process the session needs); false when one of
+// them could be opened but not ended (after "Unable to terminate process (name)").
 bool TerminateLinkedProcesses(const std::vector<LinkedProcess>& processes, const std::string& file, HWND owner);
 
 struct UnregisterTiming {
@@ -56,9 +57,11 @@ struct UninstallTiming {
 
 enum class UninstallStep { Terminated, Unregistered, Deleted, Cleaned };
 
-// The four steps in order: ends the linked processes, unregisters the BHO,
-// deletes its file and cleans its registry traces, calling `done` after each.
-void RunUninstallSteps(CADODatabase& database, const SelectedBho& bho, HWND owner, const UninstallTiming& timing,
-                       const std::function<void(UninstallStep)>& done);
+// Keeps the BHO's keys first (nothing is changed when they cannot be kept,
+// and false is returned), then the four steps in order: ends the linked
+// processes, unregisters the BHO, removes its file and its registry
+// traces, calling `done` after each. appFolder: where BKUP is.
+bool RunUninstallSteps(CADODatabase& database, const std::string& appFolder, const SelectedBho& bho, HWND owner,
+                       const UninstallTiming& timing, const std::function<void(UninstallStep)>& done);
 
 }  // namespace tidewell

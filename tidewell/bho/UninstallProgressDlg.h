@@ -1,7 +1,6 @@
 #pragma once
 // The small window that ticks off the four uninstall steps. It is driven by
-// messages sent to it while the UI thread runs the steps, so it repaints
-// itself on each one.
+// messages the uninstall's worker sends it, so it repaints itself on each one.
 
 #include <windows.h>
 
@@ -38,8 +37,10 @@ class CUninstallProgressDlg : public Dialog {
 
 // Asks first; then ends the linked processes, unregisters the BHO, deletes
 // its file and cleans its registry traces, ticking them off in the progress
-// window, and posts WM_REFRESH_BHOS to the main window. 1 when it ran, 0
-// when the user declined.
-int UninstallBho(HWND mainWindow, CADODatabase& database, const SelectedBho& bho, const UninstallTiming& timing = {});
+// window, and posts WM_REFRESH_BHOS to the main window. Its keys and file
+// are kept in appFolder's BKUP first. 1 when it ran, 0 when the user
+// declined or the keys could not be kept.
+int UninstallBho(HWND mainWindow, CADODatabase& database, const std::string& appFolder, const SelectedBho& bho,
+                 const UninstallTiming& timing = {});
 
 }  // namespace tidewell

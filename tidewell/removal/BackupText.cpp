@@ -70,6 +70,10 @@ std::string ValueBackupFileName(std::string_view valueName, std::string_view key
   return SafeFileName(ReplaceAll(valueName, keyPath, "file" + std::to_string(random))) + ".reg";
 }
 
+std::string RestoredPiecesText(int restored) {
+  return std::to_string(restored) + (restored == 1 ? " piece restored." : " pieces restored.");
+}
+
 std::string CollapseDoubledBackslashes(std::string_view path) {
   std::string result;
   result.reserve(path.size());

@@ -36,6 +36,9 @@ std::string RepairFileBaseName(std::string_view subkey, std::string_view replace
 // the unnamed value -> .reg. Characters a file name cannot hold never reach the file system.
 std::string ValueBackupFileName(std::string_view valueName, std::string_view keyPath, int random);
 
+// "1 piece restored.", "3 pieces restored.": what a removal's restore put back.
+std::string RestoredPiecesText(int restored);
+
 // Every "\\" collapsed to "\" (stored paths never carry the doubled separator).
 std::string CollapseDoubledBackslashes(std::string_view path);
 

@@ -116,9 +116,14 @@ void CDetectedSpywareDlg::RemoveSelectedEntries() {
   settings.reportTo = Handle();
   bool started = workers_.Start([this, reach = Reach(), chosen, targets, settings](const StopToken& stop) {
     std::vector<std::pair<size_t, RemovalOutcome>> outcomes;
-    SpywareRemover remover(settings);
+    std::vector<std::string> names;
+    for (const Detection& target : targets) names.push_back(target.name);
+    // One press, one backup: the Backup manager puts all of it back at once.
+    RemovalAction action(*settings.database, SpywareGuards(settings), RemovedSpywareComment(names));
+    SpywareRemover remover(settings, action);
     for (size_t i = 0; i < targets.size() && !stop.StopRequested(); ++i)
       outcomes.emplace_back(chosen[i], remover.Remove(targets[i]));
+    action.Commit();
     reach.Post([this, outcomes] { OnRemoved(outcomes); });
   });
   if (!started) {

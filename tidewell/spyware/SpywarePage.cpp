@@ -173,6 +173,7 @@ void SpywarePage::FinishScan(ScanReport report) {
 
 void SpywarePage::ShowResults(ScanReport report) {
   RemovalSettings settings;
+  settings.database = &main_.Database();
   settings.appFolder = GetAppFolder();
   auto closed = [this] {
     DropRepairTable(main_.Database());

@@ -7,101 +7,74 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/removal/ForceDelete.h"
+#include "shared/text/Text.h"
 
 namespace tidewell {
 
 namespace {
 
-// Full, upper case, without a trailing backslash (a drive keeps its "C:\");
-// empty when the path is not a whole absolute one.
-std::string NormalPath(const std::string& path) { return UpperCaseName(FullFolderPath(path)); }
-
-
-bool IsSameOrAbove(const std::string& candidate, const std::string& protectedPath) {
-  if (candidate == protectedPath) return true;
-  std::string prefix = candidate.back() == '\\' ? candidate : candidate + "\\";
-  return protectedPath.rfind(prefix, 0) == 0;
-}
-
-size_t KeyDepth(const std::string& path) {
-  size_t depth = 0;
-  bool inName = false;
-  for (char c : path) {
-    if (c == '\\') {
-      inName = false;
-    } else if (!inName) {
-      inName = true;
-      ++depth;
-    }
-  }
-  return depth;
-}
-
-constexpr std::array kCriticalProcesses = {
-    "csrss.exe",   "winlogon.exe", "services.exe", "lsass.exe",   "smss.exe",    "wininit.exe",
-    "explorer.exe", "svchost.exe", "lsm.exe",      "dwm.exe",     "taskhost.exe", "taskhostw.exe",
-    "conhost.exe", "sihost.exe",   "fontdrvhost.exe", "System",   "Registry",    "Secure System",
-    // Wine's own session services.
-    "winedevice.exe", "plugplay.exe", "rpcss.exe", "wineboot.exe", "start.exe", "tabtip.exe",
-};
-
-constexpr std::array kProtectedVariables = {
-    "SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432",
-    "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432", "USERPROFILE", "APPDATA",
-    "LOCALAPPDATA", "ALLUSERSPROFILE", "ProgramData", "PUBLIC", "TEMP", "TMP",
-};
+// The regbk comment column's width.
+constexpr size_t kCommentRoom = 255;
 
 }  // namespace
 
 bool IsProtectedPath(const std::string& path) {
   // The marker is ASCII, so ASCII case folding finds it in any spelling.
-  std::string upper = path;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper.find(kProductMarker) != std::string::npos;
+  return UpperAscii(path).find(kProductMarker) != std::string::npos;
 }
 
-bool IsCriticalProcessName(const std::string& exeName) {
-  std::string name = exeName.substr(exeName.find_last_of("\\/") + 1);
-  return std::any_of(kCriticalProcesses.begin(), kCriticalProcesses.end(),
-                     [&](const char* critical) { return SameNameIgnoringCase(name, critical); });
-}
-
-std::string FolderRefusal(const std::string& folder, const RemovalSettings& settings) {
-  if (IsProtectedPath(folder)) return "it belongs to Tidewell";
-  std::string candidate = NormalPath(folder);
-  if (candidate.empty()) return "its name cannot be used safely";
-  if (candidate.size() <= 3 || candidate.find('\\') == std::string::npos) return "it is a drive";
-  EnvironmentLookup environment = settings.environment ? settings.environment : ProcessEnvironment();
-  std::vector<std::string> guarded;
-  for (const EnvironmentFolder& table : kEnvironmentFolders)
-    guarded.push_back(ExpandFolderKeys(table.key, environment));
-  for (const char* variable : kProtectedVariables)
-    if (std::optional<std::string> value = environment(variable)) guarded.push_back(*value);
-  if (!settings.appFolder.empty()) guarded.push_back(settings.appFolder);
-  for (const std::string& path : guarded) {
-    if (path.empty() || path.find('%') != std::string::npos) continue;
-    std::string guard = NormalPath(path);
-    if (!guard.empty() && IsSameOrAbove(candidate, guard)) return "it is a system folder or holds one";
+std::string RemovedSpywareComment(const std::vector<std::string>& names) {
+  std::vector<std::string> unique;
+  for (const std::string& name : names)
+    if (std::find(unique.begin(), unique.end(), name) == unique.end()) unique.push_back(name);
+  const std::string prefix = "Removed spyware: ";
+  std::string all = prefix;
+  for (size_t i = 0; i < unique.size(); ++i) all += (i ? ", " : "") + unique[i];
+  if (all.size() <= kCommentRoom) return all;
+  // As many whole names as leave room for the count of the rest.
+  std::string text = prefix;
+  size_t shown = 0;
+  for (; shown < unique.size(); ++shown) {
+    std::string next = text + (shown ? ", " : "") + unique[shown];
+    std::string more = " and " + std::to_string(unique.size() - shown - 1) + " more";
+    if (next.size() + more.size() > kCommentRoom) break;
+    text = std::move(next);
   }
-  return {};
+  if (shown == 0) return prefix + std::to_string(unique.size()) + " entries";
+  return text + " and " + std::to_string(unique.size() - shown) + " more";
 }
 
-SpywareRemover::SpywareRemover(RemovalSettings settings) : settings_(std::move(settings)) {
-  if (!settings_.environment) settings_.environment = ProcessEnvironment();
-  if (!settings_.forceDeleteTree) settings_.forceDeleteTree = [reportTo = settings_.reportTo](const std::string& folder) {
-    return ForceDeleteTree(folder, reportTo);
-  };
+RemovalGuards SpywareGuards(const RemovalSettings& settings) {
+  return RemovalGuards{settings.appFolder, settings.environment};
 }
+
+SpywareRemover::SpywareRemover(RemovalSettings settings, RemovalAction& action)
+    : settings_(std::move(settings)), action_(action), guards_(SpywareGuards(settings_)) {}
 
 RemovalOutcome SpywareRemover::Remove(const Detection& detection) {
-  if (detection.type == kTypeDir) return RemoveFolder(detection.entry);
+  if (detection.type == kTypeDir) return RemovePieces({Piece::Folder(detection.entry)});
   if (detection.type == kTypeFile || detection.type == kTypeMemory) return RemoveFile(detection.entry, true);
   if (detection.type == kTypeCookie) return RemoveFile(detection.entry, false);
-  if (detection.type == kTypeRegKey) return RemoveKey(detection);
-  if (detection.type == kTypeRegValue) return RemoveValue(detection);
-  return {false, "unknown type"};
+  bool isKey = detection.type == kTypeRegKey;
+  if (!isKey && detection.type != kTypeRegValue) return {false, "unknown type"};
+  if (!isKey && detection.valueName.empty()) return {false, "the value is not specific"};
+  std::vector<Piece> pieces;
+  for (RegistryView view : detection.views) {
+    RegistryLocation key{HiveKey(detection.hive), detection.keyPath, view};
+    pieces.push_back(isKey ? Piece::Key(key) : Piece::Value(key, detection.valueName));
+  }
+  return RemovePieces(pieces);
+}
+
+RemovalOutcome SpywareRemover::RemovePieces(const std::vector<Piece>& pieces) {
+  RemovalOutcome outcome{true, ""};
+  for (const Piece& piece : pieces) {
+    PieceOutcome result = action_.Remove(piece);
+    if (result.gone) continue;
+    outcome.gone = false;
+    if (outcome.reason.empty()) outcome.reason = result.reason;
+  }
+  return outcome;
 }
 
 bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
@@ -113,12 +86,8 @@ bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
   std::vector<const LinkedProcess*> toEnd;
   for (const LinkedProcess& user : users) {
     if (ended_.count(user.processId)) continue;
-    if (user.processId == GetCurrentProcessId()) {
-      reason = "Tidewell itself uses it";
-      return false;
-    }
-    if (IsCriticalProcessName(user.exeName)) {
-      reason = "the system process " + user.exeName + " uses it";
+    if (std::string refusal = guards_.ProcessRefusal(user.processId, user.exeName); !refusal.empty()) {
+      reason = refusal;
       return false;
     }
     toEnd.push_back(&user);
@@ -145,53 +114,13 @@ bool SpywareRemover::EndUsers(const std::string& path, std::string& reason) {
 
 RemovalOutcome SpywareRemover::RemoveFile(const std::string& path, bool endUsers) {
   if (IsGone(path)) return {true, ""};
-  FolderScope folder(ParentFolder(path));
-  if (!folder.Contains(path)) return {false, "its name cannot be used safely"};
   if (endUsers) {
     if (IsProtectedPath(path)) return {false, "it belongs to Tidewell"};
+    if (std::string refusal = guards_.PathRefusal(path); !refusal.empty()) return {false, refusal};
     std::string reason;
     if (!EndUsers(path, reason)) return {false, reason};
   }
-  if (folder.DeleteFile(path)) return {true, ""};
-  return {false, "it is in use or access is denied"};
-}
-
-RemovalOutcome SpywareRemover::RemoveFolder(const std::string& path) {
-  if (IsGone(path)) return {true, ""};
-  if (std::string refusal = FolderRefusal(path, settings_); !refusal.empty()) return {false, refusal};
-  if (!FolderScope(ParentFolder(path)).Contains(path)) return {false, "its name cannot be used safely"};
-  settings_.forceDeleteTree(path);
-  if (IsGone(path)) return {true, ""};
-  return {false, "part of it could not be deleted"};
-}
-
-RemovalOutcome SpywareRemover::RemoveKey(const Detection& detection) {
-  if (KeyDepth(detection.keyPath) < 2) return {false, "the key is too close to its hive"};
-  HKEY hive = HiveKey(detection.hive);
-  bool gone = true;
-  for (RegistryView view : detection.views) {
-    DeleteKeyTree(hive, detection.keyPath, view);
-    if (OpenKey(hive, detection.keyPath, KEY_READ, view)) gone = false;
-  }
-  return {gone, gone ? "" : "access is denied"};
-}
-
-RemovalOutcome SpywareRemover::RemoveValue(const Detection& detection) {
-  if (KeyDepth(detection.keyPath) < 2 || detection.valueName.empty()) return {false, "the value is not specific"};
-  HKEY hive = HiveKey(detection.hive);
-  bool gone = true;
-  for (RegistryView view : detection.views) {
-    UniqueKey key = OpenKey(hive, detection.keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
-    if (!key) {
-      if (OpenKey(hive, detection.keyPath, KEY_QUERY_VALUE, view)) gone = false;  // there, but not ours to change
-      continue;
-    }
-    RegDeleteValueA(key.Get(), detection.valueName.c_str());
-    if (RegQueryValueExA(key.Get(), detection.valueName.c_str(), nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_FILE_NOT_FOUND)
-      gone = false;
-  }
-  return {gone, gone ? "" : "access is denied"};
+  return RemovePieces({Piece::File(path)});
 }
 
 }  // namespace tidewell

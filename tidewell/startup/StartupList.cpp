@@ -50,8 +50,8 @@ void DisableSelectedStartupEntry(CADODatabase& database, const std::string& appF
   if (DisableStartupEntry(database, appFolder, GetSelectedStartupEntry(list), owner)) FillStartupList(list);
 }
 
-void DeleteSelectedStartupEntry(HWND list, HWND owner) {
-  if (DeleteStartupEntry(GetSelectedStartupEntry(list), owner)) FillStartupList(list);
+void DeleteSelectedStartupEntry(CADODatabase& database, const std::string& appFolder, HWND list, HWND owner) {
+  if (DeleteStartupEntry(database, appFolder, GetSelectedStartupEntry(list), owner)) FillStartupList(list);
 }
 
 void FillStartupInfoTip(CADODatabase& database, HWND list, NMLVGETINFOTIPA& tip) {

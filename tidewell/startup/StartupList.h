@@ -22,7 +22,7 @@ StartupEntry GetSelectedStartupEntry(HWND list);
 
 // "Disable" and "Delete": refill the list when something was done.
 void DisableSelectedStartupEntry(CADODatabase& database, const std::string& appFolder, HWND list, HWND owner);
-void DeleteSelectedStartupEntry(HWND list, HWND owner);
+void DeleteSelectedStartupEntry(CADODatabase& database, const std::string& appFolder, HWND list, HWND owner);
 
 // LVN_GETINFOTIP: the description of the program of the row under the cursor.
 void FillStartupInfoTip(CADODatabase& database, HWND list, NMLVGETINFOTIPA& tip);

@@ -9,6 +9,7 @@
 #include "shared/win/Registry.h"
 #include "tidewell/shell/EventLog.h"
 #include "tidewell/backup/RegistryBackup.h"
+#include "tidewell/removal/RemovalService.h"
 #include "tidewell/removal/ValueBackup.h"
 #include "tidewell/startup/StartupText.h"
 
@@ -19,6 +20,12 @@ namespace {
 constexpr const char* kStartupCaption = "Tidewell startup manager";
 
 HKEY RootOf(int root) { return root == kStartupRootUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+std::string RunKeyPathWithoutSeparator() {
+  std::string path = kRunKeyPath;
+  path.pop_back();
+  return path;
+}
 
 
 void AppendEntries(HKEY root, int code, RegistryView view, std::vector<StartupEntry>& entries) {
@@ -99,14 +106,21 @@ bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, c
   return disabled;
 }
 
-bool DeleteStartupEntry(const StartupEntry& entry, HWND owner) {
+bool DeleteStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
+                        HWND owner) {
   if (NothingSelected(entry, owner)) return false;
   if (Prompt(owner, "Are you sure you want to delete this startup entry " + entry.name + " ?", kStartupCaption,
              MB_YESNO | MB_ICONQUESTION) != IDYES)
     return false;
-  if (UniqueKey key = OpenKey(RootOf(entry.root), kRunKeyPath, KEY_QUERY_VALUE | KEY_SET_VALUE, entry.view))
-    RegDeleteValueA(key.Get(), entry.name.c_str());
-  return true;
+  std::string displayName = entry.name.empty() ? "(Default)" : entry.name;
+  RemovalAction action(database, RemovalGuards{appFolder, {}}, "Deleted startup entry (" + displayName + ")");
+  PieceOutcome outcome =
+      action.Remove(Piece::Value(RegistryLocation{RootOf(entry.root), RunKeyPathWithoutSeparator(), entry.view}, entry.name));
+  action.Commit();
+  if (!outcome.gone)
+    Prompt(owner, "ERROR: The startup entry " + displayName + " could not be removed: " + outcome.reason + ".",
+           kStartupCaption, MB_OK | MB_ICONERROR);
+  return outcome.gone;
 }
 
 std::string VersionComments(const std::string& path) {

@@ -43,10 +43,13 @@ std::string StartupViewText(const StartupEntry& entry);
 // Each asks first and returns false when nothing was done (nothing selected:
 // an entry with both texts empty; or the user said No). owner owns the prompts.
 // Disable deletes the value only once its backup holds it; otherwise it says
-// why and changes nothing. view: the registry view the entry was listed from.
+// why and changes nothing. Delete keeps the value as an action of its own,
+// so the Backup manager can put it back. view: the registry view the entry
+// was listed from.
 bool DisableStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
                          HWND owner = nullptr);
-bool DeleteStartupEntry(const StartupEntry& entry, HWND owner = nullptr);
+bool DeleteStartupEntry(CADODatabase& database, const std::string& appFolder, const StartupEntry& entry,
+                        HWND owner = nullptr);
 
 // "Description: " and what the processes table or the program file's version
 // information says about the program the command starts, or the "Unknown

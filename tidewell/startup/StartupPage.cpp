@@ -26,7 +26,9 @@ bool StartupPage::OnCommand(int id) {
     case IDB_STARTUP_DISABLE:
       DisableSelectedStartupEntry(main_.Database(), GetAppFolder(), main_.List(), main_.Window());
       return true;
-    case IDB_STARTUP_DELETE: DeleteSelectedStartupEntry(main_.List(), main_.Window()); return true;
+    case IDB_STARTUP_DELETE:
+      DeleteSelectedStartupEntry(main_.Database(), GetAppFolder(), main_.List(), main_.Window());
+      return true;
     case ID_SUBMIT_INFORMATION:
       SubmitStartupInfo(main_.List(), main_.Reach(), ProductSiteHost(), main_.Workers());
       return true;

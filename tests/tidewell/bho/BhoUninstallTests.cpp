@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "resources/resource.h"
@@ -17,6 +18,7 @@
 #include "tidewell/bho/BhoManager.h"
 #include "tidewell/bho/BhoUninstaller.h"
 #include "tidewell/bho/UninstallProgressDlg.h"
+#include "tidewell/backup/RegistryBackup.h"
 
 namespace tidewell {
 namespace {
@@ -59,7 +61,7 @@ TEST_F(BhoUninstallTest, DeleteKeyTreeRemovesNestedKeysInOneCall) {
   EXPECT_FALSE(DeleteKeyTree(HKEY_CURRENT_USER, kScratch + "\\tree")) << "nothing left to delete";
 }
 
-TEST_F(BhoUninstallTest, RegistryTracesAreRemovedFromTheFixedPlacesButValuesStay) {
+TEST_F(BhoUninstallTest, RegistryTracesAreKeptAndRemovedFromTheFixedPlacesButValuesStay) {
   std::string clsid = test::NewClassId();
   const std::string places[] = {
       std::string(kBhoKeyPath) + "\\" + clsid,
@@ -74,7 +76,10 @@ TEST_F(BhoUninstallTest, RegistryTracesAreRemovedFromTheFixedPlacesButValuesStay
   UniqueKey toolbar = CreateKey(HKEY_CURRENT_USER, "software\\microsoft\\internet explorer\\toolbar");
   WriteString(toolbar.Get(), clsid, "a value named after the class");
 
-  EXPECT_TRUE(RemoveBhoRegistryTraces(clsid));
+  RemovalAction action(database, RemovalGuards{folder.Text(), {}}, UninstalledBhoComment("traces"));
+  std::vector<Piece> pieces = BhoRegistryPieces(clsid);
+  EXPECT_EQ(pieces.size(), std::size(places) + 2) << "each real copy is a piece of its own";
+  for (const Piece& piece : pieces) EXPECT_TRUE(action.Remove(piece).gone) << piece.DisplayName();
   for (const std::string& place : places) EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, place)) << place;
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\Interface\\" + clsid));
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, "typelib\\" + clsid));
@@ -85,7 +90,7 @@ TEST_F(BhoUninstallTest, RegistryTracesAreRemovedFromTheFixedPlacesButValuesStay
 
 TEST_F(BhoUninstallTest, AnEmptyClassIdRemovesNothing) {
   UniqueKey scratch = CreateKey(HKEY_CURRENT_USER, kScratch + "\\still here");
-  EXPECT_FALSE(RemoveBhoRegistryTraces(""));
+  EXPECT_TRUE(BhoRegistryPieces("").empty());
   EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, kScratch + "\\still here"));
   EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
   EXPECT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, kBhoKeyPath));
@@ -177,7 +182,7 @@ TEST_F(UninstallFlowTest, DecliningTouchesNothing) {
   test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDNO});
   SelectedBho bho{test::kFixtureClsid, {{host.Id(), "test_bho_host.exe"}}};
-  EXPECT_EQ(UninstallBho(window.Handle(), database, bho, Quick()), 0);
+  EXPECT_EQ(UninstallBho(window.Handle(), database, folder.Text(), bho, Quick()), 0);
   ASSERT_EQ(prompt.Requests().size(), 1u);
   EXPECT_EQ(prompt.Requests()[0].text,
             "Tidewell will terminate all linked processes (including IE). Do you want to proceed?");
@@ -197,7 +202,7 @@ TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDYES});
   SelectedBho bho{test::kFixtureClsid, {{host.Id(), "test_bho_host.exe"}}};
-  EXPECT_EQ(UninstallBho(window.Handle(), database, bho, Quick()), 1);
+  EXPECT_EQ(UninstallBho(window.Handle(), database, folder.Text(), bho, Quick()), 1);
   EXPECT_EQ(prompt.Requests().size(), 1u) << "only the confirmation";
   EXPECT_FALSE(host.Running());
   EXPECT_FALSE(test::PathExists(dll));
@@ -205,6 +210,22 @@ TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + test::kFixtureClsid));
   EXPECT_EQ(test::CountEvents(database, "BHO \"Tidewell's test helper\" uninstalled"), 1);
   EXPECT_TRUE(test::PumpUntil([&] { return window.refreshes == 1; }, 2s)) << "the tree is asked to refresh";
+
+  // One click in the Backup manager brings the keys and the file back, no re-registration needed.
+  CRegistryBackup backup(database, folder.Text());
+  std::vector<BackupEntry> listed = backup.ListBackups();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].comment, "Uninstalled BHO \"Tidewell's test helper\"");
+  RestoreResult restored = backup.ImportBackup(listed[0].name, listed[0].time);
+  EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
+  EXPECT_EQ(test::ReadWholeFile(dll), test::ReadWholeFile(test::FixtureDll()));
+  EXPECT_EQ(BhoFile(test::kFixtureClsid), dll);
+  ModuleIndex modules;
+  auto listing = CollectRegisteredBhos(database, modules);
+  ASSERT_TRUE(listing);
+  EXPECT_TRUE(std::any_of(listing->begin(), listing->end(),
+                          [](const BhoItem& item) { return item.clsid == test::kFixtureClsid; }))
+      << "listed again";
 }
 
 TEST_F(UninstallFlowTest, RegsvrRemovesTheRegistrationItselfWhenOnlyItsKeysRemain) {
@@ -221,7 +242,7 @@ TEST_F(UninstallFlowTest, AMissingFileStillLosesItsKeys) {
   DeleteFileA(dll.c_str());
   test::FakeMainWindow window;
   test::ScriptedPrompt prompt({IDYES, IDOK});
-  EXPECT_EQ(UninstallBho(window.Handle(), database, {test::kFixtureClsid, {}}, Quick()), 1);
+  EXPECT_EQ(UninstallBho(window.Handle(), database, folder.Text(), {test::kFixtureClsid, {}}, Quick()), 1);
   ASSERT_EQ(prompt.Requests().size(), 2u);
   EXPECT_EQ(prompt.Requests()[1].text, "File '" + dll + "' does not exist");
   EXPECT_EQ(test::CountEvents(database, "BHO \"Tidewell's test helper\" uninstalled"), 0);

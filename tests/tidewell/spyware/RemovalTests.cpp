@@ -44,7 +44,7 @@ TEST(SpywareRemoval, EndsTheHostThenDeletesTheLoadedFile) {
     ASSERT_TRUE(host.WaitUntilLoaded(dll, 10s));
     std::string entry = dll;
     if (std::string(type) == kTypeMemory) CharUpperBuffA(entry.data(), static_cast<DWORD>(entry.size()));
-    SpywareRemover remover(RemovalSettings{});
+    test::TestRemoval remover;
     RemovalOutcome outcome = remover.Remove(Target(type, entry));
     EXPECT_TRUE(outcome.gone) << type << ": " << outcome.reason;
     EXPECT_FALSE(host.Running()) << type;
@@ -61,7 +61,7 @@ TEST(SpywareRemoval, RemovesKeysValuesCookiesAndReportsAbsentTargetsAsGone) {
   test::PlantedFolder folder(Environment("TEMP") + "\\" + SpyName("cookie"));
   std::string cookie = folder.File("user@ads[1].txt");
   test::WriteTextFile(cookie, "ads");
-  SpywareRemover remover(RemovalSettings{});
+  test::TestRemoval remover;
 
   EXPECT_TRUE(remover.Remove(RegistryTarget(kTypeRegKey, Hive::CurrentUser, "Software\\" + name + "\\one", "",
                                             {RegistryView::Native}))
@@ -96,7 +96,7 @@ TEST(SpywareRemoval, AFolderTreeGoesExceptWhatIsHeldAndNeverWhatALinkPointsTo) {
   UniqueHandle holder(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
 
-  SpywareRemover remover(RemovalSettings{});
+  test::TestRemoval remover;
   RemovalOutcome outcome = remover.Remove(Target(kTypeDir, spy.Path()));
 
   EXPECT_FALSE(outcome.gone);
@@ -110,13 +110,8 @@ TEST(SpywareRemoval, AFolderTreeGoesExceptWhatIsHeldAndNeverWhatALinkPointsTo) {
 TEST(SpywareRemoval, NeverTouchesSystemFoldersDrivesOrTidewell) {
   test::PlantedFolder app(Environment("TEMP") + "\\" + SpyName("app"));
   CreateDirectoryA(app.File("bin").c_str(), nullptr);
-  std::vector<std::string> forced;
   RemovalSettings settings;
   settings.appFolder = app.File("bin") + "\\";
-  settings.forceDeleteTree = [&](const std::string& folder) {
-    forced.push_back(folder);
-    return false;
-  };
   std::string windir = Environment("windir");
   const std::string refused[] = {
       "C:\\",
@@ -130,14 +125,13 @@ TEST(SpywareRemoval, NeverTouchesSystemFoldersDrivesOrTidewell) {
       app.Path(),          // holds the application folder
       app.File("bin"),     // is it
   };
-  SpywareRemover remover(settings);
+  test::TestRemoval remover(settings);
   for (const std::string& folder : refused) {
     RemovalOutcome outcome = remover.Remove(Target(kTypeDir, folder));
     if (!test::Exists(folder)) continue;  // an absent folder is simply gone
     EXPECT_FALSE(outcome.gone) << folder;
     EXPECT_FALSE(outcome.reason.empty()) << folder;
   }
-  EXPECT_TRUE(forced.empty()) << forced.front();
 
   // The test program itself is loaded here: neither it nor this process is ended.
   char own[MAX_PATH];

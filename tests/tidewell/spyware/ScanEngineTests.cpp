@@ -256,7 +256,7 @@ TEST(SpywareScan, NamesInAnyScriptAreFoundAndRemovedAndNothingBesideThem) {
 
   std::vector<Detection> detections = ScanForSpyware(definitions, scope, {});
   EXPECT_EQ(Found(detections), expected);
-  SpywareRemover remover(RemovalSettings{});
+  test::TestRemoval remover;
   for (const Detection& detection : detections) {
     RemovalOutcome outcome = remover.Remove(detection);
     EXPECT_TRUE(outcome.gone) << detection.entry << ": " << outcome.reason;

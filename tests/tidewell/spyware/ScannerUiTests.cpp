@@ -17,6 +17,9 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/spyware/SpywareFixtures.h"
+#include "shared/win/AppFolder.h"
+#include "shared/win/FileSystem.h"
+#include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/spyware/DefinitionsFile.h"
 #include "tidewell/spyware/ScanLocations.h"
 #include "tidewell/spyware/SpywarePage.h"
@@ -203,6 +206,68 @@ TEST(SpywareScanner, ATickedRowThatCannotBeRemovedStaysAndIsNamed) {
   EXPECT_FALSE(test::Exists(loose));
   SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(run.WaitUntilIdle());
+}
+
+TEST(SpywareScanner, OneRemovalComesBackWholeFromTheBackupManager) {
+  ScanRun run;
+  std::string vendor = test::SpyName("undo"), name = test::SpyName("undokey");
+  test::PlantedFolder folder(test::Environment("ProgramFiles") + "\\" + vendor);
+  std::string tree = folder.File("tree"), readOnly = folder.File("tree\\sub\\ro.dat"), file = folder.File("spy.exe");
+  ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr) && CreateDirectoryA(folder.File("tree\\sub").c_str(), nullptr));
+  ASSERT_TRUE(test::WriteTextFile(readOnly, "read only \x01\x02") && test::WriteTextFile(file, "MZ spy"));
+  ASSERT_TRUE(test::WriteTextFile(folder.File("tree\\a.dat"), "a"));
+  ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  test::PlantedKey deep(HKEY_CURRENT_USER, "Software\\" + name + "\\one\\two\\three");
+  ASSERT_TRUE(deep.SetValue("data", 40));
+  std::vector<RegistryValue> deepValues = Values(deep.Key());
+  const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  UniqueKey runKey = OpenKey(HKEY_CURRENT_USER, run, KEY_ALL_ACCESS);
+  ASSERT_TRUE(WriteString(runKey.Get(), name, "\"C:\\spy\\" + name + ".exe\" /quiet"));
+  ASSERT_TRUE(test::WriteDefinitions(
+      run.definitions, "<SPYWARE><E NAME=\"Undo bar\"><DESCRIPTION>d</DESCRIPTION><REGISTRY><KEYS>"
+                       "<K MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\" + name + "\\\\one\" VALUE=\"two\"/></KEYS>"
+                       "<VALUES><V MAIN=\"HKEY_CURRENT_USER\" SUB=\"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion"
+                       "\\\\Run\" VALUE=\"" + name + "\"/></VALUES></REGISTRY>"
+                       "<FILES><F NAME=\"spy.exe\" PATH=\"PFDir\\\\" + vendor + "\"/></FILES>"
+                       "<DIRECTORIES><D NAME=\"tree\" PATH=\"PFDir\\\\" + vendor + "\"/></DIRECTORIES></E></SPYWARE>"));
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\My computer", true);
+  SaveLocationChoice(run.fixture.database, "Scan my PC\\Registry", true);
+  test::ScriptedPrompt prompts({IDYES, IDYES});
+  run.Scan();
+  ASSERT_TRUE(test::PumpUntil([&] { return run.Results() != nullptr; }, 20s));
+  HWND list = GetDlgItem(run.Results(), IDC_DETECTED_LIST);
+  ASSERT_EQ(ListView_GetItemCount(list), 4);
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(list) == 0; }, 30s)) << "every piece went";
+  EXPECT_FALSE(test::Exists(tree) || test::Exists(file));
+  EXPECT_FALSE(OpenKey(HKEY_CURRENT_USER, "Software\\" + name + "\\one\\two"));
+  EXPECT_FALSE(ReadString(runKey.Get(), name));
+  SendMessageA(run.Results(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(run.WaitUntilIdle());
+
+  std::vector<test::RegbkRow> rows = test::RegbkRows(run.fixture.database);
+  ASSERT_EQ(rows.size(), 1u) << "one press, one backup";
+  EXPECT_EQ(rows[0].comment, "Removed spyware: Undo bar");
+  CRegistryBackup backup(run.fixture.database, GetAppFolder());
+  std::vector<BackupEntry> listed = backup.ListBackups();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_NE(listed[0].sizeText, "0.00 bytes") << "the row shows what it keeps";
+  RestoreResult restored = backup.ImportBackup(listed[0].name, listed[0].time);
+  EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
+  EXPECT_EQ(restored.piecesRestored, restored.pieces);
+  EXPECT_EQ(test::ReadWholeFile(readOnly), "read only \x01\x02");
+  EXPECT_EQ(test::ReadWholeFile(file), "MZ spy");
+  EXPECT_EQ(test::ReadWholeFile(folder.File("tree\\a.dat")), "a");
+  EXPECT_TRUE(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY) << "still read-only";
+  UniqueKey back = OpenKey(HKEY_CURRENT_USER, "Software\\" + name + "\\one\\two\\three");
+  ASSERT_TRUE(back);
+  std::vector<RegistryValue> backValues = Values(back.Get());
+  ASSERT_EQ(backValues.size(), deepValues.size());
+  EXPECT_EQ(backValues[0].data, deepValues[0].data);
+  EXPECT_EQ(ReadString(runKey.Get(), name), "\"C:\\spy\\" + name + ".exe\" /quiet");
+  RegDeleteValueA(runKey.Get(), name.c_str());
+  EXPECT_TRUE(backup.DeleteBackup(listed[0].name, listed[0].time));
+  EXPECT_TRUE(IsGone(backup.BackupFolder(listed[0].time))) << "the kept pieces are freed";
 }
 
 TEST(SpywareScanner, DefinitionsThatAreNotOneWholeDocumentEndTheScanWithThePathAlone) {

@@ -135,4 +135,12 @@ bool MakeUnixSymlink(const std::string& link, const std::string& target) {
   return Exists(link);
 }
 
+TestRemoval::TestRemoval(RemovalSettings settings) {
+  database_.Open(app_.ConnectionString());
+  settings.database = &database_;
+  if (settings.appFolder.empty()) settings.appFolder = app_.Text();
+  action_.emplace(database_, SpywareGuards(settings), "Removed spyware: test");
+  remover_.emplace(settings, *action_);
+}
+
 }  // namespace tidewell::test

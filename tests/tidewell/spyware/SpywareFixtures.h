@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "shared/win/Registry.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/SystemFolders.h"
+#include "tests/support/TestFolder.h"
+#include "tidewell/spyware/SpywareRemoval.h"
 
 namespace tidewell::test {
 
@@ -61,6 +64,20 @@ std::string CookieRecord(const std::string& hostAndPath, const std::string& valu
 // The definitions XML enciphered as extra.neo holds it, declaration first.
 std::string PackDefinitions(const std::string& xml);
 bool WriteDefinitions(const std::string& path, const std::string& xml);
+
+// One press of the remove button, kept in an application folder of its own
+// (settings.appFolder, when given, is where the guards put Tidewell).
+class TestRemoval {
+ public:
+  explicit TestRemoval(RemovalSettings settings = {});
+  RemovalOutcome Remove(const Detection& detection) { return remover_->Remove(detection); }
+
+ private:
+  TestAppFolder app_;
+  CADODatabase database_;
+  std::optional<RemovalAction> action_;
+  std::optional<SpywareRemover> remover_;
+};
 
 // A Unix symbolic link at link pointing to target (both Windows paths).
 bool MakeUnixSymlink(const std::string& link, const std::string& target);

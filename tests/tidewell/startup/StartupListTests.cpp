@@ -108,7 +108,7 @@ TEST_F(StartupListTest, DeleteWithoutSelectionShowsTheError) {
   FillStartupList(window.List());
   test::SelectRow(window.List(), -1);
   test::ScriptedPrompt script{IDOK};
-  DeleteSelectedStartupEntry(window.List(), window.Window());
+  DeleteSelectedStartupEntry(database, folder.Text(), window.List(), window.Window());
   ASSERT_EQ(script.Requests().size(), 1u);
   EXPECT_EQ(script.Requests()[0].text, "ERROR: No backup entry selected");
 }

@@ -290,7 +290,7 @@ TEST_F(StartupManagerTest, UnnamedEntryIsBackedUpAsDefaultAndRestored) {
 TEST_F(StartupManagerTest, NothingSelectedIsRefusedByDisableAndDelete) {
   test::ScriptedPrompt script{IDOK, IDOK};
   EXPECT_FALSE(DisableStartupEntry(database, folder.Text(), StartupEntry{}));
-  EXPECT_FALSE(DeleteStartupEntry(StartupEntry{}));
+  EXPECT_FALSE(DeleteStartupEntry(database, folder.Text(), StartupEntry{}));
   auto prompts = script.Requests();
   ASSERT_EQ(prompts.size(), 2u);
   for (const auto& prompt : prompts) {
@@ -306,24 +306,29 @@ TEST_F(StartupManagerTest, DecliningLeavesTheEntryAndWritesNothing) {
   run.AddString(HKEY_CURRENT_USER, name, "C:\\kept.exe");
   test::ScriptedPrompt script{IDNO, IDNO};
   EXPECT_FALSE(DisableStartupEntry(database, folder.Text(), StartupEntry{name, "C:\\kept.exe", kStartupRootUser}));
-  EXPECT_FALSE(DeleteStartupEntry(StartupEntry{name, "C:\\kept.exe", kStartupRootUser}));
+  EXPECT_FALSE(DeleteStartupEntry(database, folder.Text(), StartupEntry{name, "C:\\kept.exe", kStartupRootUser}));
   EXPECT_EQ(RunString(HKEY_CURRENT_USER, name), "C:\\kept.exe");
   EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(test::Events(database).empty());
 }
 
-TEST_F(StartupManagerTest, DeleteRemovesOnlyThatRootsValueWithoutBackupOrEvent) {
+TEST_F(StartupManagerTest, DeleteRemovesOnlyThatRootsValueKeepingItForTheBackupManager) {
   std::string name = test::UniqueName("Both");
   run.AddString(HKEY_CURRENT_USER, name, "C:\\user.exe");
   run.AddString(HKEY_LOCAL_MACHINE, name, "C:\\machine.exe");
   test::ScriptedPrompt script{IDYES};
-  ASSERT_TRUE(DeleteStartupEntry(StartupEntry{name, "C:\\machine.exe", kStartupRootMachine}));
+  ASSERT_TRUE(DeleteStartupEntry(database, folder.Text(), StartupEntry{name, "C:\\machine.exe", kStartupRootMachine}));
   EXPECT_EQ(script.Requests()[0].text, "Are you sure you want to delete this startup entry " + name + " ?");
   EXPECT_EQ(script.Requests()[0].caption, "Tidewell startup manager");
   EXPECT_FALSE(RunString(HKEY_LOCAL_MACHINE, name));
   EXPECT_EQ(RunString(HKEY_CURRENT_USER, name), "C:\\user.exe");
-  EXPECT_TRUE(test::RegbkRows(database).empty());
   EXPECT_TRUE(test::Events(database).empty());
+  CRegistryBackup backup(database, folder.Text());
+  std::vector<BackupEntry> listed = backup.ListBackups();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].comment, "Deleted startup entry (" + name + ")");
+  EXPECT_TRUE(backup.ImportBackup(listed[0].name, listed[0].time).notRestored.empty());
+  EXPECT_EQ(RunString(HKEY_LOCAL_MACHINE, name), "C:\\machine.exe");
 }
 
 TEST_F(StartupManagerTest, MachineEntriesOfBothViewsAreListedAndDeletedInTheirOwnView) {
@@ -340,7 +345,7 @@ TEST_F(StartupManagerTest, MachineEntriesOfBothViewsAreListedAndDeletedInTheirOw
   EXPECT_EQ(StartupViewText(entries[in64]), "64-bit");
 
   test::ScriptedPrompt script{IDYES};
-  ASSERT_TRUE(DeleteStartupEntry(entries[in64]));
+  ASSERT_TRUE(DeleteStartupEntry(database, folder.Text(), entries[in64]));
   EXPECT_FALSE(RunString(HKEY_LOCAL_MACHINE, name, k64));
   EXPECT_EQ(RunString(HKEY_LOCAL_MACHINE, name, k32), "C:\\x86\\tool.exe");
 }
