@@ -8,11 +8,13 @@
 #include <memory>
 
 #include "shared/text/Text.h"
+#include "shared/win/AppFolder.h"
 #include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/cleanup/ClutterMeasure.h"
+#include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 
@@ -41,9 +43,16 @@ void RemoveFile(const FolderScope& scope, const std::string& path, CleanupResult
     result.failed.push_back(path);
 }
 
+// What no cleanup takes, whatever a category's folder holds: Tidewell's own
+// folder, and the system's folders and those above them.
+const RemovalGuards& CleanupGuards() {
+  static const RemovalGuards guards{GetAppFolder(), {}};
+  return guards;
+}
+
 // Visits a folder's entries below the scope's folder, never entering or
 // touching links. `files` decides which files go; subfolders are emptied
-// and, when `removeFolders`, removed.
+// and, when `removeFolders`, removed. A guarded entry stays and counts as failed.
 template <class FileFilter>
 void CleanEntries(const FolderScope& scope, const std::string& folder, const FileFilter& files, bool removeFolders,
                   const StopToken& stop, CleanupResult& result) {
@@ -56,6 +65,8 @@ void CleanEntries(const FolderScope& scope, const std::string& folder, const Fil
         }
         if (entry.IsLink()) {
           ++result.skippedLinks;
+        } else if ((entry.IsFolder() || files(entry.name)) && !CleanupGuards().PathRefusal(entry.path).empty()) {
+          result.failed.push_back(entry.path);
         } else if (entry.IsFolder()) {
           CleanEntries(scope, entry.path, files, removeFolders, stop, result);
           if (removeFolders && !result.stopped) scope.RemoveFolder(entry.path);  // stays silently when not empty

@@ -3,7 +3,7 @@
 // folder, the log files below the Windows folder, the URL cache and a drive's
 // recycle bin. Links (junctions, symbolic links) are never followed and never
 // removed: under Wine the profile's Desktop and Documents are links into the
-// Linux home.
+// Linux home. Nothing the removal guards keep is taken.
 
 #include <windows.h>
 
