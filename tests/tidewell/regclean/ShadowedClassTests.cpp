@@ -32,11 +32,9 @@ class PresentedCopies : public KeyCopies {
   mutable std::vector<RegistryLocation> asked;
 };
 
-// The view a key planted without a view choice lands in.
-RegistryView OwnView() {
-  if (RegistryViews().size() == 1) return RegistryView::Native;
-  return sizeof(void*) == 8 ? RegistryView::Bits64 : RegistryView::Bits32;
-}
+// The 64-bit view for both builds: Wine keeps the user's classes in one
+// place for both views, where Windows gives the 32-bit view a Wow6432Node.
+constexpr RegistryView k64 = RegistryView::Bits64;
 
 TEST(ShadowedClass, OnlyTheCopyThatNamesAMissingFileIsExportedAndDeleted) {
   struct Case {
@@ -58,21 +56,18 @@ TEST(ShadowedClass, OnlyTheCopyThatNamesAMissingFileIsExportedAndDeleted) {
     const std::string clsid = "{" + planted.Marker() + "}", entry = "CLSID\\" + clsid + "\\InprocServer32";
     const std::string missing = "C:\\TwMissing" + planted.Marker() + "\\u.dll";
     const std::string valid = test::SystemFolder() + "\\kernel32.dll";
-    RegistryLocation user{HKEY_CURRENT_USER, c.user + "\\" + entry, OwnView()};
-    RegistryLocation machine{HKEY_LOCAL_MACHINE, c.machine + "\\" + entry, OwnView()};
-    if (c.presented) {
-      planted.Key(HKEY_CURRENT_USER, scratch, "", "");
-      planted.Key(HKEY_LOCAL_MACHINE, scratch, "", "");
-    } else {
-      planted.Key(HKEY_CURRENT_USER, c.user + "\\CLSID\\" + clsid, "", "");
-      planted.Key(HKEY_LOCAL_MACHINE, c.machine + "\\CLSID\\" + clsid, "", "");
-    }
-    planted.Key(HKEY_CURRENT_USER, user.path, "", missing);
-    planted.Key(HKEY_LOCAL_MACHINE, machine.path, "", valid);
-    planted.Value(HKEY_LOCAL_MACHINE, machine.path, "ThreadingModel", "Both");
-    std::string label = ViewLabel(OwnView());
+    RegistryLocation user{HKEY_CURRENT_USER, c.user + "\\" + entry, k64};
+    RegistryLocation machine{HKEY_LOCAL_MACHINE, c.machine + "\\" + entry, k64};
+    // The outermost key each case adds, so all below it goes at the end.
+    std::string userTop = c.presented ? scratch : c.user + "\\CLSID\\" + clsid;
+    std::string machineTop = c.presented ? scratch : c.machine + "\\CLSID\\" + clsid;
+    planted.Key(HKEY_CURRENT_USER, userTop, "", "", REG_SZ, k64);
+    planted.Key(HKEY_LOCAL_MACHINE, machineTop, "", "", REG_SZ, k64);
+    planted.Key(HKEY_CURRENT_USER, user.path, "", missing, REG_SZ, k64);
+    planted.Key(HKEY_LOCAL_MACHINE, machine.path, "", valid, REG_SZ, k64);
+    planted.Value(HKEY_LOCAL_MACHINE, machine.path, "ThreadingModel", "Both", REG_SZ, k64);
     ASSERT_TRUE(ExecuteStatement(database, "insert into problems(ptype,rootkey,subkey,problem,state) values('RCC','" +
-                                               RootKeyText(RootText::Hkcr, label) + "','" + entry + "','" +
+                                               RootKeyText(RootText::Hkcr, ViewLabel(k64)) + "','" + entry + "','" +
                                                missing + "',1)"));
     PresentedCopies copies;
     copies.copies = {user, machine};
@@ -85,7 +80,7 @@ TEST(ShadowedClass, OnlyTheCopyThatNamesAMissingFileIsExportedAndDeleted) {
     EXPECT_EQ(result.repaired, 1);
     EXPECT_EQ(result.failed, 0);
     if (c.presented) {
-      EXPECT_EQ(copies.asked, (std::vector<RegistryLocation>{{HKEY_CLASSES_ROOT, entry, OwnView()}}));
+      EXPECT_EQ(copies.asked, (std::vector<RegistryLocation>{{HKEY_CLASSES_ROOT, entry, k64}}));
     }
     EXPECT_FALSE(user.Exists());
     UniqueKey kept = machine.Open();
