@@ -59,7 +59,7 @@ std::string RedirectedPath(HKEY hive, const std::string& path) {
   return path;
 }
 
-std::string SystemFolder(UINT (*query)(LPSTR, UINT)) {
+std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
   char folder[MAX_PATH];
   UINT length = query(folder, MAX_PATH);
   return length == 0 || length >= MAX_PATH ? std::string() : std::string(folder, length);
