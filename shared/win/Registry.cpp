@@ -151,13 +151,4 @@ std::vector<RegistryValue> Values(HKEY key, int* unreadable) {
   return values;
 }
 
-std::string RootKeyName(HKEY root) {
-  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
-  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
-  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
-  if (root == HKEY_USERS) return "HKEY_USERS";
-  if (root == HKEY_CURRENT_CONFIG) return "HKEY_CURRENT_CONFIG";
-  return {};
-}
-
 }  // namespace tidewell

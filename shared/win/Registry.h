@@ -52,7 +52,8 @@ std::vector<std::string> SubkeyNames(HKEY key);
 // A value that cannot be read whole (still growing) is skipped and counted in `unreadable`.
 std::vector<RegistryValue> Values(HKEY key, int* unreadable = nullptr);
 
-// "HKEY_LOCAL_MACHINE" for HKEY_LOCAL_MACHINE and so on; empty for other handles.
+// "HKEY_LOCAL_MACHINE" for HKEY_LOCAL_MACHINE and so on; empty for other
+// handles. Kept with the short names in RegistryLocation.cpp.
 std::string RootKeyName(HKEY root);
 
 }  // namespace tidewell

@@ -1,6 +1,8 @@
 #include "shared/win/RegistryLocation.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "shared/text/Text.h"
 #include "shared/win/Environment.h"
@@ -45,7 +47,10 @@ std::string RedirectedPath(HKEY hive, const std::string& path) {
     if (StartsWithIgnoringCase(below.substr(prefix.size()), kWow)) return path;  // named there already
     return path.substr(0, prefix.size()) + std::string(kWow) + path.substr(prefix.size());
   };
-  if (hive == HKEY_CLASSES_ROOT) return StartsWithIgnoringCase(below, kWow) ? path : std::string(kWow) + path;
+  if (hive == HKEY_CLASSES_ROOT) {
+    if (path.empty() || StartsWithIgnoringCase(below, kWow)) return path;  // the root itself is both views'
+    return std::string(kWow) + path;
+  }
   // The user's classes first: they live below Software too.
   if (hive == HKEY_CURRENT_USER && below.size() > kUserClasses.size() && StartsWithIgnoringCase(below, kUserClasses))
     return insertAfter(kUserClasses);
@@ -54,7 +59,7 @@ std::string RedirectedPath(HKEY hive, const std::string& path) {
   return path;
 }
 
-std::string SystemFolder(UINT (*query)(LPSTR, UINT)) {
+std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
   char folder[MAX_PATH];
   UINT length = query(folder, MAX_PATH);
   return length == 0 || length >= MAX_PATH ? std::string() : std::string(folder, length);
@@ -69,6 +74,12 @@ bool HasTwoViews() {
   BOOL wow64 = FALSE;
   return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 #endif
+}
+
+std::string RootKeyName(HKEY root) {
+  for (const HiveNames& names : Hives())
+    if (names.hive == root) return names.longName;
+  return {};
 }
 
 std::string ShortHiveName(HKEY hive) {
@@ -143,6 +154,24 @@ std::string RegistryLocation::DisplayName() const {
   return RootKeyName(hive) + "\\" + path + (label.empty() ? "" : " (" + label + ")");
 }
 
+std::string RegistryLocation::RealName() const {
+  using NtQueryKeyFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<NtQueryKeyFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+  constexpr int kKeyNameInformation = 3;
+  UniqueKey key = Open();
+  if (!query || !key) return {};
+  std::vector<BYTE> buffer(4096);
+  ULONG length = 0;
+  if (query(key.Get(), kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length) < 0) return {};
+  ULONG nameLength = 0;
+  std::memcpy(&nameLength, buffer.data(), sizeof nameLength);
+  nameLength = std::min<ULONG>(nameLength, static_cast<ULONG>(buffer.size() - sizeof nameLength));
+  std::wstring name(nameLength / sizeof(wchar_t), L'\0');
+  std::memcpy(name.data(), buffer.data() + sizeof nameLength, name.size() * sizeof(wchar_t));
+  return Utf8FromWide(name).value_or("");
+}
+
 std::vector<RegistryLocation> RegistryLocation::RealCopies() const {
   if (!IsMerged()) return {*this};
   std::vector<RegistryLocation> copies;
@@ -153,7 +182,7 @@ std::vector<RegistryLocation> RegistryLocation::RealCopies() const {
   return copies;
 }
 
-std::string RegistryLocation::ExpandPath(const std::string& registered) const {
+std::string RegistryLocation::ExpandPath(const std::string& registered, const Expansion& expand) const {
   // The variables a program of the other view sees with other values.
   RegistryView exact = ExactView();
   bool other = exact != RegistryView::Native && (exact == RegistryView::Bits32) != (sizeof(void*) == 4);
@@ -167,7 +196,9 @@ std::string RegistryLocation::ExpandPath(const std::string& registered) const {
     }
     return process(name);
   };
-  std::string expanded = registered.find('%') == std::string::npos ? registered : ExpandEnvironment(registered, lookup);
+  std::string expanded = registered.find('%') == std::string::npos ? registered
+                         : expand                                  ? expand(registered, lookup)
+                                                                   : ExpandEnvironment(registered, lookup);
   return PathFromView(expanded, exact);
 }
 

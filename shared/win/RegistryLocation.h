@@ -7,11 +7,13 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "shared/text/EnvironmentText.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 
@@ -59,6 +61,10 @@ struct RegistryLocation {
   std::string FileName() const;
   // Shown to the user: the long root, the path and the view's label.
   std::string DisplayName() const;
+  // The key's name in the registry's own namespace ("\REGISTRY\MACHINE\..."):
+  // two locations that reach one stored key (a key both views share) give
+  // the same name. Empty when the key does not open.
+  std::string RealName() const;
 
   // For HKCR: the user's and the machine's real copies that exist, the
   // user's first (it is the one HKCR shows). Any other hive: itself.
@@ -67,8 +73,10 @@ struct RegistryLocation {
   // A file path registered in this view as its own programs see it:
   // environment variables expanded for the view (%ProgramFiles% is
   // "Program Files (x86)" for a 32-bit program) and System32 turned into the
-  // folder this build reaches the view's System32 by.
-  std::string ExpandPath(const std::string& registered) const;
+  // folder this build reaches the view's System32 by. A caller with rules
+  // of its own for the variables (only the first one, say) passes them.
+  using Expansion = std::function<std::string(const std::string& text, const EnvironmentLookup& lookup)>;
+  std::string ExpandPath(const std::string& registered, const Expansion& expand = {}) const;
 
   friend bool operator==(const RegistryLocation& a, const RegistryLocation& b);
 };

@@ -2,7 +2,6 @@
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
-#include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
 #include "shared/win/RegistryLocation.h"
 #include "tidewell/bho/BhoText.h"
@@ -51,16 +50,15 @@ int BhoRiskImage(CADODatabase& database, const std::string& clsid) {
   return row ? RiskImageForWord(row->risk) : kImageUnknownRisk;
 }
 
-std::string ExpandRegisteredPath(const std::string& value) {
-  return ExpandFirstVariable(value, ProcessEnvironment(200));
-}
-
 std::string BhoFile(const std::string& clsid, RegistryView view) {
-  UniqueKey key = OpenKey(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32\\", KEY_QUERY_VALUE, view);
+  RegistryLocation server{HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", view};
+  UniqueKey key = server.Open(KEY_QUERY_VALUE);
   if (!key) return {};
   std::string value = ReadString(key.Get(), "").value_or("");
   if (value.size() > 255) value.resize(255);
-  return PathFromView(ExpandRegisteredPath(value), view);
+  // As the view's own programs see it: a 32-bit class's %ProgramFiles% is
+  // Program Files (x86), never the 64-bit build's own.
+  return server.ExpandPath(value, ExpandFirstVariable);
 }
 
 int64_t KeyLastWriteTime(HKEY root, const std::string& path, RegistryView view) {

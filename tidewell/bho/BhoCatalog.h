@@ -56,17 +56,14 @@ std::string BhoName(CADODatabase& database, const std::string& clsid);
 // The tree image of the row's risk word; unknown without a row.
 int BhoRiskImage(CADODatabase& database, const std::string& clsid);
 // The class's InprocServer32 path (in the class's registry view) with its
-// first variable expanded and its system folder as this program reaches it;
+// first variable expanded as that view's programs see it and its system
+// folder as this program reaches it;
 // empty when the key or value cannot be read.
 std::string BhoFile(const std::string& clsid, RegistryView view = RegistryView::Native);
 // The BHO key's last write time in seconds since 1970; 0 when unreadable.
 int64_t BhoLastWriteTime(const std::string& clsid, RegistryView view = RegistryView::Native);
 // The last write time of any key in seconds since 1970; 0 when unreadable.
 int64_t KeyLastWriteTime(HKEY root, const std::string& path, RegistryView view = RegistryView::Native);
-
-
-// Expands the first %VARIABLE% of a registered path from the environment.
-std::string ExpandRegisteredPath(const std::string& value);
 
 // The class IDs of the tree's BHO items; an item's data is its index here.
 // Listing and deep scan share it and may run at once: each Add takes its own

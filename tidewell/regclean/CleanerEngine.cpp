@@ -15,6 +15,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/text/Text.h"
 #include "shared/win/Registry.h"
+#include "shared/win/RegistryLocation.h"
 #include "tidewell/removal/ValueBackup.h"
 #include "tidewell/regclean/EntryChecks.h"
 #include "tidewell/shell/EventLog.h"
@@ -27,7 +28,6 @@ using namespace std::chrono_literals;
 
 constexpr size_t kBatchRows = 200;
 constexpr ULONGLONG kBatchMs = 250;  // so Details, opened during a scan, lists what was found so far
-constexpr int kDeletePasses = 8;  // a merged HKCR key can show again from the other hive
 
 // Scans and repairs of each category that run or wait to run.
 std::array<std::atomic<int>, kCategoryCount>& Running() {
@@ -100,9 +100,8 @@ class FindingWriter {
   ULONGLONG flushed_ = GetTickCount64();
 };
 
-HKEY RootHandle(RootText root) { return root == RootText::Hkcr ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE; }
-// As a value backup's file names the root.
-const char* LongRootName(RootText root) { return root == RootText::Hkcr ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE"; }
+// The hive the category's root text names.
+HKEY HiveOf(RootText root) { return HiveOfName(RootKeyText(root, "")).value_or(HKEY_LOCAL_MACHINE); }
 
 std::string StringData(const RegistryValue& value) {
   if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return {};
@@ -156,36 +155,15 @@ bool IsInvalidText(const CategoryInfo& info, const std::string& text, RegistryVi
   return IsMissingProgram(text, view);
 }
 
-// A row's entry as it stands now; empty when it is gone.
-std::string CurrentText(const CategoryInfo& info, const CategoryLocation& location, const std::string& subkey,
-                        RegistryView view) {
-  if (info.kind == EntryKind::Key) return DefaultOrNamed(RootHandle(info.root), subkey, info.entryValue, view);
-  UniqueKey key = OpenKey(RootHandle(info.root), location.path, KEY_QUERY_VALUE, view);
-  if (!key) return {};
+// A value entry's text as it stands now; empty when it is gone.
+std::string CurrentValueText(const CategoryInfo& info, const RegistryLocation& key, const std::string& name) {
+  UniqueKey opened = key.Open(KEY_QUERY_VALUE);
+  if (!opened) return {};
   if (info.valueText == ValueText::Name) {  // the name is the text: only whether it is still there counts
-    bool present = RegQueryValueExA(key.Get(), subkey.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    return present ? subkey : std::string();
+    bool present = RegQueryValueExA(opened.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return present ? name : std::string();
   }
-  return ValueEntryText(info, subkey, ReadString(key.Get(), subkey).value_or(""));
-}
-
-// The key's name in the registry's own namespace: two views that share a key
-// (the system keeps some keys in one place for both) give the same name.
-std::wstring KeyIdentity(HKEY key) {
-  using NtQueryKeyFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  static const auto query = reinterpret_cast<NtQueryKeyFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
-  constexpr int kKeyNameInformation = 3;
-  if (!query) return {};
-  std::vector<BYTE> buffer(4096);
-  ULONG length = 0;
-  if (query(key, kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length) < 0) return {};
-  ULONG nameLength = 0;
-  std::memcpy(&nameLength, buffer.data(), sizeof nameLength);
-  nameLength = std::min<ULONG>(nameLength, static_cast<ULONG>(buffer.size() - sizeof nameLength));
-  std::wstring name(nameLength / sizeof(wchar_t), L'\0');
-  std::memcpy(name.data(), buffer.data() + sizeof nameLength, name.size() * sizeof(wchar_t));
-  return name;
+  return ValueEntryText(info, name, ReadString(opened.Get(), name).value_or(""));
 }
 
 class Scan {
@@ -194,10 +172,12 @@ class Scan {
       : info_(info), token_(token), sink_(sink), writer_(database) {}
 
   // False when stopped. seen: the keys the other views walked already.
-  bool Walk(const CategoryLocation& location, RegistryView view, std::vector<std::wstring>& seen) {
-    UniqueKey key = OpenKey(RootHandle(info_.root), location.path, KEY_READ, view);
+  bool Walk(const CategoryLocation& location, RegistryView view, std::vector<std::string>& seen) {
+    RegistryLocation where{HiveOf(info_.root), location.path, view};
+    UniqueKey key = where.Open();
     if (!key) return !token_.StopRequested();  // nothing to walk in this view
-    std::wstring identity = KeyIdentity(key.Get());
+    // Two views that share the key walk it once.
+    std::string identity = where.RealName();
     if (!identity.empty()) {
       if (std::find(seen.begin(), seen.end(), identity) != seen.end()) return !token_.StopRequested();
       seen.push_back(identity);
@@ -285,51 +265,68 @@ enum class RowOutcome { Repaired, Failed, Valid };
 
 class Repair {
  public:
-  Repair(CADODatabase& database, CRegistryBackup& backup, const CategoryInfo& info)
-      : database_(database), backup_(backup), info_(info) {}
+  Repair(CADODatabase& database, CRegistryBackup& backup, const CategoryInfo& info, const KeyCopies& copies)
+      : database_(database), backup_(backup), info_(info), copies_(copies) {}
 
   RowOutcome RepairRow(const CategoryLocation& location, const MarkedRow& row) {
     auto parsed = ParseRootKeyText(row.rootkey);
     if (!parsed || parsed->root != info_.root) return RowOutcome::Failed;
     auto view = ViewOfLabel(parsed->viewLabel);
     if (!view) return RowOutcome::Failed;
+    if (info_.kind == EntryKind::Value)
+      return RepairValue(RegistryLocation{HiveOf(info_.root), location.path, *view}, row.subkey);
     // The scans record the entry keys below a location's subkeys (CLSID\<class>\InprocServer32);
     // anything else in a row is not the cleaner's to delete.
-    if (info_.kind == EntryKind::Key && !IsEntryKeyRow(info_, location.path, row.subkey)) return RowOutcome::Failed;
-    // A program reinstalled since the scan keeps its entry.
-    if (!IsInvalidText(info_, CurrentText(info_, location, row.subkey, *view), *view))
-      return RowOutcome::Valid;
-    if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
-    bool repaired = info_.kind == EntryKind::Key ? RepairKey(location, row.subkey, *view)
-                                                 : RepairValue(location, row.subkey, *view);
-    return repaired ? RowOutcome::Repaired : RowOutcome::Failed;
+    if (!IsEntryKeyRow(info_, location.path, row.subkey)) return RowOutcome::Failed;
+    return RepairKey(location, RegistryLocation{HiveOf(info_.root), row.subkey, *view});
   }
 
  private:
-  bool RepairKey(const CategoryLocation& location, const std::string& subkey, RegistryView view) {
-    HKEY root = RootHandle(info_.root);
-    if (!backup_.ExportKeyForRepair(root, RootKeyText(info_.root, ""), std::string(location.path) + "\\", subkey,
-                                    time_, info_.repairComment, view))
-      return false;
-    for (int pass = 0; pass < kDeletePasses && OpenKey(root, subkey, KEY_READ, view); ++pass)
-      if (!DeleteKeyTree(root, subkey, view)) break;
-    return !OpenKey(root, subkey, KEY_READ, view);
+  // Each real copy of the key is judged by the file it names itself: in
+  // HKCR a user's class can shadow a valid machine-wide one, and only an
+  // invalid copy is exported and deleted. A valid copy stays.
+  RowOutcome RepairKey(const CategoryLocation& location, const RegistryLocation& entry) {
+    std::string tail = entry.path.substr(std::strlen(location.path));  // "\<class>\InprocServer32"
+    std::vector<RegistryLocation> invalid;
+    for (const RegistryLocation& copy : copies_.Of(entry)) {
+      // A copy is the same key below another parent; anything else is none of the row's.
+      if (copy.IsMerged() || copy.path.size() <= tail.size() ||
+          !EqualsNoCase(std::string_view(copy.path).substr(copy.path.size() - tail.size()), tail))
+        return RowOutcome::Failed;
+      // A program reinstalled since the scan keeps its entry.
+      if (IsInvalidText(info_, DefaultOrNamed(copy.hive, copy.path, info_.entryValue, copy.view), copy.view))
+        invalid.push_back(copy);
+    }
+    if (invalid.empty()) return RowOutcome::Valid;
+    if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
+    bool repaired = true;
+    for (const RegistryLocation& copy : invalid) {
+      std::string parent = copy.path.substr(0, copy.path.size() - tail.size()) + "\\";
+      bool exported = backup_.ExportKeyForRepair(copy.hive, ShortHiveName(copy.hive), parent, copy.path, time_,
+                                                 info_.repairComment, copy.view);
+      repaired = exported && copy.Delete() && repaired;
+    }
+    return repaired ? RowOutcome::Repaired : RowOutcome::Failed;
   }
 
-  bool RepairValue(const CategoryLocation& location, const std::string& name, RegistryView view) {
-    HKEY root = RootHandle(info_.root);
-    ValueBackupResult saved = WriteValueBackup(
-        database_, backup_.AppFolder(),
-        ValueBackupRequest{root, LongRootName(info_.root), std::string(location.path) + "\\", name, time_,
-                           info_.repairComment, view});
-    if (!saved.holdsValue) return false;
-    UniqueKey key = OpenKey(root, location.path, KEY_QUERY_VALUE | KEY_SET_VALUE, view);
-    return key && RegDeleteValueA(key.Get(), name.c_str()) == ERROR_SUCCESS;
+  RowOutcome RepairValue(const RegistryLocation& key, const std::string& name) {
+    // A program reinstalled since the scan keeps its entry.
+    if (!IsInvalidText(info_, CurrentValueText(info_, key, name), key.view)) return RowOutcome::Valid;
+    if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
+    ValueBackupResult saved =
+        WriteValueBackup(database_, backup_.AppFolder(),
+                         ValueBackupRequest{key.hive, RootKeyName(key.hive), key.path + "\\", name, time_,
+                                            info_.repairComment, key.view});
+    if (!saved.holdsValue) return RowOutcome::Failed;
+    UniqueKey opened = key.Open(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    bool deleted = opened && RegDeleteValueA(opened.Get(), name.c_str()) == ERROR_SUCCESS;
+    return deleted ? RowOutcome::Repaired : RowOutcome::Failed;
   }
 
   CADODatabase& database_;
   CRegistryBackup& backup_;
   const CategoryInfo& info_;
+  const KeyCopies& copies_;
   int32_t time_ = 0;
 };
 
@@ -361,7 +358,7 @@ ScanResult ScanCategory(CADODatabase& database, Category category, const StopTok
     Scan scan(database, info, token, sink);
     for (const auto& location : info.locations) {
       ExecuteStatement(database, ClearStatement(location));
-      std::vector<std::wstring> seen;
+      std::vector<std::string> seen;
       for (RegistryView view : RegistryViews())
         if (completed && !scan.Walk(location, view, seen)) completed = false;
       if (!completed) break;
@@ -377,14 +374,15 @@ ScanResult ScanCategory(CADODatabase& database, Category category, const StopTok
 }
 
 RepairResult RepairCategory(CADODatabase& database, CRegistryBackup& backup, Category category,
-                            const StopToken& token, CleanerSink& sink) {
+                            const StopToken& token, CleanerSink& sink, const KeyCopies* copies) {
+  static const KeyCopies registry;
   const CategoryInfo& info = Info(category);
   RepairResult result;
   RunningMark running(category);
   CategoryLock lock(category, token);
   if (!lock.Owned()) return result;
   if (info.repairStatus) sink.Status(info.repairStatus);
-  Repair repair(database, backup, info);
+  Repair repair(database, backup, info, copies ? *copies : registry);
   std::vector<int> done;  // repaired, or no longer a problem
   for (const auto& location : info.locations) {
     for (const MarkedRow& row : MarkedRows(database, location)) {

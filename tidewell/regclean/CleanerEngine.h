@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Workers.h"
 #include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/regclean/CategoryText.h"
@@ -41,12 +43,21 @@ struct RepairResult {
   int valid = 0;     // judged again and no longer invalid: kept, its row dropped
 };
 
+// Where a key really lives: HKCR's user and machine copies. The registry
+// answers; a test can present copies of its own.
+class KeyCopies {
+ public:
+  virtual ~KeyCopies() = default;
+  virtual std::vector<RegistryLocation> Of(const RegistryLocation& key) const { return key.RealCopies(); }
+};
+
 // Repairs the rows of the category with state 1. Each entry is judged again
 // first, and only one still invalid is touched; only keys and values
 // strictly below the category's own location, each only after its backup
-// holds it. Writes "Repaired n ..." when n > 0.
+// holds it. A key row is repaired in each real copy that is itself invalid,
+// never through the merged HKCR view. Writes "Repaired n ..." when n > 0.
 RepairResult RepairCategory(CADODatabase& database, CRegistryBackup& backup, Category category,
-                            const StopToken& token, CleanerSink& sink);
+                            const StopToken& token, CleanerSink& sink, const KeyCopies* copies = nullptr);
 
 // Whether a scan or repair of the category runs, or waits to, anywhere in the program.
 bool CategoryBusy(Category category);

@@ -170,14 +170,30 @@ void ForEachChild(const CXmlNode* node, Visit&& visit) {
   for (int i = 0; i < node->GetChildCount(); ++i) visit(*node->GetChild(i));
 }
 
+struct HiveText {
+  Hive hive;
+  std::string_view name;
+};
+constexpr std::array<HiveText, 5> kHiveTexts = {{
+    {Hive::ClassesRoot, "HKEY_CLASSES_ROOT"},
+    {Hive::CurrentUser, "HKEY_CURRENT_USER"},
+    {Hive::LocalMachine, "HKEY_LOCAL_MACHINE"},
+    {Hive::Users, "HKEY_USERS"},
+    {Hive::CurrentConfig, "HKEY_CURRENT_CONFIG"},
+}};
+
 }  // namespace
 
 Hive HiveFromName(std::string_view name) {
-  if (EqualsNoCase(name, "HKEY_CLASSES_ROOT")) return Hive::ClassesRoot;
-  if (EqualsNoCase(name, "HKEY_CURRENT_USER")) return Hive::CurrentUser;
-  if (EqualsNoCase(name, "HKEY_USERS")) return Hive::Users;
-  if (EqualsNoCase(name, "HKEY_CURRENT_CONFIG")) return Hive::CurrentConfig;
+  for (const HiveText& text : kHiveTexts)
+    if (EqualsNoCase(name, text.name)) return text.hive;
   return Hive::LocalMachine;
+}
+
+std::string_view HiveName(Hive hive) {
+  for (const HiveText& text : kHiveTexts)
+    if (text.hive == hive) return text.name;
+  return "HKEY_LOCAL_MACHINE";
 }
 
 const SpywareEntry* SpywareDefinitions::Find(std::string_view name) const {

@@ -28,6 +28,8 @@ inline constexpr std::string_view kDefinitionsDeclaration = "<?xml version=\"1.0
 enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 // Names compare without regard to case; anything unknown is HKEY_LOCAL_MACHINE.
 Hive HiveFromName(std::string_view name);
+// The hive's long name, "HKEY_CURRENT_USER", as the registry's own names spell it.
+std::string_view HiveName(Hive hive);
 
 struct RegistrySignature {
   std::string main;   // hive name as written

@@ -8,6 +8,7 @@
 #include "shared/db/SqlText.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
+#include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/spyware/CookieFile.h"
@@ -221,16 +222,7 @@ std::vector<std::string> CookieFolders(const EnvironmentLookup& environment, con
   return folders;
 }
 
-HKEY HiveKey(Hive hive) {
-  switch (hive) {
-    case Hive::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case Hive::CurrentUser: return HKEY_CURRENT_USER;
-    case Hive::Users: return HKEY_USERS;
-    case Hive::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case Hive::LocalMachine: break;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
+HKEY HiveKey(Hive hive) { return HiveOfName(HiveName(hive)).value_or(HKEY_LOCAL_MACHINE); }
 
 std::vector<RegistryView> ViewsOf(Hive hive) {
   if (hive == Hive::LocalMachine || hive == Hive::ClassesRoot) return RegistryViews();

@@ -1,5 +1,4 @@
 #include "shared/win/Registry.h"
-#include "shared/win/RegistryLocation.h"
 
 #include <gtest/gtest.h>
 
@@ -117,22 +116,6 @@ TEST_F(RegistryViewTest, DeletingAndCleaningInOneViewLeaveTheOtherAlone) {
   CleanKey(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64);
   EXPECT_FALSE(Exists(path, RegistryView::Bits64));
   EXPECT_TRUE(Exists(path + "\\Nested", RegistryView::Bits32));
-}
-
-TEST_F(RegistryViewTest, ASystemFileIsReachedInTheFolderOfItsView) {
-  char system[MAX_PATH], windows[MAX_PATH], wow[MAX_PATH];
-  ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
-  ASSERT_GT(GetSystemWindowsDirectoryA(windows, MAX_PATH), 0u);
-  ASSERT_GT(GetSystemWow64DirectoryA(wow, MAX_PATH), 0u);
-  std::string file = std::string(system) + "\\helper.dll";
-  // A 32-bit class's System32 is SysWOW64; a 64-bit class's, seen from the
-  // 32-bit build, is reached through Sysnative.
-  std::string for32 = sizeof(void*) == 8 ? std::string(wow) + "\\helper.dll" : file;
-  std::string for64 = sizeof(void*) == 8 ? file : std::string(windows) + "\\Sysnative\\helper.dll";
-  EXPECT_EQ(PathFromView(file, RegistryView::Bits32), for32);
-  EXPECT_EQ(PathFromView(file, RegistryView::Bits64), for64);
-  EXPECT_EQ(PathFromView("C:\\Tools\\helper.dll", RegistryView::Bits32), "C:\\Tools\\helper.dll");
-  EXPECT_EQ(PathFromView(std::string(system) + "x\\helper.dll", RegistryView::Bits32), std::string(system) + "x\\helper.dll");
 }
 
 }  // namespace

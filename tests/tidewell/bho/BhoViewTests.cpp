@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "shared/win/Environment.h"
 #include "shared/win/Registry.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
@@ -74,6 +75,22 @@ TEST_F(BhoViewTest, ListingShowsBothViewsAndMarksThe32BitOnes) {
   EXPECT_EQ(BhoFile(twin, k32), "C:\\Tools\\helper32.dll");
   EXPECT_EQ(BhoFile(twin, k64), "C:\\Tools\\helper64.dll");
   EXPECT_EQ(BhoViewOf(only32.Clsid()), k32);
+}
+
+TEST_F(BhoViewTest, AClassUnderProgramFilesNamesTheFolderOfItsOwnView) {
+  struct Case {
+    RegistryView view;
+    const char* folder;  // the variable holding the view's Program Files
+  };
+  std::string clsid = test::NewClassId();
+  test::RegisteredBho in32("%ProgramFiles%\\x\\y.dll", clsid, k32), in64("%ProgramFiles%\\x\\y.dll", clsid, k64);
+  for (Case c : {Case{k32, "ProgramFiles(x86)"}, Case{k64, "ProgramW6432"}}) {
+    SCOPED_TRACE(ViewLabel(c.view));
+    std::optional<std::string> folder = EnvironmentVariable(c.folder);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(BhoFile(clsid, c.view), *folder + "\\x\\y.dll");
+  }
+  EXPECT_NE(BhoFile(clsid, k32), BhoFile(clsid, k64));
 }
 
 TEST_F(BhoViewTest, DeepScanFindsAKnownClassOfThe32BitView) {

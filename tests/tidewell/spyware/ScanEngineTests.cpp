@@ -331,6 +331,18 @@ TEST(SpywareScan, ProbesWithoutTheSystemsNoDiskBox) {
   EXPECT_EQ(after, static_cast<DWORD>(SEM_NOGPFAULTERRORBOX)) << "the thread's own mode comes back";
 }
 
+TEST(SpywareScan, EachHiveOfTheDefinitionsOpensItsOwnRoot) {
+  struct Case {
+    const char* written;
+    HKEY root;
+  };
+  for (Case c : {Case{"hkey_classes_root", HKEY_CLASSES_ROOT}, Case{"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+                 Case{"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, Case{"HKEY_USERS", HKEY_USERS},
+                 Case{"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}, Case{"HKCU", HKEY_LOCAL_MACHINE}}) {
+    EXPECT_EQ(HiveKey(HiveFromName(c.written)), c.root) << c.written;
+  }
+}
+
 TEST(SpywareScan, AStopEndsTheScanWithoutResults) {
   PlantedSpyware planted;
   SpywareDefinitions definitions = Parse(planted.Xml());
