@@ -62,9 +62,10 @@ RegistryView MachineView() { return RegistryViews().size() > 1 ? RegistryView::B
 
 // Only a key that is not there has nothing to back up; one that is there but
 // cannot be opened is still exported, and its failure reported.
-bool KeyExists(HKEY root, const std::string& path, RegistryView view) {
+bool KeyExists(const RegistryLocation& location) {
   UniqueKey key;
-  return RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | ViewAccess(view), key.Put()) != ERROR_FILE_NOT_FOUND;
+  return RegOpenKeyExA(location.hive, location.path.c_str(), 0, KEY_QUERY_VALUE | ViewAccess(location.view),
+                       key.Put()) != ERROR_FILE_NOT_FOUND;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -141,30 +142,27 @@ std::vector<std::string> CRegistryBackup::ExportInEveryView(std::span<const KeyE
   BeginWait();
   AtScopeEnd ended{[this] { EndWait(); }};
   std::vector<std::string> failed;
-  auto exportIfPresent = [&](const std::string& key, HKEY root, const std::string& path, RegistryView view,
-                             const std::string& fileBase) {
-    if (!KeyExists(root, path, view)) return;
-    if (stop.StopRequested() || !ExportRegistryKey(key, fileBase, time, comment, stop)) failed.push_back(key);
+  auto exportIfPresent = [&](const RegistryLocation& key, const std::string& fileBase) {
+    if (!KeyExists(key)) return;
+    std::string name = key.ToolName();
+    if (stop.StopRequested() || !ExportRegistryKey(name, fileBase, time, comment, stop)) failed.push_back(name);
   };
-  auto split = [](std::string_view key) {
-    size_t slash = key.find('\\');
-    HKEY root = key.substr(0, slash) == "HKCR" ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
-    return std::pair(root, std::string(key.substr(slash + 1)));
-  };
-  for (const auto& item : keys) {
-    auto [root, path] = split(item.key);
-    exportIfPresent(item.key, root, path, MachineView(), item.fileBase);
+  std::vector<RegistryLocation> locations;
+  for (const auto& item : keys) locations.push_back(RegistryLocation::Parse(item.key).value_or(RegistryLocation{}));
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (!locations[i].hive) continue;
+    RegistryLocation native = locations[i];
+    native.view = MachineView();
+    exportIfPresent(native, keys[i].fileBase);
   }
   // The 32-bit view's twins, after the keys themselves: one reg.exe names
   // them by their Wow6432Node path and a plain import puts them back there.
   if (RegistryViews().size() < 2) return failed;
-  for (const auto& item : keys) {
-    auto [root, path] = split(item.key);
-    std::string twin = RegistryLocation{root, path, RegistryView::Bits32}.ViewPath();
-    if (twin == path) continue;
-    std::string_view key = item.key;
-    exportIfPresent(std::string(key.substr(0, key.find('\\') + 1)) + twin, root, path, RegistryView::Bits32,
-                    std::string(item.fileBase) + "32");
+  for (size_t i = 0; i < keys.size(); ++i) {
+    RegistryLocation twin = locations[i];
+    twin.view = RegistryView::Bits32;
+    if (!twin.hive || twin.ViewPath() == twin.path) continue;
+    exportIfPresent(twin, keys[i].fileBase + "32");
   }
   return failed;
 }
