@@ -8,21 +8,11 @@
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/removal/ForceDelete.h"
+#include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 
 namespace {
-
-// Full, upper case, without a trailing backslash (a drive keeps its "C:\");
-// empty when the path is not a whole absolute one.
-std::string NormalPath(const std::string& path) { return UpperCaseName(FullFolderPath(path)); }
-
-
-bool IsSameOrAbove(const std::string& candidate, const std::string& protectedPath) {
-  if (candidate == protectedPath) return true;
-  std::string prefix = candidate.back() == '\\' ? candidate : candidate + "\\";
-  return protectedPath.rfind(prefix, 0) == 0;
-}
 
 size_t KeyDepth(const std::string& path) {
   size_t depth = 0;
@@ -38,20 +28,6 @@ size_t KeyDepth(const std::string& path) {
   return depth;
 }
 
-constexpr std::array kCriticalProcesses = {
-    "csrss.exe",   "winlogon.exe", "services.exe", "lsass.exe",   "smss.exe",    "wininit.exe",
-    "explorer.exe", "svchost.exe", "lsm.exe",      "dwm.exe",     "taskhost.exe", "taskhostw.exe",
-    "conhost.exe", "sihost.exe",   "fontdrvhost.exe", "System",   "Registry",    "Secure System",
-    // Wine's own session services.
-    "winedevice.exe", "plugplay.exe", "rpcss.exe", "wineboot.exe", "start.exe", "tabtip.exe",
-};
-
-constexpr std::array kProtectedVariables = {
-    "SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432",
-    "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432", "USERPROFILE", "APPDATA",
-    "LOCALAPPDATA", "ALLUSERSPROFILE", "ProgramData", "PUBLIC", "TEMP", "TMP",
-};
-
 }  // namespace
 
 bool IsProtectedPath(const std::string& path) {
@@ -62,30 +38,12 @@ bool IsProtectedPath(const std::string& path) {
   return upper.find(kProductMarker) != std::string::npos;
 }
 
-bool IsCriticalProcessName(const std::string& exeName) {
-  std::string name = exeName.substr(exeName.find_last_of("\\/") + 1);
-  return std::any_of(kCriticalProcesses.begin(), kCriticalProcesses.end(),
-                     [&](const char* critical) { return SameNameIgnoringCase(name, critical); });
-}
+// Forwards to the removal service's one guard table.
+bool IsCriticalProcessName(const std::string& exeName) { return IsCriticalProcess(exeName); }
 
 std::string FolderRefusal(const std::string& folder, const RemovalSettings& settings) {
   if (IsProtectedPath(folder)) return "it belongs to Tidewell";
-  std::string candidate = NormalPath(folder);
-  if (candidate.empty()) return "its name cannot be used safely";
-  if (candidate.size() <= 3 || candidate.find('\\') == std::string::npos) return "it is a drive";
-  EnvironmentLookup environment = settings.environment ? settings.environment : ProcessEnvironment();
-  std::vector<std::string> guarded;
-  for (const EnvironmentFolder& table : kEnvironmentFolders)
-    guarded.push_back(ExpandFolderKeys(table.key, environment));
-  for (const char* variable : kProtectedVariables)
-    if (std::optional<std::string> value = environment(variable)) guarded.push_back(*value);
-  if (!settings.appFolder.empty()) guarded.push_back(settings.appFolder);
-  for (const std::string& path : guarded) {
-    if (path.empty() || path.find('%') != std::string::npos) continue;
-    std::string guard = NormalPath(path);
-    if (!guard.empty() && IsSameOrAbove(candidate, guard)) return "it is a system folder or holds one";
-  }
-  return {};
+  return RemovalGuards{settings.appFolder, settings.environment}.PathRefusal(folder);
 }
 
 SpywareRemover::SpywareRemover(RemovalSettings settings) : settings_(std::move(settings)) {

@@ -1,0 +1,203 @@
+#include "tidewell/removal/RemovalService.h"
+
+#include "shared/db/AdoRecordset.h"
+#include "shared/db/SqlText.h"
+#include "shared/win/FileSystem.h"
+#include "shared/win/Utf8.h"
+#include "tidewell/removal/BackupText.h"
+#include "tidewell/removal/CheckedFile.h"
+#include "tidewell/removal/RemovalActionImpl.h"
+
+namespace tidewell {
+
+namespace {
+
+std::string Reason(CheckedStatus status) {
+  switch (status) {
+    case CheckedStatus::Done:
+    case CheckedStatus::Gone: return {};
+    case CheckedStatus::Link: return kLeftLink;
+    case CheckedStatus::AccessDenied: return kAccessDenied;
+    case CheckedStatus::InUse: return "it is in use";
+    case CheckedStatus::Failed: break;
+  }
+  return kKeepFailed;
+}
+
+KeptPiece PlacePiece(KeptKind kind, const std::string& path, const FileFacts& facts) {
+  KeptPiece piece;
+  piece.kind = kind;
+  piece.path = path;
+  piece.attributes = facts.attributes;
+  piece.created = facts.created;
+  piece.accessed = facts.accessed;
+  piece.written = facts.written;
+  return piece;
+}
+
+}  // namespace
+
+std::string RemovalAction::Impl::Id(const Piece& piece) {
+  return std::to_string(static_cast<int>(piece.kind)) + UpperCaseName(piece.DisplayName());
+}
+
+std::string Piece::DisplayName() const {
+  switch (kind) {
+    case PieceKind::File:
+    case PieceKind::Folder: return path;
+    case PieceKind::Key: return key.DisplayName();
+    case PieceKind::Value: return key.DisplayName() + ": " + (valueName.empty() ? "(Default)" : valueName);
+  }
+  return path;
+}
+
+RemovalAction::RemovalAction(CADODatabase& database, RemovalGuards guards, std::string comment, RemovalHooks hooks)
+    : database_(database), guards_(std::move(guards)), comment_(std::move(comment)), hooks_(std::move(hooks)),
+      time_(NewBackupTime()) {}
+
+RemovalAction::~RemovalAction() {
+  if (!committed_) Commit();
+}
+
+std::string RemovalAction::Folder() const {
+  std::string app = guards_.ApplicationFolder();
+  if (app.empty()) return {};
+  return CollapseDoubledBackslashes(app + "\\" + BackupFolderName(time_));
+}
+
+std::string RemovalAction::Impl::ReadyFolder(RemovalAction& action) {
+  std::string folder = action.Folder();
+  if (folder.empty() || !MakeFolders(folder)) return {};
+  return folder;
+}
+
+PieceOutcome RemovalAction::Remove(const Piece& piece) {
+  std::string refusal;
+  if (piece.kind == PieceKind::File || piece.kind == PieceKind::Folder)
+    refusal = guards_.PathRefusal(piece.path);
+  else if (piece.kind == PieceKind::Key)
+    refusal = guards_.KeyRefusal(piece.key);
+  else if (ShortHiveName(piece.key.hive).empty() || piece.key.Depth() < 2)
+    refusal = "the key is too close to its hive";  // values of the well-known keys (Run) are what features remove
+  if (!refusal.empty()) return {false, refusal};
+
+  bool keep = !keptIds_.count(Impl::Id(piece));
+  switch (piece.kind) {
+    case PieceKind::File:
+      if (!keep) return {DeleteChecked(piece.path, false) == CheckedStatus::Done || IsGone(piece.path), {}};
+      return Impl::File(*this, piece.path, true);
+    case PieceKind::Folder: return Impl::Folder(*this, piece.path, true);
+    case PieceKind::Key: return Impl::Key(*this, piece.key, true);
+    case PieceKind::Value: return Impl::Value(*this, piece.key, piece.valueName, true);
+  }
+  return {false, "unknown kind"};
+}
+
+bool RemovalAction::Keep(const Piece& piece) {
+  PieceOutcome outcome;
+  switch (piece.kind) {
+    case PieceKind::File: outcome = Impl::File(*this, piece.path, false); break;
+    case PieceKind::Folder: outcome = Impl::Folder(*this, piece.path, false); break;
+    case PieceKind::Key: outcome = Impl::Key(*this, piece.key, false); break;
+    case PieceKind::Value: outcome = Impl::Value(*this, piece.key, piece.valueName, false); break;
+  }
+  if (outcome.reason.empty()) keptIds_.insert(Impl::Id(piece));
+  return outcome.reason.empty();
+}
+
+bool RemovalAction::Commit() {
+  if (committed_ || kept_.empty()) return false;
+  std::string folder = Impl::ReadyFolder(*this);
+  if (folder.empty()) return false;
+  std::string manifest = folder + "\\" + kActionManifestName;
+  std::string text = ManifestText(kept_);
+  UniqueHandle file(CreateFileW(LongPath(manifest).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file || !WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size() || !FlushFileBuffers(file.Get()))
+    return false;
+  file.Reset();
+  committed_ = true;
+  if (!database_.IsOpen()) database_.Open("", "", "");
+  CADORecordset recordset(database_);
+  return recordset.Open(FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')", time_, manifest,
+                                  comment_)) ||
+         recordset.GetLastError() == 0;
+}
+
+PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, bool remove) {
+  std::string full = FullFolderPath(path);
+  if (full.empty()) return {false, "its name cannot be used safely"};
+  DWORD attributes = PathAttributes(full);
+  if (attributes == INVALID_FILE_ATTRIBUTES && IsGone(full)) return {true, {}};
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // A link is not kept: only the link itself may go, never what it names.
+    if (remove && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
+    return {false, kLeftLink};
+  }
+  std::string folder = ReadyFolder(action);
+  if (folder.empty() || !MakeFolders(folder + "\\kept")) return {false, kKeepFailed};
+  std::string kept = "kept\\" + std::to_string(++action.keptFiles_);
+  FileFacts facts;
+  CheckedStatus status = remove ? MoveChecked(full, folder + "\\" + kept, facts)
+                                : CopyChecked(full, folder + "\\" + kept, facts);
+  if (status == CheckedStatus::Gone) return {true, {}};
+  if (status != CheckedStatus::Done) return {false, Reason(status)};
+  KeptPiece piece = PlacePiece(KeptKind::File, full, facts);
+  piece.kept = kept;
+  action.kept_.push_back(std::move(piece));
+  return {!remove || IsGone(full), {}};
+}
+
+PieceOutcome RemovalAction::Impl::Folder(RemovalAction& action, const std::string& path, bool remove) {
+  std::string full = FullFolderPath(path);
+  if (full.empty()) return {false, "its name cannot be used safely"};
+  DWORD attributes = PathAttributes(full);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {IsGone(full), IsGone(full) ? "" : kKeepFailed};
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (remove && RemoveLinkByName(full, true)) return {true, {}};
+    return {false, kLeftLink};
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {false, "it is not a folder"};
+  LeftEntries left;
+  std::string stopped = Tree(action, full, remove, left);
+  if (!stopped.empty()) return {false, stopped};
+  if (left.total) return {false, left.Text()};
+  return {true, {}};
+}
+
+std::string RemovalAction::Impl::Tree(RemovalAction& action, const std::string& folder, bool remove,
+                                      LeftEntries& left) {
+  UniqueHandle handle;
+  FileFacts facts;
+  CheckedStatus opened = OpenChecked(folder, FILE_READ_ATTRIBUTES, handle);
+  if (opened != CheckedStatus::Done || !ReadFacts(handle.Get(), facts)) return Reason(opened);
+  handle.Reset();
+  action.kept_.push_back(PlacePiece(KeptKind::Folder, folder, facts));
+
+  int before = left.total;
+  uint32_t unreadable = 0;
+  ForEachFolderEntry(
+      folder,
+      [&](const FolderEntry& entry) {
+        if (entry.IsLink()) {
+          // Never entered, never kept: the link alone may go.
+          if (!remove || !RemoveLinkByName(entry.path, entry.IsFolder())) left.Add(kLeftLink);
+        } else if (entry.IsFolder()) {
+          if (std::string stopped = Tree(action, entry.path, remove, left); !stopped.empty()) left.Add(stopped);
+        } else if (PieceOutcome outcome = File(action, entry.path, remove); !outcome.reason.empty()) {
+          left.Add(outcome.reason);
+        }
+        return true;
+      },
+      &unreadable);
+  if (unreadable) left.Add("its name cannot be used safely", static_cast<int>(unreadable));
+  if (!remove || left.total != before) return {};
+  CheckedStatus removed = DeleteChecked(folder, true);
+  if (removed == CheckedStatus::Done || IsGone(folder)) return {};
+  left.Add(Reason(removed));
+  return {};
+}
+
+}  // namespace tidewell
