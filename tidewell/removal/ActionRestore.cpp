@@ -63,10 +63,12 @@ std::string ReadBytes(const std::string& path) {
 // Writes what the file holds into the registry without reg.exe: keys made in
 // the view the file names them in (the 64-bit one, whose Wow6432Node holds
 // the 32-bit keys), values only where none is there again. `value` set: only
-// that value. True when every key opened and every value written or found.
-bool ImportRegFile(const std::string& file, const std::string* value) {
+// that value. Whole when every key opened and every value was written or found.
+enum class Import { Whole, Taken, Failed };
+Import ImportRegFile(const std::string& file, const std::string* value) {
   std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadBytes(file));
-  if (!keys || keys->empty()) return false;
+  if (!keys || keys->empty()) return Import::Failed;
+  bool taken = false;
   REGSAM view = HasTwoViews() ? KEY_WOW64_64KEY : 0;
   bool whole = true;
   for (const RegFileKey& key : *keys) {
@@ -86,14 +88,17 @@ bool ImportRegFile(const std::string& file, const std::string* value) {
     for (const RegFileValue& data : key.values) {
       if (data.deleted || (value && !SameNameIgnoringCase(data.name, *value))) continue;
       std::wstring name = WideFromUtf8(data.name);
-      if (RegQueryValueExW(created.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-        continue;  // set again meanwhile: never overwritten
+      if (RegQueryValueExW(created.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        taken = true;  // set again meanwhile: never overwritten
+        continue;
+      }
       if (RegSetValueExW(created.Get(), name.c_str(), 0, data.type, data.data.data(),
                          static_cast<DWORD>(data.data.size())) != ERROR_SUCCESS)
         whole = false;
     }
   }
-  return whole;
+  if (!whole) return Import::Failed;
+  return taken && value ? Import::Taken : Import::Whole;
 }
 
 size_t Depth(const std::string& path) { return static_cast<size_t>(std::count(path.begin(), path.end(), '\\')); }
@@ -196,8 +201,10 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
       continue;
     }
     const std::string* value = piece->kind == KeptKind::Value ? &piece->valueName : nullptr;
-    if (!ImportRegFile(kept, value)) {
-      result.notRestored.push_back(DisplayOf(*piece) + ": its backup could not be read back whole");
+    Import imported = ImportRegFile(kept, value);
+    if (imported != Import::Whole) {
+      result.notRestored.push_back(DisplayOf(*piece) + (imported == Import::Taken ? ": its place is taken"
+                                                                                  : ": its backup could not be read back whole"));
       continue;
     }
     if (std::optional<HKEY> hive = HiveOfName(piece->hive))

@@ -12,6 +12,7 @@
 #include "shared/win/Registry.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/SystemFolders.h"
+#include "tests/support/UnixLink.h"
 
 namespace tidewell::test {
 
@@ -61,8 +62,5 @@ std::string CookieRecord(const std::string& hostAndPath, const std::string& valu
 // The definitions XML enciphered as extra.neo holds it, declaration first.
 std::string PackDefinitions(const std::string& xml);
 bool WriteDefinitions(const std::string& path, const std::string& xml);
-
-// A Unix symbolic link at link pointing to target (both Windows paths).
-bool MakeUnixSymlink(const std::string& link, const std::string& target);
 
 }  // namespace tidewell::test
