@@ -16,6 +16,7 @@
 #include "tests/support/SystemFolders.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/UnixLink.h"
+#include "tidewell/removal/ForceDelete.h"
 #include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
@@ -182,6 +183,7 @@ TEST_F(RemovalServiceTest, ALinkInARemovedFolderIsLeftAndWhatItNamesIsUntouched)
   std::string target = scratch.Folder("target");
   std::string keep = scratch.File("target\\keep.txt", "what the link names", FILE_ATTRIBUTE_READONLY);
   Snapshot before = Take(keep);
+  SetFileAttributesW(LongPath(target).c_str(), FILE_ATTRIBUTE_READONLY);
   DWORD targetAttributes = PathAttributes(target);
   std::string spy = scratch.Folder("spy");
   std::string plain = scratch.File("spy\\plain.dat", "spyware");
@@ -197,6 +199,11 @@ TEST_F(RemovalServiceTest, ALinkInARemovedFolderIsLeftAndWhatItNamesIsUntouched)
   EXPECT_FALSE(link.gone);
   EXPECT_EQ(link.reason, kLeftLink);
   EXPECT_TRUE(IsGone(plain)) << "the folder's own file goes";
+  ExpectSame(before, keep);
+  EXPECT_EQ(PathAttributes(target), targetAttributes);
+
+  // The forced delete, which takes over what refuses it, leaves links alone too.
+  ForceDeleteTree(spy);
   ExpectSame(before, keep);
   EXPECT_EQ(PathAttributes(target), targetAttributes);
 }
