@@ -185,19 +185,13 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
   for (const KeptPiece* piece : others) {
     std::string kept = folder + "\\" + piece->kept;
     if (piece->kind == KeptKind::File) {
-      if (PathAttributes(piece->path) != INVALID_FILE_ATTRIBUTES) {
-        result.notRestored.push_back(piece->path + ": its place is taken");
-        continue;
-      }
-      DWORD keptAttributes = PathAttributes(kept);
-      if (keptAttributes == INVALID_FILE_ATTRIBUTES || (keptAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-          !MakeFolders(ParentFolder(piece->path)) ||
-          !MoveFileExW(LongPath(kept).c_str(), LongPath(piece->path).c_str(), MOVEFILE_COPY_ALLOWED)) {
-        result.notRestored.push_back(piece->path + ": its kept copy could not be moved back");
-        continue;
-      }
-      ApplyFacts(piece->path, FactsOf(*piece));
-      ++result.restored;
+      CheckedStatus moved = MoveBackChecked(kept, piece->path, FactsOf(*piece));
+      if (moved == CheckedStatus::Done)
+        ++result.restored;
+      else
+        result.notRestored.push_back(piece->path + (moved == CheckedStatus::Taken
+                                                        ? ": its place is taken"
+                                                        : ": its kept copy could not be moved back"));
       continue;
     }
     const std::string* value = piece->kind == KeptKind::Value ? &piece->valueName : nullptr;

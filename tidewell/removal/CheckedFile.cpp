@@ -87,6 +87,8 @@ CheckedStatus StatusOfError(DWORD error) {
     case ERROR_ACCESS_DENIED: return CheckedStatus::AccessDenied;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return CheckedStatus::InUse;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return CheckedStatus::Taken;
     default: return CheckedStatus::Failed;
   }
 }
@@ -137,6 +139,28 @@ CheckedStatus MoveChecked(const std::string& path, const std::string& to, FileFa
   FileFacts copied;
   if (CheckedStatus copy = CopyChecked(path, to, copied); copy != CheckedStatus::Done) return copy;
   return DeleteChecked(path, false);
+}
+
+CheckedStatus MoveBackChecked(const std::string& kept, const std::string& to, const FileFacts& facts) {
+  UniqueHandle handle;
+  CheckedStatus opened = OpenChecked(kept, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, handle);
+  if (opened != CheckedStatus::Done) return opened;
+  // The times go with the file; set first, they need no second open.
+  if (!SetBasic(handle.Get(), facts)) return CheckedStatus::Failed;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (RenameThrough(handle.Get(), to)) return CheckedStatus::Done;
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return CheckedStatus::Taken;
+    if (error == ERROR_NOT_SAME_DEVICE) break;
+    if (error != ERROR_PATH_NOT_FOUND || attempt > 0 || !MakeFolders(ParentFolder(to))) return StatusOfError(error);
+  }
+  handle.Reset();
+  if (PathAttributes(to) != INVALID_FILE_ATTRIBUTES) return CheckedStatus::Taken;
+  if (!MakeFolders(ParentFolder(to)) ||
+      !MoveFileExW(LongPath(FullFolderPath(kept)).c_str(), LongPath(to).c_str(), MOVEFILE_COPY_ALLOWED))
+    return StatusOfError(GetLastError());
+  ApplyFacts(to, facts);
+  return CheckedStatus::Done;
 }
 
 CheckedStatus CopyChecked(const std::string& path, const std::string& to, FileFacts& facts) {

@@ -17,7 +17,7 @@ struct FileFacts {
   uint64_t created = 0, accessed = 0, written = 0;  // FILETIME values
 };
 
-enum class CheckedStatus { Done, Gone, Link, AccessDenied, InUse, Failed };
+enum class CheckedStatus { Done, Gone, Link, AccessDenied, InUse, Taken, Failed };
 
 // Opens the file or folder (not following a link) with the access, and
 // checks it; Link when it is one or its final path is another.
@@ -30,6 +30,9 @@ bool ApplyFacts(const std::string& path, const FileFacts& facts);
 // rename through its checked handle, else a copy that is compared byte for
 // byte before the original is deleted.
 CheckedStatus MoveChecked(const std::string& path, const std::string& to, FileFacts& facts);
+// Puts a kept file back at `to` with its times and attributes, making
+// missing folders above it; Taken when something is there again.
+CheckedStatus MoveBackChecked(const std::string& kept, const std::string& to, const FileFacts& facts);
 // Copies the file to `to` and compares the copy.
 CheckedStatus CopyChecked(const std::string& path, const std::string& to, FileFacts& facts);
 // Deletes a file (read-only too) or an empty folder through its checked handle.

@@ -3,12 +3,18 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 
 inline constexpr const char* kKeepFailed = "its backup could not be written";
+
+// The path guard with its table already read: an action reads it once.
+// ownFolder and guardedFolders are full and upper case.
+std::string PathRefusalAmong(const std::string& path, const std::string& ownFolder,
+                             const std::vector<std::string>& guardedFolders);
 
 // The entries a folder walk had to leave, counted by why.
 struct LeftEntries {

@@ -10,7 +10,7 @@
 #include "shared/win/Environment.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/removal/RemovalService.h"
+#include "tidewell/removal/RemovalActionImpl.h"
 
 namespace tidewell {
 
@@ -152,16 +152,21 @@ std::string RemovalGuards::ApplicationFolder() const {
   return path ? FullFolderPath(ParentFolder(*path)) : std::string();
 }
 
-std::string RemovalGuards::PathRefusal(const std::string& path) const {
+std::string PathRefusalAmong(const std::string& path, const std::string& ownFolder,
+                             const std::vector<std::string>& guardedFolders) {
   std::string candidate = NormalPath(path);
   if (candidate.empty() || path.find('/') != std::string::npos) return "its name cannot be used safely";
   if (candidate.size() <= 3 || candidate.find('\\') == std::string::npos || candidate.back() == '\\')
     return "it is a drive";
-  if (std::string own = UpperCaseName(ApplicationFolder()); !own.empty() && (IsSameOrAbove(candidate, own) || IsSameOrBelow(candidate, own)))
+  if (!ownFolder.empty() && (IsSameOrAbove(candidate, ownFolder) || IsSameOrBelow(candidate, ownFolder)))
     return "it belongs to Tidewell";
-  for (const std::string& guarded : GuardedFolders())
+  for (const std::string& guarded : guardedFolders)
     if (IsSameOrAbove(candidate, guarded)) return "it is a system folder or holds one";
   return {};
+}
+
+std::string RemovalGuards::PathRefusal(const std::string& path) const {
+  return PathRefusalAmong(path, UpperCaseName(ApplicationFolder()), GuardedFolders());
 }
 
 std::string RemovalGuards::KeyRefusal(const RegistryLocation& key) const {

@@ -53,7 +53,8 @@ std::string Piece::DisplayName() const {
 
 RemovalAction::RemovalAction(CADODatabase& database, RemovalGuards guards, std::string comment, RemovalHooks hooks)
     : database_(database), guards_(std::move(guards)), comment_(std::move(comment)), hooks_(std::move(hooks)),
-      time_(NewBackupTime()) {}
+      time_(NewBackupTime()), ownFolder_(UpperCaseName(guards_.ApplicationFolder())),
+      guardedFolders_(guards_.GuardedFolders()) {}
 
 RemovalAction::~RemovalAction() {
   if (!committed_) Commit();
@@ -66,15 +67,16 @@ std::string RemovalAction::Folder() const {
 }
 
 std::string RemovalAction::Impl::ReadyFolder(RemovalAction& action) {
+  if (!action.folder_.empty()) return action.folder_;
   std::string folder = action.Folder();
-  if (folder.empty() || !MakeFolders(folder)) return {};
-  return folder;
+  if (folder.empty() || !MakeFolders(folder + "\\kept")) return {};
+  return action.folder_ = folder;
 }
 
 PieceOutcome RemovalAction::Remove(const Piece& piece) {
   std::string refusal;
   if (piece.kind == PieceKind::File || piece.kind == PieceKind::Folder)
-    refusal = guards_.PathRefusal(piece.path);
+    refusal = PathRefusalAmong(piece.path, ownFolder_, guardedFolders_);
   else if (piece.kind == PieceKind::Key)
     refusal = guards_.KeyRefusal(piece.key);
   else if (ShortHiveName(piece.key.hive).empty() || piece.key.Depth() < 2)
@@ -115,7 +117,7 @@ bool RemovalAction::Commit() {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   if (!file || !WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-      written != text.size() || !FlushFileBuffers(file.Get()))
+      written != text.size())
     return false;
   file.Reset();
   committed_ = true;
@@ -129,25 +131,26 @@ bool RemovalAction::Commit() {
 PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, bool remove) {
   std::string full = FullFolderPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
-  DWORD attributes = PathAttributes(full);
-  if (attributes == INVALID_FILE_ATTRIBUTES && IsGone(full)) return {true, {}};
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    // A link is not kept: only the link itself may go, never what it names.
-    if (remove && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
-    return {false, kLeftLink};
-  }
   std::string folder = ReadyFolder(action);
-  if (folder.empty() || !MakeFolders(folder + "\\kept")) return {false, kKeepFailed};
-  std::string kept = "kept\\" + std::to_string(++action.keptFiles_);
+  if (folder.empty()) return {false, kKeepFailed};
+  std::string kept = "kept\\" + std::to_string(action.keptFiles_ + 1);
   FileFacts facts;
   CheckedStatus status = remove ? MoveChecked(full, folder + "\\" + kept, facts)
                                 : CopyChecked(full, folder + "\\" + kept, facts);
   if (status == CheckedStatus::Gone) return {true, {}};
+  if (status == CheckedStatus::Link) {
+    // A link is not kept: only the link itself may go, never what it names.
+    DWORD attributes = PathAttributes(full);
+    bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (remove && link && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
+    return {false, kLeftLink};
+  }
   if (status != CheckedStatus::Done) return {false, Reason(status)};
+  ++action.keptFiles_;
   KeptPiece piece = PlacePiece(KeptKind::File, full, facts);
   piece.kept = kept;
   action.kept_.push_back(std::move(piece));
-  return {!remove || IsGone(full), {}};
+  return {true, {}};
 }
 
 PieceOutcome RemovalAction::Impl::Folder(RemovalAction& action, const std::string& path, bool remove) {

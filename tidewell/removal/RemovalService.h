@@ -117,6 +117,9 @@ class RemovalAction {
   std::vector<KeptPiece> kept_;     // one manifest line each
   std::set<std::string> keptIds_;  // pieces kept whole by Keep, not kept again by Remove
   int keptFiles_ = 0;              // names the next kept file
+  std::string folder_;             // the action folder once made
+  std::string ownFolder_;          // the guard table, read once per action
+  std::vector<std::string> guardedFolders_;
 };
 
 // Whether a regbk file names an action's manifest rather than a .reg file.
