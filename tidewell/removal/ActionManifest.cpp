@@ -2,24 +2,29 @@
 
 #include <charconv>
 
+#include "tidewell/removal/RegFileReader.h"
+
 namespace tidewell {
 
 namespace {
 
 constexpr char kSeparator = '\t';
 
-// Only what would break a line or a field is escaped, so paths stay readable.
+// Only "%" and control characters (a tab or line break would end the field
+// or line) are escaped, so paths stay readable.
 std::string Escape(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    switch (c) {
-      case '%': out += "%25"; break;
-      case '\t': out += "%09"; break;
-      case '\n': out += "%0A"; break;
-      case '\r': out += "%0D"; break;
-      default: out += c;
+    auto byte = static_cast<unsigned char>(c);
+    if (c != '%' && byte >= 0x20) {
+      out += c;
+      continue;
     }
+    out += '%';
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xF];
   }
   return out;
 }
@@ -156,7 +161,7 @@ std::optional<KeptPiece> ParseManifestLine(std::string_view line) {
   std::vector<std::string> fields;
   for (std::string_view field : raw) {
     std::optional<std::string> text = Unescape(field);
-    if (!text) return std::nullopt;
+    if (!text || !Utf16FromUtf8(*text)) return std::nullopt;  // names are UTF-8 or damaged
     fields.push_back(std::move(*text));
   }
   KeptPiece piece;

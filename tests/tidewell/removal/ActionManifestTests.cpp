@@ -39,7 +39,7 @@ TEST(ActionManifest, EveryKindOfPieceReadsBackAsWritten) {
       FilePiece("C:\\Program Files\\Sp\xc3\xa4m\\a%41.dll", "kept\\1"),
       folder,
       RegistryPiece(KeptKind::Key, ""),
-      RegistryPiece(KeptKind::Value, "line\r\nbreak"),
+      RegistryPiece(KeptKind::Value, "line\r\nbreak\x01"),
       RegistryPiece(KeptKind::Value, ""),
   };
   std::string text = ManifestText(pieces);
@@ -70,6 +70,7 @@ TEST(ActionManifest, DamagedLinesAreRefused) {
       "folder\tC:\\a\tkept\\1\t0\t0\t0\t0",         // a folder is made again, never kept
       "file\tC:\\a%2\tkept\\1\t0\t0\t0\t0",         // a cut escape
       "file\tC:\\a%G0\tkept\\1\t0\t0\t0\t0",
+      "file\tC:\\\xff\tkept\\1\t0\t0\t0\t0",          // not UTF-8
       "key\tHKXX\t0\tSoftware\\A\tkey1.reg",        // no such hive
       "key\tHKCU\t16\tSoftware\\A\tkey1.reg",       // no such view
       "key\tHKCU\t0\t\\Software\\A\tkey1.reg",
