@@ -36,16 +36,20 @@ struct LeftEntries {
   }
 };
 
+// What is done with a file or folder: kept only (copied), kept and removed
+// (moved), or removed only (kept whole before by Keep).
+enum class Step { Keep, Move, Drop };
+
 struct RemovalAction::Impl {
   // Names a piece in keptIds_.
   static std::string Id(const Piece& piece);
   // The action folder, made on first use; empty when it cannot be made.
   static std::string ReadyFolder(RemovalAction& action);
-  static PieceOutcome File(RemovalAction& action, const std::string& path, bool remove);
-  static PieceOutcome Folder(RemovalAction& action, const std::string& path, bool remove);
-  // Keeps (and removes) what the folder holds, then the emptied folder; what
-  // stays is counted in `left`. Not empty: why the folder could not be read.
-  static std::string Tree(RemovalAction& action, const std::string& folder, bool remove, LeftEntries& left);
+  static PieceOutcome File(RemovalAction& action, const std::string& path, Step step);
+  static PieceOutcome Folder(RemovalAction& action, const std::string& path, Step step);
+  // Keeps and or removes what the folder holds, then the emptied folder;
+  // what stays is counted in `left`. Not empty: why the folder could not be read.
+  static std::string Tree(RemovalAction& action, const std::string& folder, Step step, LeftEntries& left);
   static PieceOutcome Key(RemovalAction& action, const RegistryLocation& key, bool remove);
   static PieceOutcome Value(RemovalAction& action, const RegistryLocation& key, const std::string& name, bool remove);
 };

@@ -180,6 +180,19 @@ std::string RemovalGuards::KeyRefusal(const RegistryLocation& key) const {
   return {};
 }
 
+std::string RemovalGuards::ValueRefusal(const RegistryLocation& key, const std::string& name) const {
+  if (ShortHiveName(key.hive).empty()) return "the key's hive is not known";
+  std::string path = RulePath(key);
+  if (RuleDepth(path) < 2) return "the key is too close to its hive";
+  for (const char* tree : kSystemKeyTrees)
+    if (IsSameOrBelow(path, tree)) return "it is one of Windows' own values";
+  // Without these Windows starts no desktop; a repair rewrites them, never deletes.
+  if (path == "SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\WINLOGON" &&
+      (SameNameIgnoringCase(name, "Shell") || SameNameIgnoringCase(name, "Userinit")))
+    return "Windows cannot start without it";
+  return {};
+}
+
 std::string RemovalGuards::ProcessRefusal(DWORD processId, const std::string& exeName) const {
   if (processId == GetCurrentProcessId()) return "Tidewell itself uses it";
   if (processId == 0 || processId == 4 || IsCriticalProcess(exeName))

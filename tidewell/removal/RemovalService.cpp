@@ -19,6 +19,7 @@ std::string Reason(CheckedStatus status) {
     case CheckedStatus::Link: return kLeftLink;
     case CheckedStatus::AccessDenied: return kAccessDenied;
     case CheckedStatus::InUse: return "it is in use";
+    case CheckedStatus::Taken:
     case CheckedStatus::Failed: break;
   }
   return kKeepFailed;
@@ -79,16 +80,14 @@ PieceOutcome RemovalAction::Remove(const Piece& piece) {
     refusal = PathRefusalAmong(piece.path, ownFolder_, guardedFolders_);
   else if (piece.kind == PieceKind::Key)
     refusal = guards_.KeyRefusal(piece.key);
-  else if (ShortHiveName(piece.key.hive).empty() || piece.key.Depth() < 2)
-    refusal = "the key is too close to its hive";  // values of the well-known keys (Run) are what features remove
+  else
+    refusal = guards_.ValueRefusal(piece.key, piece.valueName);
   if (!refusal.empty()) return {false, refusal};
 
-  bool keep = !keptIds_.count(Impl::Id(piece));
+  Step step = keptIds_.count(Impl::Id(piece)) ? Step::Drop : Step::Move;
   switch (piece.kind) {
-    case PieceKind::File:
-      if (!keep) return {DeleteChecked(piece.path, false) == CheckedStatus::Done || IsGone(piece.path), {}};
-      return Impl::File(*this, piece.path, true);
-    case PieceKind::Folder: return Impl::Folder(*this, piece.path, true);
+    case PieceKind::File: return Impl::File(*this, piece.path, step);
+    case PieceKind::Folder: return Impl::Folder(*this, piece.path, step);
     case PieceKind::Key: return Impl::Key(*this, piece.key, true);
     case PieceKind::Value: return Impl::Value(*this, piece.key, piece.valueName, true);
   }
@@ -98,8 +97,8 @@ PieceOutcome RemovalAction::Remove(const Piece& piece) {
 bool RemovalAction::Keep(const Piece& piece) {
   PieceOutcome outcome;
   switch (piece.kind) {
-    case PieceKind::File: outcome = Impl::File(*this, piece.path, false); break;
-    case PieceKind::Folder: outcome = Impl::Folder(*this, piece.path, false); break;
+    case PieceKind::File: outcome = Impl::File(*this, piece.path, Step::Keep); break;
+    case PieceKind::Folder: outcome = Impl::Folder(*this, piece.path, Step::Keep); break;
     case PieceKind::Key: outcome = Impl::Key(*this, piece.key, false); break;
     case PieceKind::Value: outcome = Impl::Value(*this, piece.key, piece.valueName, false); break;
   }
@@ -128,24 +127,27 @@ bool RemovalAction::Commit() {
          recordset.GetLastError() == 0;
 }
 
-PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, bool remove) {
+PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, Step step) {
   std::string full = FullFolderPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
-  std::string folder = ReadyFolder(action);
-  if (folder.empty()) return {false, kKeepFailed};
+  std::string folder = step == Step::Drop ? std::string() : ReadyFolder(action);
+  if (step != Step::Drop && folder.empty()) return {false, kKeepFailed};
   std::string kept = "kept\\" + std::to_string(action.keptFiles_ + 1);
   FileFacts facts;
-  CheckedStatus status = remove ? MoveChecked(full, folder + "\\" + kept, facts)
-                                : CopyChecked(full, folder + "\\" + kept, facts);
+  CheckedStatus status = step == Step::Move   ? MoveChecked(full, folder + "\\" + kept, facts)
+                         : step == Step::Keep ? CopyChecked(full, folder + "\\" + kept, facts)
+                                              : DeleteChecked(full, false);
   if (status == CheckedStatus::Gone) return {true, {}};
   if (status == CheckedStatus::Link) {
     // A link is not kept: only the link itself may go, never what it names.
     DWORD attributes = PathAttributes(full);
     bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (remove && link && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
+    if (step != Step::Keep && link && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return {true, {}};
     return {false, kLeftLink};
   }
   if (status != CheckedStatus::Done) return {false, Reason(status)};
+  if (step == Step::Drop) return {true, {}};
   ++action.keptFiles_;
   KeptPiece piece = PlacePiece(KeptKind::File, full, facts);
   piece.kept = kept;
@@ -153,31 +155,31 @@ PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string&
   return {true, {}};
 }
 
-PieceOutcome RemovalAction::Impl::Folder(RemovalAction& action, const std::string& path, bool remove) {
+PieceOutcome RemovalAction::Impl::Folder(RemovalAction& action, const std::string& path, Step step) {
   std::string full = FullFolderPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
   DWORD attributes = PathAttributes(full);
   if (attributes == INVALID_FILE_ATTRIBUTES) return {IsGone(full), IsGone(full) ? "" : kKeepFailed};
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (remove && RemoveLinkByName(full, true)) return {true, {}};
+    if (step != Step::Keep && RemoveLinkByName(full, true)) return {true, {}};
     return {false, kLeftLink};
   }
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {false, "it is not a folder"};
   LeftEntries left;
-  std::string stopped = Tree(action, full, remove, left);
+  std::string stopped = Tree(action, full, step, left);
   if (!stopped.empty()) return {false, stopped};
   if (left.total) return {false, left.Text()};
   return {true, {}};
 }
 
-std::string RemovalAction::Impl::Tree(RemovalAction& action, const std::string& folder, bool remove,
+std::string RemovalAction::Impl::Tree(RemovalAction& action, const std::string& folder, Step step,
                                       LeftEntries& left) {
   UniqueHandle handle;
   FileFacts facts;
   CheckedStatus opened = OpenChecked(folder, FILE_READ_ATTRIBUTES, handle);
   if (opened != CheckedStatus::Done || !ReadFacts(handle.Get(), facts)) return Reason(opened);
   handle.Reset();
-  action.kept_.push_back(PlacePiece(KeptKind::Folder, folder, facts));
+  if (step != Step::Drop) action.kept_.push_back(PlacePiece(KeptKind::Folder, folder, facts));
 
   int before = left.total;
   uint32_t unreadable = 0;
@@ -186,17 +188,17 @@ std::string RemovalAction::Impl::Tree(RemovalAction& action, const std::string& 
       [&](const FolderEntry& entry) {
         if (entry.IsLink()) {
           // Never entered, never kept: the link alone may go.
-          if (!remove || !RemoveLinkByName(entry.path, entry.IsFolder())) left.Add(kLeftLink);
+          if (step == Step::Keep || !RemoveLinkByName(entry.path, entry.IsFolder())) left.Add(kLeftLink);
         } else if (entry.IsFolder()) {
-          if (std::string stopped = Tree(action, entry.path, remove, left); !stopped.empty()) left.Add(stopped);
-        } else if (PieceOutcome outcome = File(action, entry.path, remove); !outcome.reason.empty()) {
+          if (std::string stopped = Tree(action, entry.path, step, left); !stopped.empty()) left.Add(stopped);
+        } else if (PieceOutcome outcome = File(action, entry.path, step); !outcome.reason.empty()) {
           left.Add(outcome.reason);
         }
         return true;
       },
       &unreadable);
   if (unreadable) left.Add("its name cannot be used safely", static_cast<int>(unreadable));
-  if (!remove || left.total != before) return {};
+  if (step == Step::Keep || left.total != before) return {};
   CheckedStatus removed = DeleteChecked(folder, true);
   if (removed == CheckedStatus::Done || IsGone(folder)) return {};
   left.Add(Reason(removed));

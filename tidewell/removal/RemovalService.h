@@ -63,6 +63,9 @@ struct RemovalGuards {
   // "" when the key may be removed, else why not: less than two names below
   // its hive, or one of the well-known keys (and any key above one).
   std::string KeyRefusal(const RegistryLocation& key) const;
+  // "" when the value may be removed: values of the well-known keys (Run)
+  // may, those of the system's own trees and the ones Windows starts by not.
+  std::string ValueRefusal(const RegistryLocation& key, const std::string& name) const;
   // "" when the process may be ended: never Tidewell itself nor a process
   // the session cannot live without.
   std::string ProcessRefusal(DWORD processId, const std::string& exeName) const;

@@ -173,6 +173,22 @@ TEST_F(RemovalServiceTest, TheGuardTableRefusesWhatMustStayAndPassesWhatLiesBelo
     EXPECT_EQ(!guards.KeyRefusal(*key).empty(), row.refused) << row.key;
   }
 
+  struct ValueRow {
+    const char* key;
+    const char* value;
+    bool refused;
+  };
+  const ValueRow values[] = {
+      {"HKCU\\Software", "Planted", true},
+      {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\Tcpip", "Start", true},
+      {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit", true},
+      {"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "shell", true},
+      {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Planted", false},
+      {"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Planted", false},
+  };
+  for (const ValueRow& row : values)
+    EXPECT_EQ(!guards.ValueRefusal(*RegistryLocation::Parse(row.key), row.value).empty(), row.refused) << row.key;
+
   EXPECT_FALSE(guards.ProcessRefusal(GetCurrentProcessId(), "removal_tests.exe").empty());
   for (const char* critical : {"csrss.exe", "EXPLORER.EXE", "C:\\windows\\system32\\winlogon.exe", "services.exe"})
     EXPECT_FALSE(guards.ProcessRefusal(GetCurrentProcessId() + 4, critical).empty()) << critical;
@@ -287,6 +303,33 @@ TEST_F(RemovalServiceTest, APlaceTakenAgainIsNotOverwritten) {
   EXPECT_NE(restored.notRestored[0].find(file), std::string::npos) << restored.notRestored[0];
   EXPECT_EQ(test::ReadWholeFile(file), "the user's new file");
   EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), "Run"), "new.exe");
+}
+
+TEST_F(RemovalServiceTest, APieceKeptBeforeItsRemovalIsKeptOnce) {
+  std::string file = scratch.File("unregistered.dll", "bho");
+  test::ScratchKey root(test::UniqueName("svc"));
+  RegistryLocation key{HKEY_CURRENT_USER, root.Path()};
+  ASSERT_TRUE(WriteString(root.Key(), "", "Planted BHO"));
+  std::string manifest;
+  {
+    RemovalAction action(database, Guards(), "Kept first");
+    EXPECT_TRUE(action.Keep(Piece::File(file)));
+    EXPECT_TRUE(action.Keep(Piece::Key(key)));
+    EXPECT_EQ(test::ReadWholeFile(file), "bho") << "Keep removes nothing";
+    EXPECT_TRUE(key.Exists());
+    EXPECT_TRUE(action.Remove(Piece::File(file)).gone);
+    EXPECT_TRUE(action.Remove(Piece::Key(key)).gone);
+    EXPECT_TRUE(action.Commit());
+    manifest = action.Folder() + "\\removal.manifest";
+  }
+  ASSERT_TRUE(IsGone(file));
+
+  ActionRestoreResult restored = RestoreAction(manifest);
+
+  EXPECT_EQ(restored.restored, 2);
+  EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
+  EXPECT_EQ(test::ReadWholeFile(file), "bho");
+  EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), ""), "Planted BHO");
 }
 
 TEST_F(RemovalServiceTest, APieceWhoseBackupFailsIsLeft) {
