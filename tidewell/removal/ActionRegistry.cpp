@@ -27,22 +27,9 @@ int ViewNumber(RegistryView view) {
   return 0;
 }
 
-std::string ReadBytes(const std::string& path) {
-  UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return {};
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                         read != bytes.size()))
-    return {};
-  return bytes;
-}
-
 // The file parses whole, names `mustHold` and the registry holds all of it.
 bool FileMatchesRegistry(const std::string& file, const std::string& mustHold) {
-  std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadBytes(file));
+  std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadSmallFile(file));
   if (!keys || keys->empty()) return false;
   bool named = false;
   for (const RegFileKey& key : *keys) named = named || SameNameIgnoringCase(key.path, mustHold);

@@ -47,26 +47,13 @@ RegistryView ViewOfNumber(int number) {
   return number == 32 ? RegistryView::Bits32 : number == 64 ? RegistryView::Bits64 : RegistryView::Native;
 }
 
-std::string ReadBytes(const std::string& path) {
-  UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return {};
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return {};
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                         read != bytes.size()))
-    return {};
-  return bytes;
-}
-
 // Writes what the file holds into the registry without reg.exe: keys made in
 // the view the file names them in (the 64-bit one, whose Wow6432Node holds
 // the 32-bit keys), values only where none is there again. `value` set: only
 // that value. Whole when every key opened and every value was written or found.
 enum class Import { Whole, Taken, Failed };
 Import ImportRegFile(const std::string& file, const std::string* value) {
-  std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadBytes(file));
+  std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadSmallFile(file));
   if (!keys || keys->empty()) return Import::Failed;
   bool taken = false;
   REGSAM view = HasTwoViews() ? KEY_WOW64_64KEY : 0;
@@ -151,7 +138,7 @@ bool IsActionManifest(const std::string& file) {
 ActionRestoreResult RestoreAction(const std::string& manifest) {
   ActionRestoreResult result;
   std::string folder = ParentFolder(FullFolderPath(manifest));
-  ParsedManifest parsed = ParseManifest(ReadBytes(manifest));
+  ParsedManifest parsed = ParseManifest(ReadSmallFile(manifest));
   if (folder.empty() || !parsed.headerFound) {
     result.notRestored.push_back(manifest + ": it is no removal list");
     return result;

@@ -210,6 +210,19 @@ bool MakeFolders(const std::string& folder) {
   return CreateDirectoryW(LongPath(full).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+std::string ReadSmallFile(const std::string& path) {
+  UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return {};
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size()))
+    return {};
+  return bytes;
+}
+
 bool SameFileBytes(const std::string& a, const std::string& b) {
   UniqueHandle left(CreateFileW(LongPath(FullFolderPath(a)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

@@ -43,6 +43,8 @@ bool RemoveLinkByName(const std::string& path, bool folder);
 
 // Makes the folder and every missing folder above it.
 bool MakeFolders(const std::string& folder);
+// A file's bytes, up to 256 MB; empty when it cannot be read whole.
+std::string ReadSmallFile(const std::string& path);
 // Whether two files hold the same bytes.
 bool SameFileBytes(const std::string& a, const std::string& b);
 
