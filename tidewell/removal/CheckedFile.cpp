@@ -43,7 +43,14 @@ bool IsPlainEntry(HANDLE handle, const std::string& path) {
                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   }
   if (length == 0 || length >= final.size()) return false;
-  return SameWidePath(std::wstring(final.data(), length), LongPath(FullFolderPath(path)));
+  std::wstring finalPath(final.data(), length), asked = LongPath(FullFolderPath(path));
+  if (SameWidePath(finalPath, asked)) return true;
+  // A short (8.3) name in the path asked for is the same entry, spelled long.
+  std::wstring plain = WithoutLongPrefix(asked);  // Wine spells no short name out behind the prefix
+  std::vector<wchar_t> longName(plain.size() + MAX_PATH);
+  DWORD longLength = GetLongPathNameW(plain.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+  return longLength > 0 && longLength < longName.size() &&
+         SameWidePath(finalPath, std::wstring(longName.data(), longLength));
 }
 
 bool SetBasic(HANDLE handle, const FileFacts& facts) {

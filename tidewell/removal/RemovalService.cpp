@@ -25,6 +25,18 @@ std::string Reason(CheckedStatus status) {
   return kKeepFailed;
 }
 
+// The whole path with any short (8.3) name spelled long: the name the piece
+// is listed and put back under.
+std::string WholeLongPath(const std::string& path) {
+  std::string full = FullFolderPath(path);
+  if (full.find('~') == std::string::npos) return full;
+  std::wstring wide = WideFromUtf8(full);  // Wine spells no short name out behind the \\?\ prefix
+  std::vector<wchar_t> buffer(wide.size() + MAX_PATH);
+  DWORD length = GetLongPathNameW(wide.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return full;
+  return FullFolderPath(Utf8FromWide(std::wstring_view(buffer.data(), length)).value_or(full));
+}
+
 KeptPiece PlacePiece(KeptKind kind, const std::string& path, const FileFacts& facts) {
   KeptPiece piece;
   piece.kind = kind;
@@ -39,7 +51,8 @@ KeptPiece PlacePiece(KeptKind kind, const std::string& path, const FileFacts& fa
 }  // namespace
 
 std::string RemovalAction::Impl::Id(const Piece& piece) {
-  return std::to_string(static_cast<int>(piece.kind)) + UpperCaseName(piece.DisplayName());
+  bool place = piece.kind == PieceKind::File || piece.kind == PieceKind::Folder;
+  return std::to_string(static_cast<int>(piece.kind)) + UpperCaseName(place ? WholeLongPath(piece.path) : piece.DisplayName());
 }
 
 std::string Piece::DisplayName() const {
@@ -84,7 +97,7 @@ PieceOutcome RemovalAction::Remove(const Piece& piece) {
     refusal = guards_.ValueRefusal(piece.key, piece.valueName);
   if (!refusal.empty()) return {false, refusal};
 
-  Step step = keptIds_.count(Impl::Id(piece)) ? Step::Drop : Step::Move;
+  Step step = !keptIds_.empty() && keptIds_.count(Impl::Id(piece)) ? Step::Drop : Step::Move;
   switch (piece.kind) {
     case PieceKind::File: return Impl::File(*this, piece.path, step);
     case PieceKind::Folder: return Impl::Folder(*this, piece.path, step);
@@ -128,8 +141,17 @@ bool RemovalAction::Commit() {
 }
 
 PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, Step step) {
-  std::string full = FullFolderPath(path);
+  std::string full = WholeLongPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
+  DWORD attributes = PathAttributes(full);
+  if (attributes == INVALID_FILE_ATTRIBUTES && IsGone(full)) return {true, {}};
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // A link is not kept: only the link itself may go, never what it names.
+    if (step != Step::Keep && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
+    return {false, kLeftLink};
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return {false, "it is a folder"};
   std::string folder = step == Step::Drop ? std::string() : ReadyFolder(action);
   if (step != Step::Drop && folder.empty()) return {false, kKeepFailed};
   std::string kept = "kept\\" + std::to_string(action.keptFiles_ + 1);
@@ -138,14 +160,6 @@ PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string&
                          : step == Step::Keep ? CopyChecked(full, folder + "\\" + kept, facts)
                                               : DeleteChecked(full, false);
   if (status == CheckedStatus::Gone) return {true, {}};
-  if (status == CheckedStatus::Link) {
-    // A link is not kept: only the link itself may go, never what it names.
-    DWORD attributes = PathAttributes(full);
-    bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (step != Step::Keep && link && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY))
-      return {true, {}};
-    return {false, kLeftLink};
-  }
   if (status != CheckedStatus::Done) return {false, Reason(status)};
   if (step == Step::Drop) return {true, {}};
   ++action.keptFiles_;
@@ -156,7 +170,7 @@ PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string&
 }
 
 PieceOutcome RemovalAction::Impl::Folder(RemovalAction& action, const std::string& path, Step step) {
-  std::string full = FullFolderPath(path);
+  std::string full = WholeLongPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
   DWORD attributes = PathAttributes(full);
   if (attributes == INVALID_FILE_ATTRIBUTES) return {IsGone(full), IsGone(full) ? "" : kKeepFailed};
