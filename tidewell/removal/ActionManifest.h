@@ -25,7 +25,7 @@ struct KeptPiece {
   int view = 0;
   std::string keyPath;
   std::string valueName;
-  // Where the action folder holds it, relative to that folder ("kept\3",
+  // Where the action folder holds it, relative to that folder ("kept3",
   // "key1.reg"); empty for a folder, which is made again.
   std::string kept;
   uint32_t attributes = 0;

@@ -138,6 +138,7 @@ CheckedStatus MoveChecked(const std::string& path, const std::string& to, FileFa
   CheckedStatus opened = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, handle);
   if (opened != CheckedStatus::Done) return opened;
   if (!ReadFacts(handle.Get(), facts)) return CheckedStatus::Failed;
+  if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) return CheckedStatus::NotFile;
   if (RenameThrough(handle.Get(), to)) return CheckedStatus::Done;
   DWORD error = GetLastError();
   if (error != ERROR_NOT_SAME_DEVICE) return StatusOfError(error);
@@ -152,8 +153,12 @@ CheckedStatus MoveBackChecked(const std::string& kept, const std::string& to, co
   UniqueHandle handle;
   CheckedStatus opened = OpenChecked(kept, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, handle);
   if (opened != CheckedStatus::Done) return opened;
-  // The times go with the file; set first, they need no second open.
-  if (!SetBasic(handle.Get(), facts)) return CheckedStatus::Failed;
+  // The times go with the file; set first, they need no second open. A
+  // file moved out by a rename still has them.
+  FileFacts now;
+  bool same = ReadFacts(handle.Get(), now) && now.attributes == facts.attributes && now.created == facts.created &&
+              now.accessed == facts.accessed && now.written == facts.written;
+  if (!same && !SetBasic(handle.Get(), facts)) return CheckedStatus::Failed;
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (RenameThrough(handle.Get(), to)) return CheckedStatus::Done;
     DWORD error = GetLastError();
@@ -175,6 +180,7 @@ CheckedStatus CopyChecked(const std::string& path, const std::string& to, FileFa
   CheckedStatus opened = OpenChecked(path, GENERIC_READ, handle);
   if (opened != CheckedStatus::Done) return opened;
   if (!ReadFacts(handle.Get(), facts)) return CheckedStatus::Failed;
+  if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) return CheckedStatus::NotFile;
   if (!CopyFileW(LongPath(FullFolderPath(path)).c_str(), LongPath(to).c_str(), TRUE))
     return StatusOfError(GetLastError()) == CheckedStatus::AccessDenied ? CheckedStatus::AccessDenied
                                                                          : CheckedStatus::Failed;
@@ -192,7 +198,7 @@ CheckedStatus DeleteChecked(const std::string& path, bool folder) {
   if (opened != CheckedStatus::Done) return opened;
   FileFacts facts;
   if (!ReadFacts(handle.Get(), facts)) return CheckedStatus::Failed;
-  if (((facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) return CheckedStatus::Failed;
+  if (((facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) return CheckedStatus::NotFile;
   if (!DeleteThrough(handle.Get(), facts)) return StatusOfError(GetLastError());
   handle.Reset();
   return IsGone(path) ? CheckedStatus::Done : CheckedStatus::Failed;

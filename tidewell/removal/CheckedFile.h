@@ -17,7 +17,7 @@ struct FileFacts {
   uint64_t created = 0, accessed = 0, written = 0;  // FILETIME values
 };
 
-enum class CheckedStatus { Done, Gone, Link, AccessDenied, InUse, Taken, Failed };
+enum class CheckedStatus { Done, Gone, Link, AccessDenied, InUse, Taken, NotFile, Failed };
 
 // Opens the file or folder (not following a link) with the access, and
 // checks it; Link when it is one or its final path is another.

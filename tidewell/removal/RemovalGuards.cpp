@@ -18,7 +18,16 @@ namespace {
 
 // Full, upper case, without a trailing backslash (a drive keeps its "C:\");
 // empty when the path is not a whole absolute one.
-std::string NormalPath(const std::string& path) { return UpperCaseName(FullFolderPath(path)); }
+std::string NormalPath(const std::string& path) {
+  std::string full = FullFolderPath(path);
+  // ASCII, the common case, folds alike in every locale and needs no system call.
+  if (std::all_of(full.begin(), full.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    for (char& c : full)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return full;
+  }
+  return UpperCaseName(full);
+}
 
 bool IsSameOrAbove(const std::string& candidate, const std::string& guarded) {
   if (candidate == guarded) return true;

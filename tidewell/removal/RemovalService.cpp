@@ -19,6 +19,7 @@ std::string Reason(CheckedStatus status) {
     case CheckedStatus::Link: return kLeftLink;
     case CheckedStatus::AccessDenied: return kAccessDenied;
     case CheckedStatus::InUse: return "it is in use";
+    case CheckedStatus::NotFile: return "it is a folder";
     case CheckedStatus::Taken:
     case CheckedStatus::Failed: break;
   }
@@ -83,7 +84,7 @@ std::string RemovalAction::Folder() const {
 std::string RemovalAction::Impl::ReadyFolder(RemovalAction& action) {
   if (!action.folder_.empty()) return action.folder_;
   std::string folder = action.Folder();
-  if (folder.empty() || !MakeFolders(folder + "\\kept")) return {};
+  if (folder.empty() || !MakeFolders(folder)) return {};
   return action.folder_ = folder;
 }
 
@@ -143,23 +144,24 @@ bool RemovalAction::Commit() {
 PieceOutcome RemovalAction::Impl::File(RemovalAction& action, const std::string& path, Step step) {
   std::string full = WholeLongPath(path);
   if (full.empty()) return {false, "its name cannot be used safely"};
-  DWORD attributes = PathAttributes(full);
-  if (attributes == INVALID_FILE_ATTRIBUTES && IsGone(full)) return {true, {}};
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    // A link is not kept: only the link itself may go, never what it names.
-    if (step != Step::Keep && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY)) return {true, {}};
-    return {false, kLeftLink};
-  }
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return {false, "it is a folder"};
   std::string folder = step == Step::Drop ? std::string() : ReadyFolder(action);
   if (step != Step::Drop && folder.empty()) return {false, kKeepFailed};
-  std::string kept = "kept\\" + std::to_string(action.keptFiles_ + 1);
+  // A neutral name without an extension: nothing kept can be run or loaded from here.
+  std::string kept = "kept" + std::to_string(action.keptFiles_ + 1);
   FileFacts facts;
   CheckedStatus status = step == Step::Move   ? MoveChecked(full, folder + "\\" + kept, facts)
                          : step == Step::Keep ? CopyChecked(full, folder + "\\" + kept, facts)
                                               : DeleteChecked(full, false);
   if (status == CheckedStatus::Gone) return {true, {}};
+  if (status == CheckedStatus::Link) {
+    // A link is not kept: only the link itself may go, never what it names.
+    DWORD attributes = PathAttributes(full);
+    bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (step != Step::Keep && link && RemoveLinkByName(full, attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return {true, {}};
+    return {false, kLeftLink};
+  }
+  if (status == CheckedStatus::NotFile) return {false, "it is a folder"};
   if (status != CheckedStatus::Done) return {false, Reason(status)};
   if (step == Step::Drop) return {true, {}};
   ++action.keptFiles_;
