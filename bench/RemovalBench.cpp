@@ -22,13 +22,16 @@ namespace {
 constexpr int kFiles = 100;
 constexpr int kRounds = 9;  // the fastest counts: other work on the machine only adds
 
-std::string FileBytes(int i) { return "MZ planted detection " + std::to_string(i) + std::string(4096 + i, char('a' + i % 26)); }
+std::string FileBytes(int i) {
+  return "MZ planted detection " + std::to_string(i) + std::string(4096 + i, static_cast<char>('a' + i % 26));
+}
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  bool whole =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   CloseHandle(file);
   return whole;
 }

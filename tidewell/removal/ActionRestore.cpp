@@ -38,8 +38,8 @@ void NoteRestored(const RegistryLocation& key) {
   std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
   auto& keys = RestoredKeys();
-  keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const RestoredKey& old) { return now - old.at > kRestoredLatelyMs; }),
-             keys.end());
+  auto stale = [&](const RestoredKey& old) { return now - old.at > kRestoredLatelyMs; };
+  keys.erase(std::remove_if(keys.begin(), keys.end(), stale), keys.end());
   keys.push_back({key, now});
 }
 
@@ -184,8 +184,9 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
     const std::string* value = piece->kind == KeptKind::Value ? &piece->valueName : nullptr;
     Import imported = ImportRegFile(kept, value);
     if (imported != Import::Whole) {
-      result.notRestored.push_back(DisplayOf(*piece) + (imported == Import::Taken ? ": its place is taken"
-                                                                                  : ": its backup could not be read back whole"));
+      const char* why =
+          imported == Import::Taken ? ": its place is taken" : ": its backup could not be read back whole";
+      result.notRestored.push_back(DisplayOf(*piece) + why);
       continue;
     }
     if (std::optional<HKEY> hive = HiveOfName(piece->hive))
@@ -199,10 +200,11 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
 }
 
 bool RestoredLately(const RegistryLocation& key) {
-  std::vector<RegistryLocation> asked = key.IsMerged()
-                                            ? std::vector<RegistryLocation>{{HKEY_CURRENT_USER, "Software\\Classes\\" + key.path, key.view},
-                                                                            {HKEY_LOCAL_MACHINE, "Software\\Classes\\" + key.path, key.view}}
-                                            : std::vector<RegistryLocation>{key};
+  // HKCR is asked for as its two real copies, which is what a restore writes.
+  std::vector<RegistryLocation> asked{key};
+  if (key.IsMerged())
+    asked = {{HKEY_CURRENT_USER, "Software\\Classes\\" + key.path, key.view},
+             {HKEY_LOCAL_MACHINE, "Software\\Classes\\" + key.path, key.view}};
   std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
   for (const RestoredKey& restored : RestoredKeys()) {

@@ -106,9 +106,9 @@ CheckedStatus OpenChecked(const std::string& path, DWORD access, UniqueHandle& h
   DWORD attributes = PathAttributes(full);
   if (attributes == INVALID_FILE_ATTRIBUTES) return StatusOfError(GetLastError());
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return CheckedStatus::Link;
-  handle = UniqueHandle(CreateFileW(LongPath(full).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                    nullptr));
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  handle = UniqueHandle(CreateFileW(LongPath(full).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return StatusOfError(GetLastError());
   if (!IsPlainEntry(handle.Get(), full)) {
     handle.Reset();
@@ -224,7 +224,8 @@ bool MakeFolders(const std::string& folder) {
 }
 
 std::string ReadSmallFile(const std::string& path) {
-  UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle file(
+      CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return {};
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256 << 20)) return {};

@@ -35,7 +35,9 @@ bool IsSameOrAbove(const std::string& candidate, const std::string& guarded) {
   return guarded.rfind(prefix, 0) == 0;
 }
 
-bool IsSameOrBelow(const std::string& candidate, const std::string& guarded) { return IsSameOrAbove(guarded, candidate); }
+bool IsSameOrBelow(const std::string& candidate, const std::string& guarded) {
+  return IsSameOrAbove(guarded, candidate);
+}
 
 constexpr std::array kCriticalProcesses = {
     "csrss.exe",   "winlogon.exe", "services.exe", "lsass.exe",   "smss.exe",    "wininit.exe",

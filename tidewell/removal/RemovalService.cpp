@@ -53,7 +53,8 @@ KeptPiece PlacePiece(KeptKind kind, const std::string& path, const FileFacts& fa
 
 std::string RemovalAction::Impl::Id(const Piece& piece) {
   bool place = piece.kind == PieceKind::File || piece.kind == PieceKind::Folder;
-  return std::to_string(static_cast<int>(piece.kind)) + UpperCaseName(place ? WholeLongPath(piece.path) : piece.DisplayName());
+  std::string name = place ? WholeLongPath(piece.path) : piece.DisplayName();
+  return std::to_string(static_cast<int>(piece.kind)) + UpperCaseName(name);
 }
 
 std::string Piece::DisplayName() const {

@@ -75,7 +75,8 @@ struct Snapshot {
 Snapshot Take(const std::string& path) {
   Snapshot snapshot{test::ReadWholeFile(path), PathAttributes(path), {}};
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) snapshot.written = data.ftLastWriteTime;
+  if (GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data))
+    snapshot.written = data.ftLastWriteTime;
   return snapshot;
 }
 
@@ -245,7 +246,9 @@ TEST_F(RemovalServiceTest, AnActionsRestoreBringsEveryPieceBackAsItWas) {
   std::string manifest;
   {
     RemovalAction action(database, Guards(), "Removed O'Planted");
-    for (const Piece& piece : {Piece::Folder(tree), Piece::File(lone), Piece::Key(keyPlace), Piece::Value(valuePlace, "Loader")}) {
+    const Piece pieces[] = {Piece::Folder(tree), Piece::File(lone), Piece::Key(keyPlace),
+                            Piece::Value(valuePlace, "Loader")};
+    for (const Piece& piece : pieces) {
       PieceOutcome outcome = action.Remove(piece);
       EXPECT_TRUE(outcome.gone) << piece.DisplayName() << ": " << outcome.reason;
     }
