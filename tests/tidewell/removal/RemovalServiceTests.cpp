@@ -140,6 +140,10 @@ TEST_F(RemovalServiceTest, TheGuardTableRefusesWhatMustStayAndPassesWhatLiesBelo
       {windir + "\\" + test::UniqueName("dropped.exe"), false},
   };
   for (const Row& row : paths) EXPECT_EQ(!guards.PathRefusal(row.path).empty(), row.refused) << row.path;
+  // A folder above the application folder that nothing else guards.
+  RemovalGuards nested{scratch.At("app\\bin"), {}};
+  EXPECT_FALSE(nested.PathRefusal(scratch.At("app")).empty());
+  EXPECT_TRUE(nested.PathRefusal(scratch.At("apps")).empty()) << "a name that only starts alike";
 
   struct KeyRow {
     const char* key;
