@@ -6,6 +6,7 @@
 
 #include "shared/win/Prompt.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/removal/CheckedFile.h"
 
 namespace tidewell {
 
@@ -50,7 +51,15 @@ bool SetPrivilege(SecurityApi& api, HANDLE token, const char* privilege, bool di
 
 BOOL SecurityApi::ApplyFileSecurity(const std::string& path, SECURITY_INFORMATION what,
                                     PSECURITY_DESCRIPTOR descriptor) {
-  return ::SetFileSecurityW(LongPath(path).c_str(), what, descriptor);
+  // Through a handle checked to be the entry itself: by name the change
+  // would reach whatever a link there points to.
+  UniqueHandle handle;
+  CheckedStatus opened = OpenChecked(path, READ_CONTROL | WRITE_OWNER | WRITE_DAC, handle);
+  if (opened != CheckedStatus::Done) {
+    if (opened == CheckedStatus::Link) SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return ::SetKernelObjectSecurity(handle.Get(), what, descriptor);
 }
 BOOL SecurityApi::DeleteFileAt(const std::string& path) { return ::DeleteFileW(LongPath(path).c_str()); }
 BOOL SecurityApi::RemoveFolder(const std::string& path) { return ::RemoveDirectoryW(LongPath(path).c_str()); }
@@ -142,6 +151,8 @@ bool CForcedDelete::GrantAccess(const std::string& path, DWORD mask) {
 }
 
 bool CForcedDelete::TakeOver(const std::string& path) {
+  DWORD attributes = PathAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   bool owned = TakeOwnership(path);
   bool granted = GrantAccess(path);
   return owned || granted;
@@ -161,7 +172,7 @@ bool CForcedDelete::DeleteEntry(const FolderScope& scope, const std::string& pat
 void CForcedDelete::EmptyFolder(const std::string& folder) {
   FolderScope scope(folder);
   auto visit = [&](const FolderEntry& entry) {
-    ClearReadOnly(scope, entry.path, entry.attributes);
+    if (!entry.IsLink()) ClearReadOnly(scope, entry.path, entry.attributes);  // a link's flags are its target's
     if (entry.IsLink())
       DeleteEntry(scope, entry.path, entry.IsFolder(), true);  // never followed: what it points to is not ours
     else if (entry.IsFolder())

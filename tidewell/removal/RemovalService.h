@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/text/EnvironmentText.h"
 #include "shared/win/RegistryLocation.h"
+#include "tidewell/removal/ActionManifest.h"
 #include "tidewell/removal/RegTool.h"
 
 namespace tidewell {
@@ -61,10 +63,21 @@ struct RemovalGuards {
   // "" when the key may be removed, else why not: less than two names below
   // its hive, or one of the well-known keys (and any key above one).
   std::string KeyRefusal(const RegistryLocation& key) const;
+  // "" when the value may be removed: values of the well-known keys (Run)
+  // may, those of the system's own trees and the ones Windows starts by not.
+  std::string ValueRefusal(const RegistryLocation& key, const std::string& name) const;
   // "" when the process may be ended: never Tidewell itself nor a process
   // the session cannot live without.
   std::string ProcessRefusal(DWORD processId, const std::string& exeName) const;
+
+  // The folders guarded with everything above them: full, upper case.
+  std::vector<std::string> GuardedFolders() const;
+  // appFolder made whole, or the running program's folder without one.
+  std::string ApplicationFolder() const;
 };
+
+// The session's processes whose end brings Windows (or the Wine session) down.
+bool IsCriticalProcess(const std::string& exeName);
 
 struct RemovalHooks {
   RegTool regTool = MachineRegTool();
@@ -104,7 +117,12 @@ class RemovalAction {
   RemovalHooks hooks_;
   int32_t time_ = 0;
   bool committed_ = false;
-  std::vector<std::string> manifest_;  // one line per kept piece
+  std::vector<KeptPiece> kept_;     // one manifest line each
+  std::set<std::string> keptIds_;  // pieces kept whole by Keep, not kept again by Remove
+  int keptFiles_ = 0;              // names the next kept file
+  std::string folder_;             // the action folder once made
+  std::string ownFolder_;          // the guard table, read once per action
+  std::vector<std::string> guardedFolders_;
 };
 
 // Whether a regbk file names an action's manifest rather than a .reg file.

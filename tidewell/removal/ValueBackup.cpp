@@ -145,19 +145,12 @@ bool FileHolds(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,
-                                   const ValueBackupRequest& request) {
-  std::string folder = appFolder;
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  CreateDirectoryA(CollapseDoubledBackslashes(folder + kBackupRootFolder).c_str(), nullptr);
-  std::string backupFolder = CollapseDoubledBackslashes(folder + BackupFolderName(request.backupTime));
-  CreateDirectoryA(backupFolder.c_str(), nullptr);
-
+ValueBackupResult WriteValueBackupFile(const std::string& folder, const ValueBackupRequest& request) {
+  CreateDirectoryA(folder.c_str(), nullptr);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   int random = std::rand() % 1000;
   ValueBackupResult result;
-  UniqueHandle file =
-      CreateNewFile(backupFolder, ValueBackupFileName(request.valueName, request.keyPath, random), result.file);
+  UniqueHandle file = CreateNewFile(folder, ValueBackupFileName(request.valueName, request.keyPath, random), result.file);
   if (!file) return result;
 
   std::optional<RawValue> value = ReadRawValue(request);
@@ -169,13 +162,25 @@ ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& ap
     result.file.clear();
     return result;
   }
+  result.holdsValue = value.has_value() && FileHolds(result.file, bytes);
+  return result;
+}
+
+ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,
+                                   const ValueBackupRequest& request) {
+  std::string folder = appFolder;
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  CreateDirectoryA(CollapseDoubledBackslashes(folder + kBackupRootFolder).c_str(), nullptr);
+  ValueBackupResult result =
+      WriteValueBackupFile(CollapseDoubledBackslashes(folder + BackupFolderName(request.backupTime)), request);
+  if (result.file.empty()) return result;
 
   if (!database.IsOpen()) database.Open("", "", "");
   CADORecordset recordset(database);
   bool filed = recordset.Open(FormatSql("insert into regbk(dattm,file,comment) values(%d,'%s','%s')",
                                         request.backupTime, result.file, request.comment)) ||
                recordset.GetLastError() == 0;
-  result.holdsValue = value.has_value() && filed && FileHolds(result.file, bytes);
+  result.holdsValue = result.holdsValue && filed;
   return result;
 }
 

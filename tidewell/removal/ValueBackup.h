@@ -37,5 +37,9 @@ struct ValueBackupResult {
 // backup is overwritten. Only a value that holds is safe to delete.
 ValueBackupResult WriteValueBackup(CADODatabase& database, const std::string& appFolder,
                                    const ValueBackupRequest& request);
+// The same file written into `folder` (made when missing) without a regbk
+// row, for an action that files one row for all it kept; holdsValue when it
+// reads back whole and holds the value.
+ValueBackupResult WriteValueBackupFile(const std::string& folder, const ValueBackupRequest& request);
 
 }  // namespace tidewell

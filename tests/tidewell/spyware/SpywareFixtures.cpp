@@ -9,41 +9,10 @@
 #include "shared/win/FileSystem.h"
 #include "shared/win/Utf8.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/UnixLink.h"
 #include "tidewell/spyware/Definitions.h"
 
 namespace tidewell::test {
-
-namespace {
-
-// Wine's own export: the Unix path of a Windows path, on the process heap.
-std::string UnixPath(const std::string& path) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  auto toUnix = reinterpret_cast<ToUnix>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return {};
-  std::wstring wide = WideFromUtf8(path);
-  if (wide.empty()) return {};
-  char* converted = toUnix(wide.c_str());
-  if (!converted) return {};
-  std::string out = converted;
-  HeapFree(GetProcessHeap(), 0, converted);
-  return out;
-}
-
-bool RunUnix(const std::string& line) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string command = line;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  UniqueHandle held(process.hProcess), thread(process.hThread);
-  // A Unix program's handle is not always signalled; callers check the result instead.
-  WaitForSingleObject(held.Get(), 2000);
-  return true;
-}
-
-}  // namespace
 
 std::string SpyName(const std::string& what) {
   static std::atomic<int> counter{0};
@@ -67,9 +36,7 @@ void RemoveTree(const std::string& path) {
     });
   }
   if (!RemoveDirectoryW(wide.c_str()) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    // Wine 8 removes a directory link only from the Unix side.
-    std::string unixPath = UnixPath(path);
-    if (!unixPath.empty()) RunUnix("Z:\\bin\\rm -f \"" + unixPath + "\"");
+    RemoveUnixLink(path);  // Wine 8 removes a directory link only from the Unix side
   }
 }
 
@@ -122,17 +89,6 @@ std::string PackDefinitions(const std::string& xml) {
 
 bool WriteDefinitions(const std::string& path, const std::string& xml) {
   return WriteTextFile(path, PackDefinitions(xml));
-}
-
-bool MakeUnixSymlink(const std::string& link, const std::string& target) {
-  // The link does not exist yet, so its folder is what Wine can name.
-  size_t cut = link.find_last_of('\\');
-  std::string unixTarget = UnixPath(target), unixFolder = UnixPath(link.substr(0, cut));
-  if (unixTarget.empty() || unixFolder.empty()) return false;
-  std::string unixLink = unixFolder + "/" + link.substr(cut + 1);
-  if (!RunUnix("Z:\\bin\\ln -s \"" + unixTarget + "\" \"" + unixLink + "\"")) return false;
-  for (int i = 0; i < 50 && !Exists(link); ++i) Sleep(100);
-  return Exists(link);
 }
 
 TestRemoval::TestRemoval(RemovalSettings settings) {

@@ -15,6 +15,7 @@
 #include "tests/support/SystemFolders.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/spyware/SpywareRemoval.h"
+#include "tests/support/UnixLink.h"
 
 namespace tidewell::test {
 
@@ -78,8 +79,5 @@ class TestRemoval {
   std::optional<RemovalAction> action_;
   std::optional<SpywareRemover> remover_;
 };
-
-// A Unix symbolic link at link pointing to target (both Windows paths).
-bool MakeUnixSymlink(const std::string& link, const std::string& target);
 
 }  // namespace tidewell::test
