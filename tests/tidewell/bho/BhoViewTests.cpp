@@ -123,7 +123,7 @@ TEST_F(BhoViewTest, UninstallingThe32BitTwinLeavesThe64BitOneAndItsFile) {
   UninstallTiming quick;
   quick.stepPause = quick.finalPause = quick.unregister.pauseAfter = 10;
 
-  EXPECT_EQ(UninstallBho(window.Handle(), database, SelectedBho{clsid, {}, k32}, quick), 1);
+  EXPECT_EQ(UninstallBho(window.Handle(), database, folder.Text(), SelectedBho{clsid, {}, k32}, quick), 1);
   EXPECT_FALSE(fs::exists(file32));
   EXPECT_TRUE(fs::exists(file64));
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, BhoKey(clsid), k32));
