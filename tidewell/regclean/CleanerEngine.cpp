@@ -16,6 +16,7 @@
 #include "shared/text/Text.h"
 #include "shared/win/Registry.h"
 #include "shared/win/RegistryLocation.h"
+#include "tidewell/removal/RemovalService.h"
 #include "tidewell/removal/ValueBackup.h"
 #include "tidewell/regclean/EntryChecks.h"
 #include "tidewell/shell/EventLog.h"
@@ -301,6 +302,11 @@ class Repair {
     if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
     bool repaired = true;
     for (const RegistryLocation& copy : invalid) {
+      // The removal guards hold for repairs too: no shallow or well-known key goes.
+      if (!guards_.KeyRefusal(copy).empty()) {
+        repaired = false;
+        continue;
+      }
       std::string parent = copy.path.substr(0, copy.path.size() - tail.size()) + "\\";
       bool exported = backup_.ExportKeyForRepair(copy.hive, ShortHiveName(copy.hive), parent, copy.path, time_,
                                                  info_.repairComment, copy.view);
@@ -312,6 +318,7 @@ class Repair {
   RowOutcome RepairValue(const RegistryLocation& key, const std::string& name) {
     // A program reinstalled since the scan keeps its entry.
     if (!IsInvalidText(info_, CurrentValueText(info_, key, name), key.view)) return RowOutcome::Valid;
+    if (!guards_.ValueRefusal(key, name).empty()) return RowOutcome::Failed;
     if (time_ == 0) time_ = NewBackupTime();  // one backup for the whole run
     ValueBackupResult saved =
         WriteValueBackup(database_, backup_.AppFolder(),
@@ -327,6 +334,7 @@ class Repair {
   CRegistryBackup& backup_;
   const CategoryInfo& info_;
   const KeyCopies& copies_;
+  RemovalGuards guards_{backup_.AppFolder(), {}};
   int32_t time_ = 0;
 };
 
