@@ -208,6 +208,7 @@ TEST_F(RemovalServiceTest, ALinkInARemovedFolderIsLeftAndWhatItNamesIsUntouched)
   DWORD targetAttributes = PathAttributes(target);
   std::string spy = scratch.Folder("spy");
   std::string plain = scratch.File("spy\\plain.dat", "spyware");
+  std::string plainTarget = scratch.File("owned.dat", "the user's");
   ASSERT_TRUE(test::MakeUnixSymlink(spy + "\\link", target)) << "the link fixture could not be made";
   ASSERT_TRUE(PathAttributes(spy + "\\link") & FILE_ATTRIBUTE_REPARSE_POINT) << "Wine no longer shows the link";
 
@@ -223,7 +224,14 @@ TEST_F(RemovalServiceTest, ALinkInARemovedFolderIsLeftAndWhatItNamesIsUntouched)
   ExpectSame(before, keep);
   EXPECT_EQ(PathAttributes(target), targetAttributes);
 
-  // The forced delete, which takes over what refuses it, leaves links alone too.
+  // The forced delete, which takes over what refuses it, leaves links alone
+  // too: a security change through the link would reach what it names.
+  SECURITY_DESCRIPTOR open{};
+  InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+  SecurityApi system;
+  EXPECT_FALSE(system.ApplyFileSecurity(spy + "\\link", DACL_SECURITY_INFORMATION, &open));
+  EXPECT_TRUE(system.ApplyFileSecurity(plainTarget, DACL_SECURITY_INFORMATION, &open)) << "a plain entry is changed";
   ForceDeleteTree(spy);
   ExpectSame(before, keep);
   EXPECT_EQ(PathAttributes(target), targetAttributes);
