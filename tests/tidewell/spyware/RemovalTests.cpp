@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/TestFolder.h"
@@ -33,6 +34,22 @@ Detection RegistryTarget(const char* type, Hive hive, const std::string& keyPath
   detection.valueName = value;
   detection.views = std::move(views);
   return detection;
+}
+
+TEST(SpywareRemoval, TheBackupRowNamesEachEntryOnceAndFitsItsColumn) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 40; ++i) many.push_back("Toolbar number " + std::to_string(i));
+  std::string fitted = RemovedSpywareComment(many);
+  EXPECT_LE(fitted.size(), 255u);
+  EXPECT_TRUE(fitted.starts_with("Removed spyware: Toolbar number 0, Toolbar number 1, ")) << fitted;
+  size_t shown = static_cast<size_t>(std::count(fitted.begin(), fitted.end(), ',')) + 1;
+  EXPECT_TRUE(fitted.ends_with(" and " + std::to_string(40 - shown) + " more")) << fitted;
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"Bar"}, "Removed spyware: Bar"},
+      {{"Bar", "Baz", "Bar"}, "Removed spyware: Bar, Baz"},
+      {{std::string(300, 'x'), "Bar"}, "Removed spyware: 2 entries"},
+  };
+  for (const auto& [names, comment] : cases) EXPECT_EQ(RemovedSpywareComment(names), comment);
 }
 
 TEST(SpywareRemoval, EndsTheHostThenDeletesTheLoadedFile) {
