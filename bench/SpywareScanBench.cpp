@@ -354,9 +354,10 @@ int main() {
   double removeFloor = bench::MeasureSeconds([&] {
     ModuleIndex modules;
     modules.Build();
-    int kept = 0;
+    int count = 0;
+    std::string kept = Text(root / "floor-kept") + "\\";
     for (const Detection& detection : floorTargets)
-      MoveFileExW(LongPath(detection.entry).c_str(), LongPath(Text(root / "floor-kept") + "\\" + std::to_string(++kept)).c_str(), 0);
+      MoveFileExW(LongPath(detection.entry).c_str(), LongPath(kept + std::to_string(++count)).c_str(), 0);
   });
   int floorLeft = 0;
   for (const Detection& detection : floorTargets) floorLeft += GetFileAttributesW(LongPath(detection.entry).c_str()) != INVALID_FILE_ATTRIBUTES;

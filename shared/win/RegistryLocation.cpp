@@ -136,7 +136,22 @@ bool RegistryLocation::Delete() const {
 }
 
 std::string RegistryLocation::ViewPath() const {
-  return ExactView() == RegistryView::Bits32 && HasTwoViews() ? RedirectedPath(hive, path) : path;
+  if (ExactView() != RegistryView::Bits32 || !HasTwoViews()) return path;
+  std::string redirected = RedirectedPath(hive, path);
+  if (redirected == path || OpenKey(hive, redirected, KEY_READ, RegistryView::Bits64) || !Exists()) return redirected;
+  // The key is there in its view but not under the rule's name: the system
+  // keeps it in one place for both views (Wine does so for the user's
+  // classes). Its real name below the hive says where.
+  // The hive's own name is read off its Software key: a hive's predefined
+  // handle has no name to ask for.
+  constexpr std::string_view kSoftwareKey = "\\Software";
+  std::string real = RealName(), root = RegistryLocation{hive, "Software", RegistryView::Bits64}.RealName();
+  if (root.size() <= kSoftwareKey.size() || !EqualsNoCase(root.substr(root.size() - kSoftwareKey.size()), kSoftwareKey))
+    return redirected;
+  root.resize(root.size() - kSoftwareKey.size());
+  if (real.size() <= root.size() + 1 || real[root.size()] != '\\' || !StartsWithIgnoringCase(real, root))
+    return redirected;
+  return real.substr(root.size() + 1);
 }
 
 std::string RegistryLocation::ToolName() const {

@@ -51,7 +51,8 @@ struct RegistryLocation {
   bool Delete() const;
 
   // The path where the view really keeps the key: below Wow6432Node for a
-  // 32-bit view that Windows redirects; the path itself otherwise.
+  // 32-bit view that Windows redirects; the path itself otherwise, and for
+  // a key the system keeps in one place for both views.
   std::string ViewPath() const;
   // The key in reg.exe's short-root form, with the Wow6432Node path where
   // the view is redirected there ("HKLM\SOFTWARE\Wow6432Node\X"), so the

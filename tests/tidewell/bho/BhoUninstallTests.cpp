@@ -15,6 +15,7 @@
 #include "tests/support/TestFolder.h"
 #include "tests/tidewell/bho/BhoTestSupport.h"
 #include "tidewell/bho/BhoCatalog.h"
+#include "tidewell/bho/BhoKeyWatcher.h"
 #include "tidewell/bho/BhoManager.h"
 #include "tidewell/bho/BhoUninstaller.h"
 #include "tidewell/bho/UninstallProgressDlg.h"
@@ -220,6 +221,12 @@ TEST_F(UninstallFlowTest, RemovesProcessFileAndKeysAndLogsTheEvent) {
   EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
   EXPECT_EQ(test::ReadWholeFile(dll), test::ReadWholeFile(test::FixtureDll()));
   EXPECT_EQ(BhoFile(test::kFixtureClsid), dll);
+  std::vector<std::string> announced;
+  KeyWatchTarget watch;
+  watch.announce = [&](const std::string& clsid, const std::string&) { announced.push_back(clsid); };
+  CheckForNewBho(watch);
+  EXPECT_EQ(std::count(announced.begin(), announced.end(), test::kFixtureClsid), 0)
+      << "no popup for Tidewell's own restore";
   ModuleIndex modules;
   auto listing = CollectRegisteredBhos(database, modules);
   ASSERT_TRUE(listing);
