@@ -46,7 +46,7 @@ TEST(UpdateButton, StartsSkylarkFromTidewellsFolderAndSaysSoWhenItIsMissing) {
   ASSERT_TRUE(tidewell.Started());
   HWND main = nullptr;
   for (int tries = 0; !main && tries < 400 && !tidewell.WaitForExit(50ms); ++tries)
-    main = FindWindowA("#32770", "Tidewell v1.0.2.85");
+    main = FindWindowA("#32770", "Tidewell v" TIDEWELL_EXPECTED_VERSION);
   ASSERT_NE(main, nullptr);
   DWORD tidewellId = 0;
   GetWindowThreadProcessId(main, &tidewellId);

@@ -74,7 +74,7 @@ TEST_F(MainDialogTest, StartsHiddenAndOpenTidewellShowsIt) {
   Pump();
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_FALSE(dialog.IsShown());
-  EXPECT_EQ(test::WindowText(window), "Tidewell v1.0.2.85");
+  EXPECT_EQ(test::WindowText(window), "Tidewell v" TIDEWELL_EXPECTED_VERSION);
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(ID_TRAY_OPEN, 0), 0);
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_TRUE(dialog.IsShown());

@@ -47,7 +47,7 @@ TEST(TidewellProgram, WithoutDatabaseShowsTheConnectionStringAndEndsWithCodeZero
 HWND WaitForHiddenMainWindow(test::RunningProgram& program, std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (HWND window = FindWindowA("#32770", "Tidewell v1.0.2.85")) return window;
+    if (HWND window = FindWindowA("#32770", "Tidewell v" TIDEWELL_EXPECTED_VERSION)) return window;
     if (program.WaitForExit(50ms)) return nullptr;
   }
   return nullptr;
