@@ -1,0 +1,15 @@
+#pragma once
+// Who signed a file, from its embedded Authenticode signature, and whether
+// the system trusts that signature. Never asks the user and never goes to the
+// network for revocation lists.
+
+#include <string>
+
+#include "shared/text/FileSignature.h"
+
+namespace tidewell {
+
+// Unsigned also for a file that cannot be read.
+FileSignature SignatureOf(const std::string& path);
+
+}  // namespace tidewell
