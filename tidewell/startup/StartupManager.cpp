@@ -123,7 +123,7 @@ bool DeleteStartupEntry(CADODatabase& database, const std::string& appFolder, co
   return outcome.gone;
 }
 
-std::string VersionComments(const std::string& path) {
+std::string VersionString(const std::string& path, const char* name) {
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
   if (size == 0) return {};
@@ -139,11 +139,13 @@ std::string VersionComments(const std::string& path) {
       length < sizeof(Translation))
     return {};
   char query[64];
-  wsprintfA(query, "\\StringFileInfo\\%04x%04x\\Comments", translations[0].language, translations[0].codePage);
-  char* comments = nullptr;
-  if (!VerQueryValueA(info.data(), query, reinterpret_cast<void**>(&comments), &length) || !comments) return {};
-  return std::string(comments, strnlen(comments, length));
+  wsprintfA(query, "\\StringFileInfo\\%04x%04x\\%s", translations[0].language, translations[0].codePage, name);
+  char* value = nullptr;
+  if (!VerQueryValueA(info.data(), query, reinterpret_cast<void**>(&value), &length) || !value) return {};
+  return std::string(value, strnlen(value, length));
 }
+
+std::string VersionComments(const std::string& path) { return VersionString(path, "Comments"); }
 
 std::string DescribeStartupCommand(CADODatabase& database, const std::string& command) {
   std::string path = StartupProgramPath(command);

@@ -58,6 +58,9 @@ std::string DescribeStartupCommand(CADODatabase& database, const std::string& co
 // Whether a description is the one that offers "Submit information".
 bool IsUnknownStartupDescription(const std::string& description);
 
+// A string (such as "CompanyName") of a file's version information, in its
+// first translation; empty when it has none.
+std::string VersionString(const std::string& path, const char* name);
 // The "Comments" string of a file's version information; empty when it has none.
 std::string VersionComments(const std::string& path);
 
