@@ -22,11 +22,13 @@ std::vector<std::string> ChildTexts(HWND window) {
   return texts;
 }
 
-RunningProgram::RunningProgram(const std::string& program, const std::string& workingFolder) {
+RunningProgram::RunningProgram(const std::string& program, const std::string& workingFolder,
+                               const std::string& arguments) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   std::string commandLine = "\"" + program + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
   if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                      workingFolder.c_str(), &startup, &info)) {
     process_.Reset(info.hProcess);

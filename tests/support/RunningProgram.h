@@ -19,8 +19,9 @@ std::vector<std::string> ChildTexts(HWND window);
 
 class RunningProgram {
  public:
-  // Starts program (a full path) with the given working folder; check Started().
-  RunningProgram(const std::string& program, const std::string& workingFolder);
+  // Starts program (a full path) with the given working folder and the
+  // arguments after its name; check Started().
+  RunningProgram(const std::string& program, const std::string& workingFolder, const std::string& arguments = {});
   ~RunningProgram();  // ends the program if it is still running
 
   bool Started() const { return static_cast<bool>(process_); }
