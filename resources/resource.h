@@ -53,6 +53,7 @@
 #define ID_TRAY_OPEN 32773
 #define ID_TRAY_QUIT 32774
 #define ID_SUBMIT_INFORMATION 32775
+#define ID_TRAY_SAVE_REPORT 32776
 #define IDM_ABOUTBOX 16  // system menu item
 
 // ---- About box (dialog 100)

@@ -2,11 +2,13 @@
 #include "tidewell/app/MainDialog.h"
 
 #include "resources/resource.h"
+#include "shared/win/AppPaths.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/ListView.h"
 #include "tidewell/app/DatabaseBesideProgram.h"
 #include "tidewell/app/LogDialog.h"
 #include "tidewell/app/MainWindowRules.h"
+#include "tidewell/app/ReportSaving.h"
 #include "tidewell/app/SkylarkStart.h"
 #include "tidewell/app/TabPages.h"
 #include "tidewell/backup/BackupPage.h"
@@ -145,6 +147,8 @@ void CMainDialog::OnTrayNotify(UINT mouseMessage) {
   }
 }
 
+void CMainDialog::OnTraySaveReport() { SaveReportAs(*this, DatabasePathForProgram(programPath_)); }
+
 void CMainDialog::ShowAbout() {
   Dialog about;
   about.DoModal(Instance(), IDD_ABOUTBOX, Handle());
@@ -157,6 +161,7 @@ bool CMainDialog::OnCommand(int id, int code) {
       {IDOK, BN_CLICKED, &CMainDialog::OnHide},
       {IDCANCEL, BN_CLICKED, &CMainDialog::OnEnd},
       {ID_TRAY_OPEN, BN_CLICKED, &CMainDialog::OnTrayOpen},
+      {ID_TRAY_SAVE_REPORT, BN_CLICKED, &CMainDialog::OnTraySaveReport},
       {ID_TRAY_QUIT, BN_CLICKED, &CMainDialog::OnTrayQuit},
       {IDB_REGISTRY_CLEANUP, BN_CLICKED, &CMainDialog::OnRegistryCleanupButton},
       {IDB_LOG, BN_CLICKED, &CMainDialog::OnLog},

@@ -86,6 +86,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   void OnTrayNotify(UINT mouseMessage);
   void OnTrayOpen() { ShowMainWindow(); }
   void OnTrayQuit() { PostQuitMessage(0); }
+  void OnTraySaveReport();
   void OnHide() { HideMainWindow(); }
   void OnEnd() { End(IDCANCEL); }
   void ShowAbout();

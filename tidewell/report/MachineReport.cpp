@@ -114,11 +114,13 @@ std::string ExistsText(const std::string& path, const FileFacts& facts) {
   return facts.exists ? "exists" : "missing";
 }
 
-std::vector<ReportLine> BhoLines(CADODatabase& database, const ModuleIndex& modules, FileFactsCache& files) {
+std::vector<ReportLine> BhoLines(CADODatabase& database, const ModuleIndex& modules, FileFactsCache& files,
+                                 const StopToken& stop) {
   std::vector<ReportLine> lines;
-  auto bhos = CollectRegisteredBhos(database, modules);
+  auto bhos = CollectRegisteredBhos(database, modules, stop);
   if (!bhos) return lines;
   for (const BhoItem& bho : *bhos) {
+    if (stop.StopRequested()) break;
     std::optional<BhoRow> row = FindBhoRow(database, bho.clsid);
     std::string path = BhoFile(bho.clsid, bho.view);
     const FileFacts& facts = files.Of(path);
@@ -147,9 +149,10 @@ std::string StartupPlace(const StartupEntry& entry) {
   return view.empty() ? place : place + " (" + view + ")";
 }
 
-std::vector<ReportLine> StartupLines(CADODatabase& database, FileFactsCache& files) {
+std::vector<ReportLine> StartupLines(CADODatabase& database, FileFactsCache& files, const StopToken& stop) {
   std::vector<ReportLine> lines;
   for (const StartupEntry& entry : ListStartupEntries()) {
+    if (stop.StopRequested()) break;
     std::string place = StartupPlace(entry);
     std::string program = StartupProgramPath(entry.command);
     const FileFacts& facts = files.Of(program);
@@ -173,11 +176,11 @@ std::string ImagePath(const PROCESSENTRY32& entry) {
   return entry.szExeFile;
 }
 
-std::vector<ReportLine> ProcessLines(FileFactsCache& files) {
+std::vector<ReportLine> ProcessLines(FileFactsCache& files, const StopToken& stop) {
   std::vector<ReportLine> lines;
   CProcessList processes;
   if (!processes.Refresh()) return lines;
-  for (size_t i = 0; i < processes.ProcessCount(); ++i) {
+  for (size_t i = 0; i < processes.ProcessCount() && !stop.StopRequested(); ++i) {
     const PROCESSENTRY32& entry = processes.Process(i).entry;
     if (entry.th32ProcessID == 0) continue;
     std::string path = ImagePath(entry);
@@ -231,16 +234,17 @@ std::vector<PrivateName> PrivateNames() {
 
 }  // namespace
 
-std::string MakeMachineReport(CADODatabase& database, const std::string& databasePath) {
+std::optional<std::string> MakeMachineReport(CADODatabase& database, const std::string& databasePath,
+                                             const StopToken& stop) {
   ModuleIndex modules;
   modules.Build();
   FileFactsCache files;
-  std::vector<std::pair<const char*, std::vector<ReportLine>>> sections{
-      {"BHOs", BhoLines(database, modules, files)},
-      {"Startup entries", StartupLines(database, files)},
-      {"Running processes", ProcessLines(files)},
-      {"Hosts file", HostsLines()},
-  };
+  std::vector<std::pair<const char*, std::vector<ReportLine>>> sections;
+  sections.emplace_back("BHOs", BhoLines(database, modules, files, stop));
+  sections.emplace_back("Startup entries", StartupLines(database, files, stop));
+  sections.emplace_back("Running processes", ProcessLines(files, stop));
+  sections.emplace_back("Hosts file", HostsLines());
+  if (stop.StopRequested()) return std::nullopt;
   std::string text = HeaderText(database, databasePath);
   for (auto& [title, lines] : sections) {
     SortReportLines(lines);
@@ -250,17 +254,18 @@ std::string MakeMachineReport(CADODatabase& database, const std::string& databas
 }
 
 bool WriteMachineReport(CADODatabase& database, const std::string& databasePath, const std::string& outputPath,
-                        std::string& error) {
-  UniqueHandle file(CreateFileW(WideFromUtf8(outputPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file || file.Get() == INVALID_HANDLE_VALUE) {
-    error = "Cannot write the report to " + outputPath;
+                        std::string& error, const StopToken& stop) {
+  // Made first, so a stopped report leaves no empty file behind.
+  std::optional<std::string> text = MakeMachineReport(database, databasePath, stop);
+  if (!text) {
+    error = "The report was stopped";
     return false;
   }
-  std::string text = MakeMachineReport(database, databasePath);
+  UniqueHandle file(CreateFileW(WideFromUtf8(outputPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  if (!WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-      written != text.size()) {
+  if (!file || !WriteFile(file.Get(), text->data(), static_cast<DWORD>(text->size()), &written, nullptr) ||
+      written != text->size()) {
     error = "Cannot write the report to " + outputPath;
     return false;
   }

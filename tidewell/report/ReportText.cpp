@@ -105,4 +105,8 @@ std::string ReportTimeText(int year, int month, int day, int hour, int minute, i
   return text;
 }
 
+std::string DefaultReportFileName(int year, int month, int day) {
+  return "Tidewell report " + ReportTimeText(year, month, day, 0, 0, 0).substr(0, 10) + ".txt";
+}
+
 }  // namespace tidewell

@@ -40,4 +40,7 @@ std::string ReportSection(std::string_view title, const std::vector<ReportLine>&
 // "2026-12-08 17:33:16".
 std::string ReportTimeText(int year, int month, int day, int hour, int minute, int second);
 
+// "Tidewell report 2026-12-08.txt": the name the save dialog offers.
+std::string DefaultReportFileName(int year, int month, int day);
+
 }  // namespace tidewell

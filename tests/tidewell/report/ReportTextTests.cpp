@@ -56,6 +56,7 @@ TEST(ReportLines, SortByPlaceThenNameIgnoringCaseAndKeepTies) {
   EXPECT_EQ(order, "35214");
   EXPECT_EQ(ReportSection("Hosts file", lines), "[Hosts file]\r\n3\r\n5\r\n2\r\n1\r\n4\r\n\r\n");
   EXPECT_EQ(ReportTimeText(2026, 1, 2, 3, 4, 5), "2026-01-02 03:04:05");
+  EXPECT_EQ(DefaultReportFileName(2026, 12, 8), "Tidewell report 2026-12-08.txt");
 }
 
 TEST(CommandArguments, NameWhatTheProgramIsAskedToDo) {
