@@ -15,7 +15,7 @@ struct PrivateName {
 };
 
 // Every whole occurrence of each name (ASCII case ignored; not inside a longer
-// word or number) replaced, a longer name before a shorter one at one place.
+// word, number or identifier) replaced, a longer name before a shorter one at one place.
 std::string HidePrivateNames(std::string_view text, const std::vector<PrivateName>& names);
 
 // The hosts file's entries, one "address name..." line each with single

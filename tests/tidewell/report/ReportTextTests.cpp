@@ -20,7 +20,7 @@ TEST(HidePrivateNames, ReplacesWholeNamesInAnyAsciiCase) {
       {"\"C:\\users\\BOB~1\\Ü.exe\"", "\"%USERPROFILE%\\Ü.exe\""},
       {"C:\\users\\bobby\\x.exe", "C:\\users\\bobby\\x.exe"},  // another user's folder
       {"\\\\desk-7\\share by bob", "\\\\%COMPUTERNAME%\\share by %USERNAME%"},
-      {"bobcat jobob Bob2", "bobcat jobob Bob2"},
+      {"bobcat jobob Bob2 HKEY_BOB", "bobcat jobob Bob2 HKEY_BOB"},
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(HidePrivateNames(c.text, names), c.expected) << c.text;
