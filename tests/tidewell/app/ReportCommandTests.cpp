@@ -73,5 +73,11 @@ TEST(ReportCommand, FailsWithoutAWritableFileOrADatabase) {
   EXPECT_FALSE(test::PathExists(bare.File("r.txt")));
 }
 
+TEST(ReportCommand, UsageEndsWithZeroAndAnUnknownOptionWithOne) {
+  test::TempFolder usage, unknown;
+  EXPECT_EQ(RunTidewell(usage, "/?"), std::optional<DWORD>(0));
+  EXPECT_EQ(RunTidewell(unknown, "/reprot x.txt"), std::optional<DWORD>(1));
+}
+
 }  // namespace
 }  // namespace tidewell
