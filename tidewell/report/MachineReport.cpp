@@ -157,12 +157,14 @@ std::vector<ReportLine> StartupLines(CADODatabase& database, FileFactsCache& fil
     std::string program = StartupProgramPath(entry.command);
     const FileFacts& facts = files.Of(program);
     std::string description = DescribeStartupCommand(database, entry.command);
-    if (IsUnknownStartupDescription(description)) description.clear();
+    bool known = !IsUnknownStartupDescription(description);
+    if (!known) description.clear();
     if (StartsWithNoCase(description, kDescriptionPrefix)) description.erase(0, strlen(kDescriptionPrefix));
     std::string name = entry.name.empty() ? "(default)" : entry.name;
-    lines.push_back({place, name,
-                     ReportFields({place, name, entry.command, program, ExistsText(program, facts), facts.company,
-                                   facts.signer, description})});
+    std::vector<std::string> fields{place, name, entry.command, program, ExistsText(program, facts), facts.company,
+                                    facts.signer, description};
+    if (!known && !facts.signedAtAll) fields.push_back("not rated and unsigned");
+    lines.push_back({place, name, ReportFields(fields)});
   }
   return lines;
 }

@@ -58,7 +58,7 @@ TEST(ReportCommand, WritesEverySectionAndHidesTheProfileFolderWithoutStartingThe
     EXPECT_NE(text.find(section), std::string::npos) << section;
   EXPECT_NE(text.find("HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run | Tidewell report probe Ünï | "
                       "\"%USERPROFILE%\\Probe Tools\\probe.exe\" /quiet | %USERPROFILE%\\probe tools\\probe.exe | "
-                      "missing"),
+                      "missing | - | - | - | not rated and unsigned\r\n"),
             std::string::npos)
       << text;
   EXPECT_EQ(text.find(Profile()), std::string::npos);
