@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
@@ -22,6 +23,7 @@ constexpr ULONGLONG kRestoredLatelyMs = 60 * 1000;
 
 struct RestoredKey {
   RegistryLocation key;
+  std::optional<std::string> value;  // set when only this value came back
   ULONGLONG at = 0;
 };
 
@@ -34,13 +36,13 @@ std::vector<RestoredKey>& RestoredKeys() {
   return keys;
 }
 
-void NoteRestored(const RegistryLocation& key) {
+void NoteRestored(const RegistryLocation& key, std::optional<std::string> value) {
   std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
   auto& keys = RestoredKeys();
   auto stale = [&](const RestoredKey& old) { return now - old.at > kRestoredLatelyMs; };
   keys.erase(std::remove_if(keys.begin(), keys.end(), stale), keys.end());
-  keys.push_back({key, now});
+  keys.push_back({key, std::move(value), now});
 }
 
 RegistryView ViewOfNumber(int number) {
@@ -190,7 +192,8 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
       continue;
     }
     if (std::optional<HKEY> hive = HiveOfName(piece->hive))
-      NoteRestored(RegistryLocation{*hive, piece->keyPath, ViewOfNumber(piece->view)});
+      NoteRestored(RegistryLocation{*hive, piece->keyPath, ViewOfNumber(piece->view)},
+                   value ? std::optional<std::string>(*value) : std::nullopt);
     ++result.restored;
   }
 
@@ -213,6 +216,24 @@ bool RestoredLately(const RegistryLocation& key) {
       if (restored.key.hive != one.hive || restored.key.ExactView() != one.ExactView()) continue;
       std::string mine = UpperCaseName(one.path), back = UpperCaseName(restored.key.path);
       if (back == mine || back.rfind(mine + "\\", 0) == 0) return true;
+    }
+  }
+  return false;
+}
+
+bool RestoredLately(const RegistryLocation& key, const std::string& value) {
+  std::lock_guard lock(RestoredMutex());
+  ULONGLONG now = GetTickCount64();
+  std::string mine = UpperCaseName(key.path), name = UpperCaseName(value);
+  for (const RestoredKey& restored : RestoredKeys()) {
+    if (now - restored.at > kRestoredLatelyMs) continue;
+    if (restored.key.hive != key.hive || restored.key.ExactView() != key.ExactView()) continue;
+    std::string back = UpperCaseName(restored.key.path);
+    // A whole key put back brings every value below it.
+    if (!restored.value) {
+      if (back == mine || mine.rfind(back + "\\", 0) == 0) return true;
+    } else if (back == mine && UpperCaseName(*restored.value) == name) {
+      return true;
     }
   }
   return false;

@@ -143,6 +143,9 @@ ActionRestoreResult RestoreAction(const std::string& manifest);
 // minute: the BHO key watcher does not take Tidewell's own restore for a new
 // registration.
 bool RestoredLately(const RegistryLocation& key);
+// Whether RestoreAction put this value of key back in the last minute, alone
+// or with its key: the Run-key watch does not take it for a new entry.
+bool RestoredLately(const RegistryLocation& key, const std::string& value);
 
 // Deletes what an action kept (its folder, within BKUP only); true when it is gone.
 bool FreeAction(const std::string& manifest);
