@@ -21,6 +21,7 @@
 #include "tidewell/shell/LayoutAnchors.h"
 #include "tidewell/shell/MainWindow.h"
 #include "tidewell/shell/Page.h"
+#include "tidewell/shell/NotifierQueue.h"
 #include "tidewell/shell/TaskbarNotifier.h"
 
 namespace tidewell {
@@ -95,6 +96,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   void FitPagesIntoTabs();
   void SetUpAnchors();
   void SetUpNotifier();
+  void ShowAnnouncement(const Announcement& announcement);
 
   void OnTabChanged(int tab);
   void RefreshClutterGauge();
@@ -123,7 +125,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   ClutterReading clutter_;
   ClutterGaugeRefresher clutterGauge_;
   CTaskbarNotifier notifier_;
-  IPage* announcer_ = nullptr;  // the page whose popup shows
+  NotifierQueue announcements_;
   LatestRequest treeLoan_, listLoan_;
   std::vector<PageLayout> layouts_;
   int shownTab_ = -1;
