@@ -338,7 +338,9 @@ void CMainDialog::SetUpNotifier() {
 }
 
 void CMainDialog::Announce(IPage& page, const std::string& text) {
-  if (auto now = announcements_.Offer(page, text, notifier_.Status() != CTaskbarNotifier::kIdle)) ShowAnnouncement(*now);
+  // Out from Show on, before its first step moves it.
+  bool showing = IsWindowVisible(notifier_.Handle()) != FALSE;
+  if (auto now = announcements_.Offer(page, text, showing)) ShowAnnouncement(*now);
 }
 
 void CMainDialog::ShowAnnouncement(const Announcement& announcement) {

@@ -67,6 +67,7 @@ class CMainDialog : public Dialog, public IMainWindow {
       if (auto* found = dynamic_cast<Page*>(page.get())) return found;
     return nullptr;
   }
+  const CTaskbarNotifier& Notifier() const { return notifier_; }
   // Selects a tab with everything a click on it does.
   void SelectTab(int tab);
   int SelectedTab() const;
