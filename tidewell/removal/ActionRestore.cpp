@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <mutex>
 #include <optional>
 
@@ -237,6 +238,28 @@ bool RestoredLately(const RegistryLocation& key, const std::string& value) {
     }
   }
   return false;
+}
+
+void NoteRestoredValues(const std::vector<RegFileKey>& keys) {
+  constexpr std::string_view kWow = "WOW6432NODE";
+  for (const RegFileKey& key : keys) {
+    size_t slash = key.path.find('\\');
+    std::optional<HKEY> hive = HiveOfName(key.path.substr(0, slash));
+    if (key.deleted || !hive || slash == std::string::npos) continue;
+    std::string path = key.path.substr(slash + 1), upper = path;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    // The file names the 32-bit view's keys by their place in the 64-bit one.
+    RegistryView view = *hive == HKEY_LOCAL_MACHINE && HasTwoViews() ? RegistryView::Bits64 : RegistryView::Native;
+    size_t at = ("\\" + upper + "\\").find("\\" + std::string(kWow) + "\\");
+    if (*hive == HKEY_LOCAL_MACHINE && at != std::string::npos) {
+      path.erase(at, kWow.size());
+      if (at < path.size() && path[at] == '\\') path.erase(at, 1);
+      else if (at > 0) path.erase(at - 1, 1);
+      view = RegistryView::Bits32;
+    }
+    for (const RegFileValue& value : key.values)
+      if (!value.deleted) NoteRestored(RegistryLocation{*hive, path, view}, value.name);
+  }
 }
 
 bool FreeAction(const std::string& manifest) {

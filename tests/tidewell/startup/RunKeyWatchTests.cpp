@@ -8,7 +8,9 @@
 #include "shared/win/Handles.h"
 #include "shared/win/Registry.h"
 #include "tests/support/ScratchRegistry.h"
+#include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestFolder.h"
+#include "tidewell/backup/RegistryBackup.h"
 #include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
@@ -84,6 +86,19 @@ class RunKeyWatchTest : public ::testing::Test {
     EXPECT_TRUE(action.Commit());
     return action.Folder() + "\\removal.manifest";
   }
+  void Disable(const std::string& name) {
+    test::ScriptedPrompt script{IDYES, IDOK};
+    EXPECT_TRUE(DisableStartupEntry(database, app.Text(), StartupEntry{name, "C:\\x.exe", kStartupRootUser}));
+  }
+  // Puts back what Disable kept, as the Backup manager does.
+  void Reenable(const std::string& name) {
+    CRegistryBackup backup(database, app.Text());
+    int restored = 0;
+    for (const BackupEntry& entry : backup.ListBackups())
+      if (entry.name.find("(" + name + ")") != std::string::npos)
+        restored += backup.ImportBackup(entry.name, entry.time).notRestored.empty();
+    EXPECT_EQ(restored, 1);
+  }
 
   test::TestAppFolder app;
   CADODatabase database;
@@ -95,26 +110,31 @@ TEST_F(RunKeyWatchTest, AdditionsOfOneBatchMakeOnePopupAndNeitherRemovalsNorRest
   struct Row {
     const char* what;
     std::vector<std::string> plantedBefore;  // in the key before the watch starts
-    bool restoreFirst;                       // plantedBefore removed by Tidewell, put back while watched
+    enum { None, Action, RegFile } restore;  // how Tidewell took plantedBefore away, to put it back while watched
     std::vector<std::string> removed;
     std::vector<std::string> added;          // within a second
     std::vector<std::string> texts;
   };
   const Row rows[] = {
-      {"three added", {}, false, {}, {one, two, three}, {"3 new startup entries"}},
-      {"one added", {}, false, {}, {one}, {"New startup entry: " + one}},
-      {"one removed, one added", {two}, false, {two}, {one}, {"New startup entry: " + one}},
-      {"one restored, one added", {two}, true, {}, {one}, {"New startup entry: " + one}},
+      {"three added", {}, Row::None, {}, {one, two, three}, {"3 new startup entries"}},
+      {"one added", {}, Row::None, {}, {one}, {"New startup entry: " + one}},
+      {"one removed, one added", {two}, Row::None, {two}, {one}, {"New startup entry: " + one}},
+      {"one restored, one added", {two}, Row::Action, {}, {one}, {"New startup entry: " + one}},
+      {"one re-enabled, one added", {three}, Row::RegFile, {}, {one}, {"New startup entry: " + one}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     DeleteOwnRunValues();
     for (const std::string& name : row.plantedBefore) AddRunValue(name);
     std::vector<std::string> manifests;
-    if (row.restoreFirst)
-      for (const std::string& name : row.plantedBefore) manifests.push_back(RemoveKept(name));
+    for (const std::string& name : row.plantedBefore) {
+      if (row.restore == Row::Action) manifests.push_back(RemoveKept(name));
+      if (row.restore == Row::RegFile) Disable(name);
+    }
     RunningWatch watch;
     for (const std::string& manifest : manifests) EXPECT_EQ(RestoreAction(manifest).restored, 1);
+    if (row.restore == Row::RegFile)
+      for (const std::string& name : row.plantedBefore) Reenable(name);
     for (const std::string& name : row.removed) DeleteRunValue(name);
     for (const std::string& name : row.added) {
       AddRunValue(name);
