@@ -237,7 +237,15 @@ INT_PTR CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool&
       return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), handled);
     case WM_TRAY_NOTIFY: OnTrayNotify(LOWORD(lParam)); return TRUE;
     case WM_NOTIFIER_CLICKED:
-      if (announcer_) announcer_->OnNotifierClicked();
+      if (IPage* page = announcements_.Current()) page->OnNotifierClicked();
+      // Seen: a popup that waits comes out now.
+      if (announcements_.Waiting()) {
+        notifier_.Hide();
+        if (auto next = announcements_.Next()) ShowAnnouncement(*next);
+      }
+      return TRUE;
+    case WM_NOTIFIER_GONE:
+      if (auto next = announcements_.Next()) ShowAnnouncement(*next);
       return TRUE;
     default: break;
   }
@@ -335,8 +343,13 @@ void CMainDialog::SetUpNotifier() {
 }
 
 void CMainDialog::Announce(IPage& page, const std::string& text) {
-  announcer_ = &page;
-  notifier_.Show(text, 300, 500000, 500, 1);
+  // Out from Show on, before its first step moves it.
+  bool showing = IsWindowVisible(notifier_.Handle()) != FALSE;
+  if (auto now = announcements_.Offer(page, text, showing)) ShowAnnouncement(*now);
+}
+
+void CMainDialog::ShowAnnouncement(const Announcement& announcement) {
+  notifier_.Show(announcement.text, 300, 500000, 500, 1);
   SetWindowPos(notifier_.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 

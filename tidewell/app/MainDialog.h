@@ -21,6 +21,7 @@
 #include "tidewell/shell/LayoutAnchors.h"
 #include "tidewell/shell/MainWindow.h"
 #include "tidewell/shell/Page.h"
+#include "tidewell/shell/NotifierQueue.h"
 #include "tidewell/shell/TaskbarNotifier.h"
 
 namespace tidewell {
@@ -66,6 +67,7 @@ class CMainDialog : public Dialog, public IMainWindow {
       if (auto* found = dynamic_cast<Page*>(page.get())) return found;
     return nullptr;
   }
+  const CTaskbarNotifier& Notifier() const { return notifier_; }
   // Selects a tab with everything a click on it does.
   void SelectTab(int tab);
   int SelectedTab() const;
@@ -96,6 +98,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   void FitPagesIntoTabs();
   void SetUpAnchors();
   void SetUpNotifier();
+  void ShowAnnouncement(const Announcement& announcement);
 
   void OnTabChanged(int tab);
   void RefreshClutterGauge();
@@ -124,7 +127,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   ClutterReading clutter_;
   ClutterGaugeRefresher clutterGauge_;
   CTaskbarNotifier notifier_;
-  IPage* announcer_ = nullptr;  // the page whose popup shows
+  NotifierQueue announcements_;
   LatestRequest treeLoan_, listLoan_;
   std::vector<PageLayout> layouts_;
   int shownTab_ = -1;

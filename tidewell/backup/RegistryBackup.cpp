@@ -374,6 +374,8 @@ std::vector<std::string> CRegistryBackup::ImportRegFile(const std::string& path,
     // A damaged file is not imported at all: reg.exe would put back the lines
     // before the damage and end as if all went well.
     if (!keys) return {path};
+    // Noted first, so no watch takes what comes back for another's addition.
+    NoteRestoredValues(*keys);
     std::string arguments = "import \"" + path + "\"";
     BeginWait();
     std::optional<DWORD> imported = RunRegTool(regTool_, arguments, appFolder_, stop, OnStop::Leave);

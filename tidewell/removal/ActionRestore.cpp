@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <mutex>
+#include <optional>
 
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
@@ -22,6 +24,7 @@ constexpr ULONGLONG kRestoredLatelyMs = 60 * 1000;
 
 struct RestoredKey {
   RegistryLocation key;
+  std::optional<std::string> value;  // set when only this value came back
   ULONGLONG at = 0;
 };
 
@@ -34,13 +37,13 @@ std::vector<RestoredKey>& RestoredKeys() {
   return keys;
 }
 
-void NoteRestored(const RegistryLocation& key) {
+void NoteRestored(const RegistryLocation& key, std::optional<std::string> value) {
   std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
   auto& keys = RestoredKeys();
   auto stale = [&](const RestoredKey& old) { return now - old.at > kRestoredLatelyMs; };
   keys.erase(std::remove_if(keys.begin(), keys.end(), stale), keys.end());
-  keys.push_back({key, now});
+  keys.push_back({key, std::move(value), now});
 }
 
 RegistryView ViewOfNumber(int number) {
@@ -190,7 +193,8 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
       continue;
     }
     if (std::optional<HKEY> hive = HiveOfName(piece->hive))
-      NoteRestored(RegistryLocation{*hive, piece->keyPath, ViewOfNumber(piece->view)});
+      NoteRestored(RegistryLocation{*hive, piece->keyPath, ViewOfNumber(piece->view)},
+                   value ? std::optional<std::string>(*value) : std::nullopt);
     ++result.restored;
   }
 
@@ -216,6 +220,46 @@ bool RestoredLately(const RegistryLocation& key) {
     }
   }
   return false;
+}
+
+bool RestoredLately(const RegistryLocation& key, const std::string& value) {
+  std::lock_guard lock(RestoredMutex());
+  ULONGLONG now = GetTickCount64();
+  std::string mine = UpperCaseName(key.path), name = UpperCaseName(value);
+  for (const RestoredKey& restored : RestoredKeys()) {
+    if (now - restored.at > kRestoredLatelyMs) continue;
+    if (restored.key.hive != key.hive || restored.key.ExactView() != key.ExactView()) continue;
+    std::string back = UpperCaseName(restored.key.path);
+    // A whole key put back brings every value below it.
+    if (!restored.value) {
+      if (back == mine || mine.rfind(back + "\\", 0) == 0) return true;
+    } else if (back == mine && UpperCaseName(*restored.value) == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void NoteRestoredValues(const std::vector<RegFileKey>& keys) {
+  constexpr std::string_view kWow = "WOW6432NODE";
+  for (const RegFileKey& key : keys) {
+    size_t slash = key.path.find('\\');
+    std::optional<HKEY> hive = HiveOfName(key.path.substr(0, slash));
+    if (key.deleted || !hive || slash == std::string::npos) continue;
+    std::string path = key.path.substr(slash + 1), upper = path;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    // The file names the 32-bit view's keys by their place in the 64-bit one.
+    RegistryView view = *hive == HKEY_LOCAL_MACHINE && HasTwoViews() ? RegistryView::Bits64 : RegistryView::Native;
+    size_t at = ("\\" + upper + "\\").find("\\" + std::string(kWow) + "\\");
+    if (*hive == HKEY_LOCAL_MACHINE && at != std::string::npos) {
+      path.erase(at, kWow.size());
+      if (at < path.size() && path[at] == '\\') path.erase(at, 1);
+      else if (at > 0) path.erase(at - 1, 1);
+      view = RegistryView::Bits32;
+    }
+    for (const RegFileValue& value : key.values)
+      if (!value.deleted) NoteRestored(RegistryLocation{*hive, path, view}, value.name);
+  }
 }
 
 bool FreeAction(const std::string& manifest) {

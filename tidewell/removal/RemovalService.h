@@ -17,6 +17,7 @@
 #include "shared/text/EnvironmentText.h"
 #include "shared/win/RegistryLocation.h"
 #include "tidewell/removal/ActionManifest.h"
+#include "tidewell/removal/RegFileReader.h"
 #include "tidewell/removal/RegTool.h"
 
 namespace tidewell {
@@ -143,6 +144,11 @@ ActionRestoreResult RestoreAction(const std::string& manifest);
 // minute: the BHO key watcher does not take Tidewell's own restore for a new
 // registration.
 bool RestoredLately(const RegistryLocation& key);
+// Whether a restore put this value of key back in the last minute, alone or
+// with its key: the Run-key watch does not take it for a new entry.
+bool RestoredLately(const RegistryLocation& key, const std::string& value);
+// Notes the values a .reg file is about to put back, for RestoredLately.
+void NoteRestoredValues(const std::vector<RegFileKey>& keys);
 
 // Deletes what an action kept (its folder, within BKUP only); true when it is gone.
 bool FreeAction(const std::string& manifest);

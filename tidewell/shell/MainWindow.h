@@ -41,7 +41,8 @@ class IMainWindow {
   virtual void ShowPage(const IPage& page) = 0;
   // Keeps the tabs as they are (a scan filling the tree) until released.
   virtual void HoldTabs(bool hold) = 0;
-  // The slide-up popup; a click on it goes to page.OnNotifierClicked().
+  // The slide-up popup; a click on it goes to page.OnNotifierClicked(). A
+  // popup of another page than the one showing waits until that one has gone.
   virtual void Announce(IPage& page, const std::string& text) = 0;
   // UI thread only; workers post a closure through Reach().
   virtual void SetStatus(const std::string& text) = 0;

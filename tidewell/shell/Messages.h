@@ -9,6 +9,7 @@ inline constexpr UINT WM_START_KEY_WATCH = WM_USER + 1;    // 1025
 inline constexpr UINT WM_REFRESH_BHOS = WM_USER + 2;       // 1026
 inline constexpr UINT WM_TRAY_NOTIFY = WM_USER + 4;        // 1028
 inline constexpr UINT WM_NOTIFIER_CLICKED = WM_USER + 123;  // 1147
+inline constexpr UINT WM_NOTIFIER_GONE = WM_USER + 124;     // the popup slid back
 
 inline constexpr UINT_PTR TIMER_AUTO_REFRESH = 1027;
 inline constexpr UINT_PTR TIMER_TRAY_ICON = 1029;

@@ -280,6 +280,7 @@ void CTaskbarNotifier::OnTimer(UINT_PTR id) {
       if (!sliding) {
         KillTimer(window_, kTimerDisappear);
         Hide();
+        if (owner_) PostMessageA(owner_, WM_NOTIFIER_GONE, 0, 0);
         return;  // hidden at 0, 0 with no size
       }
       MoveToCurrent();

@@ -1,8 +1,8 @@
 #pragma once
 // The slide-up popup: a borderless window shaped by its skin bitmap that
 // slides out of the taskbar's edge, waits, and slides back. A click on it is
-// reported to the owner with WM_NOTIFIER_CLICKED. Everything runs on the
-// thread that created it.
+// reported to the owner with WM_NOTIFIER_CLICKED, its slide back with
+// WM_NOTIFIER_GONE. Everything runs on the thread that created it.
 
 #include <windows.h>
 

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/AppFolder.h"
+#include "tidewell/startup/RunKeyWatch.h"
 #include "tidewell/startup/StartupList.h"
 
 namespace tidewell {
@@ -14,7 +15,15 @@ PageLayout StartupPage::Layout() const {
 
 void StartupPage::Attach() {
   listMenu_.Reset(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_STARTUP_LIST)));
+  // The popup is raised on the UI thread; the watch ends with the window's workers.
+  WindowReach reach = main_.Reach();
+  main_.Workers().Start([this, reach](const StopToken& stop) {
+    WatchRunKeys([this, reach](const std::string& text) { reach.Post([this, text] { main_.Announce(*this, text); }); },
+                 stop);
+  });
 }
+
+void StartupPage::OnNotifierClicked() { main_.ShowPage(*this); }
 
 void StartupPage::Shown() {
   main_.BorrowList();

@@ -1,7 +1,8 @@
 #pragma once
 // The "Startup manager" tab: the Run-key entries in the shared list with
 // their info tips, "Disable" and "Delete", and "Submit information" in the
-// list's menu for a program the definitions do not know.
+// list's menu for a program the definitions do not know. It watches the Run
+// keys from its start and announces what others add to them.
 
 #include "shared/win/Handles.h"
 #include "tidewell/shell/MainWindow.h"
@@ -18,6 +19,7 @@ class StartupPage : public IPage {
   void Shown() override;
   bool OnCommand(int id) override;
   INT_PTR OnNotify(const NMHDR& header) override;
+  void OnNotifierClicked() override;
 
  private:
   IMainWindow& main_;

@@ -72,4 +72,10 @@ std::string StartupInfoRequestPath(std::string_view name, std::string_view path)
   return "/cgi/submit_misc.cgi?diverse=" + EncodeStartupInfo(name, path);
 }
 
+std::string NewStartupEntriesText(const std::vector<std::string>& names) {
+  if (names.empty()) return {};
+  if (names.size() > 1) return std::to_string(names.size()) + " new startup entries";
+  return "New startup entry: " + (names.front().empty() ? std::string("(Default)") : names.front());
+}
+
 }  // namespace tidewell

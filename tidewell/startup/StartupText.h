@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tidewell {
 
@@ -27,5 +28,9 @@ std::string EncodeStartupInfo(std::string_view name, std::string_view path);
 
 // "/cgi/submit_misc.cgi?diverse=" followed by the encoded information.
 std::string StartupInfoRequestPath(std::string_view name, std::string_view path);
+
+// The popup for Run values added together: "New startup entry: <name>" for
+// one ("(Default)" for the unnamed value), "<n> new startup entries" for more.
+std::string NewStartupEntriesText(const std::vector<std::string>& names);
 
 }  // namespace tidewell

@@ -20,6 +20,8 @@
 #include "tidewell/app/ProductsPage.h"
 #include "tidewell/bho/BhoPage.h"
 #include "tidewell/shell/Messages.h"
+#include "tidewell/startup/RunKeyWatch.h"
+#include "tests/support/ScratchRegistry.h"
 
 namespace tidewell {
 namespace {
@@ -311,6 +313,42 @@ TEST_F(MainDialogTest, SkinButtonsAreOwnerDrawn) {
                  IDB_CLUTTER_METER, IDB_UPDATE, IDB_SPYWARE_SCAN, IDB_BACKUP_RESTORE, IDB_BACKUP_DELETE,
                  IDB_STARTUP_DISABLE, IDB_STARTUP_DELETE, IDB_NET_WATCH})
     EXPECT_EQ(GetWindowLongPtrA(Control(id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << id;
+}
+
+TEST_F(MainDialogTest, RunValuesAddedTogetherMakeOnePopupThatWaitsForTheBhoOneAndLeadsToTheStartupTab) {
+  constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  std::string prefix = test::UniqueName("runwatch");
+  // This run's values, and any an earlier failed run left.
+  struct OwnRunValues {
+    OwnRunValues() { Delete(); }
+    ~OwnRunValues() { Delete(); }
+    void Delete() {
+      UniqueKey key = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_READ | KEY_SET_VALUE);
+      if (!key) return;
+      for (const RegistryValue& value : Values(key.Get()))
+        if (value.name.rfind("runwatch-", 0) == 0) RegDeleteValueA(key.Get(), value.name.c_str());
+    }
+  } own;
+  ASSERT_NE(Open(), nullptr);
+  Pump();
+  test::PumpFor(1s);  // the watch reads the keys on its worker
+  dialog.Announce(*dialog.FindPage<BhoPage>(), "Toolbar");
+  for (const char* end : {"-1", "-2", "-3"}) {
+    WriteString(CreateKey(HKEY_CURRENT_USER, kRunKey).Get(), prefix + end, "C:\\planted.exe");
+    test::PumpFor(300ms);
+  }
+  test::PumpFor(std::chrono::milliseconds(kRunWatchBatchMs) + 2s);
+  const CTaskbarNotifier& notifier = dialog.Notifier();
+  EXPECT_EQ(notifier.Caption(), "Toolbar") << "the startup popup waits";
+  // The BHO popup slides back as its timers would make it.
+  SendMessageA(notifier.Handle(), WM_TIMER, CTaskbarNotifier::kTimerWait, 0);
+  for (int tick = 0; tick < 1000 && notifier.Status() != CTaskbarNotifier::kIdle; ++tick)
+    SendMessageA(notifier.Handle(), WM_TIMER, CTaskbarNotifier::kTimerDisappear, 0);
+  EXPECT_TRUE(PumpUntil([&] { return notifier.Caption() != "Toolbar"; }));
+  EXPECT_EQ(notifier.Caption(), "3 new startup entries");
+  EXPECT_TRUE(IsWindowVisible(notifier.Handle()));
+  SendMessageA(window, WM_NOTIFIER_CLICKED, 0, 0);
+  EXPECT_EQ(dialog.SelectedTab(), 3) << "the Startup manager";
 }
 
 }  // namespace

@@ -381,5 +381,29 @@ TEST_F(RemovalServiceTest, APieceWhoseBackupFailsIsLeft) {
   EXPECT_TRUE(test::RegbkRows(database).empty());
 }
 
+TEST(RestoredLately, AValueABackupFilePutsBackIsKnownByItsKeyViewAndName) {
+  std::string run = "SOFTWARE\\" + test::UniqueName("noted") + "\\Run";
+  std::string wowRun = "SOFTWARE\\Wow6432Node\\" + run.substr(9);
+  RegFileKey machine32{"HKEY_LOCAL_MACHINE\\" + wowRun, false, {{"Agent"}}};
+  RegFileKey user{"HKEY_CURRENT_USER\\" + run, false, {{"Tray"}, {"Gone", true}}};
+  NoteRestoredValues({machine32, user});
+  struct Row {
+    RegistryLocation key;
+    const char* value;
+    bool restored;
+  };
+  const Row rows[] = {
+      {{HKEY_LOCAL_MACHINE, run, RegistryView::Bits32}, "agent", true},
+      {{HKEY_LOCAL_MACHINE, run, RegistryView::Bits32}, "Other", false},
+      {{HKEY_CURRENT_USER, run}, "Tray", true},
+      {{HKEY_CURRENT_USER, run}, "Gone", false},
+      {{HKEY_CURRENT_USER, run + "\\Sub"}, "Tray", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(RestoredLately(row.key, row.value), row.restored) << row.key.path << " " << row.value;
+  if (HasTwoViews())
+    EXPECT_FALSE(RestoredLately(RegistryLocation{HKEY_LOCAL_MACHINE, run, RegistryView::Bits64}, "Agent"));
+}
+
 }  // namespace
 }  // namespace tidewell

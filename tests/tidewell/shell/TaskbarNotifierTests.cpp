@@ -65,6 +65,7 @@ class NotifierOwner {
   ~NotifierOwner() { DestroyWindow(handle_); }
   HWND Handle() const { return handle_; }
   int notifierClicks = 0;
+  int notifierGone = 0;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -73,6 +74,7 @@ class NotifierOwner {
                         reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<NotifierOwner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_NOTIFIER_CLICKED && self) ++self->notifierClicks;
+    if (message == WM_NOTIFIER_GONE && self) ++self->notifierGone;
     return DefWindowProcA(window, message, wParam, lParam);
   }
   HWND handle_ = nullptr;
@@ -177,6 +179,9 @@ TEST_F(NotifierTest, SlidesInFromEachTaskbarEdgeAndBack) {
     SlideWhile(CTaskbarNotifier::kTimerDisappear, CTaskbarNotifier::kDisappearing);
     EXPECT_EQ(notifier.Status(), CTaskbarNotifier::kIdle);
     EXPECT_FALSE(IsWindowVisible(notifier.Handle()));
+    int goneBefore = owner.notifierGone;
+    for (MSG message; PeekMessageA(&message, owner.Handle(), 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+    EXPECT_EQ(owner.notifierGone, goneBefore + 1) << "the owner hears that the popup went";
   }
 }
 

@@ -51,5 +51,19 @@ TEST(StartupInfoEncoding, ControlBytesOfAValueNameNeverReachTheRequestLineRaw) {
             "/cgi/submit_misc.cgi?diverse={sup_info}%20|%20a%0D%0AHost:%20x%09%7F%20|%20C:\\y.exe%0A");
 }
 
+TEST(NewStartupEntriesText, OneEntryIsNamedAndMoreAreCounted) {
+  struct Row {
+    std::vector<std::string> names;
+    std::string text;
+  };
+  const Row rows[] = {
+      {{"Updater"}, "New startup entry: Updater"},
+      {{""}, "New startup entry: (Default)"},
+      {{"a", "b"}, "2 new startup entries"},
+      {{}, ""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(NewStartupEntriesText(row.names), row.text);
+}
+
 }  // namespace
 }  // namespace tidewell
