@@ -1,5 +1,5 @@
 #pragma once
-// The parts of RemovalAction that keep and remove each kind of piece.
+// How a RemovalAction keeps and removes each kind of piece, shared by its source files.
 
 #include <map>
 #include <string>
