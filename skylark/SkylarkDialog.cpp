@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "shared/db/ConnectionString.h"
+#include "shared/dbupgrade/DeliveredDefinitions.h"
 #include "shared/win/AppPaths.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
@@ -67,6 +68,7 @@ bool CSkylarkDialog::OnInit() {
     End(0);
     return true;
   }
+  BringDatabaseUpToDate(database_, path);
   std::string record = UsableUpdateRecord(ReadProfileValue(kUpdateRecordKey));
   SetDlgItemTextA(Handle(), IDC_SKYLARK_LAST_UPDATE, UpdateRecordDate(record).c_str());
   SendMessageA(Item(IDC_SKYLARK_PROGRESS), PBM_SETRANGE32, 0, 100);
