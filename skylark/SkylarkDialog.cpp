@@ -10,6 +10,7 @@
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/RunningMark.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
 #include "skylark/WorkerBoundary.h"
@@ -169,6 +170,11 @@ void CSkylarkDialog::OnDestroy() {
 
 INT_PTR CSkylarkDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   (void)lParam;
+  if (message == QuitRequestMessage()) {  // an installer's: ends as Cancel does, asking nothing
+    OnExit();
+    handled = true;
+    return TRUE;
+  }
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == IDM_SKYLARK_ABOUT) {
     CAboutDialog about;
     about.DoModal(GetModuleHandleA(nullptr), IDD_SKYLARK_ABOUT, Handle());

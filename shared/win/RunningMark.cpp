@@ -7,11 +7,10 @@ UINT QuitRequestMessage() {
   return message;
 }
 
-RunningMark::RunningMark(const char* name) {
-  // Never owned: the mark says only that the process lives, and its handle
-  // goes with the process however it ends.
-  mutex_.Reset(CreateMutexA(nullptr, FALSE, name));
-  heldElsewhere_ = mutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+bool HoldRunningMark(const char* name) {
+  // Never owned and never closed here: only its existence says something.
+  HANDLE mark = CreateMutexA(nullptr, FALSE, name);
+  return mark && GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 }  // namespace tidewell

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "shared/win/Handles.h"
-
 namespace tidewell {
 
 inline constexpr const char* kTidewellRunningName = "Local\\Tidewell.Running";
@@ -14,17 +12,9 @@ inline constexpr const char* kSkylarkRunningName = "Local\\Skylark.Running";
 // "Tidewell.Quit": both programs end on it as their own Quit or Cancel does.
 UINT QuitRequestMessage();
 
-class RunningMark {
- public:
-  // Creates (or opens) the named mutex; keep the object until the process ends.
-  explicit RunningMark(const char* name);
-
-  // Whether another process had created the mark before this one.
-  bool HeldElsewhere() const { return heldElsewhere_; }
-
- private:
-  UniqueHandle mutex_;
-  bool heldElsewhere_ = false;
-};
+// Creates the named mutex and leaves it open for Windows to close when the
+// process has ended, after the last of its code. Returns whether another
+// process had created it before (the program already runs in this session).
+bool HoldRunningMark(const char* name);
 
 }  // namespace tidewell
