@@ -113,12 +113,6 @@ TEST_F(DeliveredBesideKept, ADeliveredFileThatCannotBeMergedStaysAndTheKeptFileI
          ASSERT_TRUE(delivered.Open(BuildConnectionString(path)));
          RunStatement(delivered, "update dbpassword set password='other'");
        }},
-      {"a database without the startup programs",
-       [](const std::string& path, CADODatabase&) {
-         CADODatabase delivered;
-         ASSERT_TRUE(delivered.Open(BuildConnectionString(path)));
-         RunStatement(delivered, "drop table processes");
-       }},
       // The BHOs go in first: the failure of a later row must take them out again.
       {"a kept file that refuses a startup program",
        [](const std::string&, CADODatabase& kept) {
