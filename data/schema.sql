@@ -3,6 +3,10 @@
 -- Text compares without regard to case, as Jet does: class IDs arrive in
 -- upper and lower case alike.
 
+-- The schema's version: a program opening an older file upgrades it step by
+-- step to the version it knows (shared/dbupgrade/SchemaVersion.h).
+PRAGMA user_version = 1;
+
 CREATE TABLE BHOS (
   clsid    TEXT(38)  COLLATE NOCASE PRIMARY KEY,
   name     TEXT(255) COLLATE NOCASE,

@@ -5,10 +5,12 @@
 #include <windowsx.h>
 
 #include "shared/db/ConnectionString.h"
+#include "shared/dbupgrade/DeliveredDefinitions.h"
 #include "shared/win/AppPaths.h"
 #include "shared/net/ServerHosts.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/RunningMark.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
 #include "skylark/WorkerBoundary.h"
@@ -67,6 +69,7 @@ bool CSkylarkDialog::OnInit() {
     End(0);
     return true;
   }
+  BringDatabaseUpToDate(database_, path);
   std::string record = UsableUpdateRecord(ReadProfileValue(kUpdateRecordKey));
   SetDlgItemTextA(Handle(), IDC_SKYLARK_LAST_UPDATE, UpdateRecordDate(record).c_str());
   SendMessageA(Item(IDC_SKYLARK_PROGRESS), PBM_SETRANGE32, 0, 100);
@@ -167,6 +170,11 @@ void CSkylarkDialog::OnDestroy() {
 
 INT_PTR CSkylarkDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   (void)lParam;
+  if (message == QuitRequestMessage()) {  // an installer's: ends as Cancel does, asking nothing
+    OnExit();
+    handled = true;
+    return TRUE;
+  }
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == IDM_SKYLARK_ABOUT) {
     CAboutDialog about;
     about.DoModal(GetModuleHandleA(nullptr), IDD_SKYLARK_ABOUT, Handle());

@@ -4,10 +4,12 @@
 
 #include <commctrl.h>
 
+#include "shared/win/RunningMark.h"
 #include "skylark/SkylarkDialog.h"
 #include "skylark/SkylarkResource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  tidewell::HoldRunningMark(tidewell::kSkylarkRunningName);  // an installer waits while it is held
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   auto* dialog = new tidewell::CSkylarkDialog;

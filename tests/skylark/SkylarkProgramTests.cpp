@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "shared/db/AdoDatabase.h"
+#include "shared/db/AdoRecordset.h"
 #include "shared/win/Profile.h"
 #include "skylark/SkylarkResource.h"
 #include "skylark/UpdateAnswer.h"
@@ -111,6 +112,31 @@ TEST(SkylarkProgram, WithoutADatabaseSaysSoAndEndsWithZero) {
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_EQ(program.WaitForExit(10s), 0u);
   EXPECT_FALSE(std::filesystem::exists(folder.File("bhodb.mdb")));
+}
+
+TEST(SkylarkProgram, BringsInTheDeliveredDefinitionsHoldsItsMarkAndEndsOnTheQuitRequest) {
+  test::SkylarkProfile profile;
+  test::TestAppFolder folder;
+  std::filesystem::copy_file(folder.Path() / "bhodb.mdb", folder.Path() / "bhodb-delivered.mdb");
+  {
+    CADODatabase kept;
+    ASSERT_TRUE(kept.Open(folder.ConnectionString()));
+    CADORecordset(kept).Open("delete from BHOS");
+  }
+  ASSERT_EQ(CountBhos(folder, "1=1"), 0);
+  profile.Set(folder.DatabaseFile(), "", "127.0.0.1:1");
+  test::RunningProgram program((test::ProgramFolder() / "Skylark.exe").string(), folder.Text());
+  ASSERT_TRUE(program.WaitForWindow("BHO updater", 20s));
+  EXPECT_GT(CountBhos(folder, "1=1"), 40);
+  EXPECT_FALSE(test::PathExists(folder.File("bhodb-delivered.mdb")));
+  UniqueHandle mark(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\Skylark.Running"));
+  EXPECT_TRUE(mark);
+  mark.Reset();
+  // As an installer asks: to every top-level window.
+  PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("Tidewell.Quit"), 0, 0);
+  EXPECT_EQ(program.WaitForExit(10s), 0u);
+  mark.Reset(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\Skylark.Running"));
+  EXPECT_FALSE(mark);
 }
 
 }  // namespace

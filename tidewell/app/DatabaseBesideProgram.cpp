@@ -1,6 +1,7 @@
 #include "tidewell/app/DatabaseBesideProgram.h"
 
 #include "shared/db/ConnectionString.h"
+#include "shared/dbupgrade/DeliveredDefinitions.h"
 #include "shared/win/AppPaths.h"
 #include "shared/win/Profile.h"
 #include "shared/win/Prompt.h"
@@ -15,6 +16,7 @@ std::optional<std::string> OpenDatabaseBesideProgram(CADODatabase& database, con
     Prompt(owner, connection, "Tidewell", MB_OK | MB_ICONERROR);
     return std::nullopt;
   }
+  BringDatabaseUpToDate(database, databasePath);
   WriteProfileValue("AppPath", databasePath);
   return connection;
 }

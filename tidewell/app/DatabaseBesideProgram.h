@@ -11,7 +11,8 @@
 namespace tidewell {
 
 // Builds the database path and connection string for the program at
-// programPath and opens the connection. On success records the path as the
+// programPath and opens the connection, then brings the database up to date
+// (schema, delivered definitions beside it). On success records the path as the
 // profile's "AppPath" (for Skylark) and returns the connection string. On
 // failure shows the connection string, writes nothing, and returns nothing:
 // the caller ends the program with exit code 0.

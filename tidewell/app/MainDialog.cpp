@@ -5,9 +5,11 @@
 #include "shared/win/AppPaths.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/ListView.h"
+#include "shared/win/RunningMark.h"
 #include "tidewell/app/DatabaseBesideProgram.h"
 #include "tidewell/app/LogDialog.h"
 #include "tidewell/app/MainWindowRules.h"
+#include "tidewell/app/OneTidewell.h"
 #include "tidewell/app/ReportSaving.h"
 #include "tidewell/app/SkylarkStart.h"
 #include "tidewell/app/TabPages.h"
@@ -213,6 +215,15 @@ void CMainDialog::OnDestroy() {
 
 INT_PTR CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   handled = true;
+  // Broadcast to every top-level window: by an installer, by a second start.
+  if (message == QuitRequestMessage()) {
+    OnTrayQuit();
+    return TRUE;
+  }
+  if (message == ShowRequestMessage()) {
+    if (started_) ShowMainWindow();
+    return TRUE;
+  }
   switch (message) {
     case WM_WINDOWPOSCHANGING:
       // The dialog manager shows a modal dialog on its own; the flag decides.

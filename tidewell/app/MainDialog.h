@@ -3,7 +3,8 @@
 // skin buttons, the clutter gauge, the status line and the tray icon. It owns
 // the program's one database connection and hands it to the pages. It starts
 // hidden in the notification area; closing, minimising and Enter hide it,
-// Escape and the tray's "Quit" end the program.
+// Escape, the tray's "Quit" and the broadcast quit request end the program,
+// and a second start's show request shows it as "Open Tidewell" does.
 
 #include <windows.h>
 #include <commctrl.h>

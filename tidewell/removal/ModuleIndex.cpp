@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "shared/win/ErrorLog.h"
 #include "shared/win/Handles.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/removal/ProcessList.h"

@@ -1,6 +1,5 @@
 #include "tidewell/removal/ProcessList.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -10,21 +9,8 @@
 
 namespace tidewell {
 
-namespace {
-
-constexpr const char* kErrorLogFile = "tidewellerror.log";
-
-}  // namespace
-
 bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
   return SameNameIgnoringCase(a, b);
-}
-
-void AppendErrorLog(const std::string& text) {
-  if (FILE* file = std::fopen(kErrorLogFile, "ab")) {
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-  }
 }
 
 void CProcessList::Report(const char* text) const {

@@ -34,10 +34,6 @@ class CProcessList {
   HWND reportTo_ = nullptr;
 };
 
-// Appends the text, without a line end, to "tidewellerror.log" in the
-// current directory.
-void AppendErrorLog(const std::string& text);
-
 // Whether two file paths name the same text without regard to case, as the
 // file system compares names.
 bool SamePathIgnoringCase(const std::string& a, const std::string& b);

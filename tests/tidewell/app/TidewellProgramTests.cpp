@@ -120,6 +120,47 @@ TEST_F(StartedTidewell, ClosingHidesAndQuitEnds) {
   EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
 }
 
+bool MarkIsHeld(const char* name) {
+  UniqueHandle mark(OpenMutexA(SYNCHRONIZE, FALSE, name));
+  return static_cast<bool>(mark);
+}
+
+int CountMainWindows() {
+  int count = 0;
+  EnumWindows(
+      [](HWND window, LPARAM counter) {
+        if (test::WindowClass(window) == "#32770" && test::WindowText(window) == "Tidewell v" TIDEWELL_EXPECTED_VERSION)
+          ++*reinterpret_cast<int*>(counter);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TEST_F(StartedTidewell, ASecondStartShowsTheRunningOneAndEndsAndTheQuitRequestEndsTheFirst) {
+  EXPECT_TRUE(MarkIsHeld("Local\\Tidewell.Running"));
+  {
+    test::RunningProgram second(folder.File("Tidewell.exe"), folder.Text());
+    EXPECT_EQ(second.WaitForExit(20s), std::optional<DWORD>(0));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; })) << "shown as Open Tidewell shows it";
+  EXPECT_FALSE(tidewell->WaitForExit(500ms));
+  EXPECT_EQ(CountMainWindows(), 1);
+  // The report takes no part in it.
+  test::TempFolder reportFolder;
+  {
+    test::RunningProgram report(folder.File("Tidewell.exe"), folder.Text(), "/report " + reportFolder.File("r.txt"));
+    EXPECT_EQ(report.WaitForExit(60s), std::optional<DWORD>(0));
+  }
+  EXPECT_TRUE(test::PathExists(reportFolder.File("r.txt")));
+
+  // As an installer asks: to every top-level window.
+  PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("Tidewell.Quit"), 0, 0);
+  EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(MarkIsHeld("Local\\Tidewell.Running"));
+}
+
 // Class IDs the BHO table knows, registered as BHOs, for the life of the object.
 class ManyKnownBhos {
  public:

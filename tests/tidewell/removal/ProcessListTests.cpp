@@ -7,11 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "shared/text/Text.h"
-#include "tests/support/TestFolder.h"
 #include "tidewell/removal/ModuleIndex.h"
 #include "tidewell/removal/ProcessList.h"
 
@@ -109,20 +106,6 @@ TEST(ProcessList, OwnersFallBackWhenAProcessCannotBeOpened) {
   user.clear();
   EXPECT_TRUE(CProcessList::GetProcessOwner(GetCurrentProcessId(), user, domain));
   EXPECT_FALSE(user.empty());
-}
-
-TEST(ErrorLog, AppendsToTheFileInTheCurrentFolderWithoutLineEnds) {
-  test::TempFolder folder;
-  char previous[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, previous);
-  ASSERT_TRUE(SetCurrentDirectoryA(folder.Text().c_str()));
-  AppendErrorLog("Modul32First 001");
-  AppendErrorLog("Modul32First 001");
-  SetCurrentDirectoryA(previous);
-  std::ifstream log(folder.File("tidewellerror.log"), std::ios::binary);
-  std::stringstream content;
-  content << log.rdbuf();
-  EXPECT_EQ(content.str(), "Modul32First 001Modul32First 001");
 }
 
 TEST(ErrorLog, PathComparisonFoldsCaseOnly) {
