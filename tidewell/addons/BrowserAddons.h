@@ -11,13 +11,9 @@
 
 #include "shared/win/RegistryLocation.h"
 #include "shared/win/Workers.h"
+#include "tidewell/addons/AddonKinds.h"
 
 namespace tidewell {
-
-enum class AddonState { Enabled, Disabled };
-
-// Where the add-on came from, as the user is told.
-enum class AddonOrigin { Store, Policy, Outside, Unpacked, BrowserFolder };
 
 // Where the row was read: what a removal has to change.
 enum class AddonSource {
@@ -49,11 +45,6 @@ struct BrowserAddon {
   std::string extensionsPage;  // "chrome://extensions", "about:addons", ...
 };
 
-// "store", "forced by policy", "installed from outside the browser",
-// "unpacked", "from the browser's own folder".
-const char* AddonOriginText(AddonOrigin origin);
-// "enabled", "disabled".
-const char* AddonStateText(AddonState state);
 // Rows put there by a policy or from outside the browser: the ones to look at.
 inline bool IsImposedAddon(const BrowserAddon& addon) {
   return addon.origin == AddonOrigin::Policy || addon.origin == AddonOrigin::Outside;
