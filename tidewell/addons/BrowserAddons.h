@@ -22,7 +22,8 @@ enum class AddonSource {
   SettingsEntry,        // entry `id` of the ExtensionSettings JSON in value `valueName` at `key`
   FirefoxInstallValue,  // value `valueName` of Firefox's Extensions\Install policy at `key`
   OutsideKey,           // Chromium: the whole key `key` (...\Extensions\<id>); Firefox: value `valueName` at `key`
-  PoliciesFile,         // an entry of the policies.json at `addonFile`
+  PoliciesFile,         // entry `id` of the policies.json at `addonFile`, in its list `valueName`
+                        // ("ExtensionSettings" or "Extensions.Install")
   FirefoxProfileAddon,  // an add-on of extensions.json in `profileFolder`, its file or folder `addonFile`
 };
 
