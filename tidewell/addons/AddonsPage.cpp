@@ -39,7 +39,7 @@ std::string AddonStatusText(const AddonListing& listing) {
 }
 
 PageLayout AddonsPage::Layout() const {
-  return {.title = "Browser add-ons", .tabIcon = IDI_BROWSER_ADDONS, .view = PageView::List};
+  return {.title = "Browser add-ons", .tabIcon = IDI_BROWSER_ADDONS, .view = PageView::List, .buttons = {}};
 }
 
 void AddonsPage::Attach() {
