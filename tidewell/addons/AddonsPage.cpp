@@ -72,10 +72,18 @@ void AddonsPage::Fill(AddonListing listing) {
   for (size_t i = 0; i < listing_.addons.size(); ++i) {
     const BrowserAddon& addon = listing_.addons[i];
     int image = IsImposedAddon(addon) ? highRiskImage_ : addon.state == AddonState::Disabled ? unknownImage_ : -1;
-    AppendListRow(list,
-                  {addon.browser, addon.profile, addon.name, addon.id, addon.version, AddonStateText(addon.state),
-                   AddonOriginText(addon.origin)},
-                  image, static_cast<LPARAM>(i));
+    int row = AppendListRow(list,
+                            {addon.browser, addon.profile, addon.name, addon.id, addon.version,
+                             AddonStateText(addon.state), AddonOriginText(addon.origin)},
+                            image, static_cast<LPARAM>(i));
+    if (row >= 0 && image < 0) {
+      // Without this the list draws its first image, the window's own.
+      LVITEMA none{};
+      none.mask = LVIF_IMAGE;
+      none.iItem = row;
+      none.iImage = I_IMAGENONE;
+      ListView_SetItem(list, &none);
+    }
   }
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   status_ = AddonStatusText(listing_);
