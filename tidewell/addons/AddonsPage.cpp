@@ -58,8 +58,8 @@ void AddonsPage::Refresh() {
   SetListColumns(list, {{"Browser", 95}, {"Profile", 70}, {"Name", 130}, {"Id", 120}, {"Version", 60},
                         {"State", 60}, {"Origin", 150}});
   status_ = "Listing browser add-ons...";
-  main_.Workers().Start([this, reach](const StopToken& stop) {
-    auto listing = std::make_shared<AddonListing>(ListBrowserAddons(AddonPlaces::FromEnvironment(), stop));
+  main_.Workers().Start([this, reach, places = places_](const StopToken& stop) {
+    auto listing = std::make_shared<AddonListing>(ListBrowserAddons(places, stop));
     if (!stop.StopRequested()) reach.Post([this, listing] { Fill(std::move(*listing)); });
   });
 }

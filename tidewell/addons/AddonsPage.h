@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tidewell/addons/BrowserAddons.h"
@@ -20,7 +21,9 @@ std::string AddonStatusText(const AddonListing& listing);
 
 class AddonsPage : public IPage {
  public:
-  explicit AddonsPage(IMainWindow& main) : main_(main) {}
+  // Tests point the listing at planted places.
+  explicit AddonsPage(IMainWindow& main, AddonPlaces places = AddonPlaces::FromEnvironment())
+      : main_(main), places_(std::move(places)) {}
 
   PageLayout Layout() const override;
   void Attach() override;
@@ -38,6 +41,7 @@ class AddonsPage : public IPage {
   void Fill(AddonListing listing);
 
   IMainWindow& main_;
+  AddonPlaces places_;
   AddonListing listing_;  // the list's rows carry their index here
   std::string status_;
   int highRiskImage_ = -1, unknownImage_ = -1;
