@@ -121,50 +121,37 @@ const BrowserAddon* Find(const AddonListing& listing, const std::string& browser
   return nullptr;
 }
 
-TEST_F(PlantedBrowsers, ListsEveryPlantedAddonWithItsOrigin) {
+TEST_F(PlantedBrowsers, ListsEveryPlantedAddonWithItsOriginAndDamageCostsOnlyItsProfile) {
   PlantProfiles();
   PlantKeys();
   AddonListing listing = ListBrowserAddons(places_);
 
+  using S = AddonSource;
+  using O = AddonOrigin;
+  constexpr AddonState on = AddonState::Enabled, off = AddonState::Disabled;
+  const char *chrome = "Google Chrome", *edge = "Microsoft Edge", *fox = "Mozilla Firefox";
   struct Row {
-    const char* browser;
-    const char* profile;
-    const char* id;
+    const char *browser, *profile, *id;
     AddonSource source;
     const char* name;
     AddonState state;
     AddonOrigin origin;
   };
   const Row rows[] = {
-      {"Google Chrome", "Default", kStoreId, AddonSource::ProfileRecord, "Planted Coupons", AddonState::Enabled,
-       AddonOrigin::Store},
-      {"Google Chrome", "Default", kDisabledId, AddonSource::ProfileRecord, "Paused Helper", AddonState::Disabled,
-       AddonOrigin::Store},
-      {"Google Chrome", "Default", kOutsideId, AddonSource::ProfileRecord, "Side Loaded", AddonState::Enabled,
-       AddonOrigin::Outside},
-      {"Google Chrome", "Profile 1", kSecondProfileId, AddonSource::ProfileRecord, "Second Profile Tool",
-       AddonState::Enabled, AddonOrigin::Store},
-      {"Microsoft Edge", "Default", kEdgeId, AddonSource::ProfileRecord, "Edge Planted", AddonState::Enabled,
-       AddonOrigin::Store},
-      {"Mozilla Firefox", "t1.default", "planted@fox", AddonSource::FirefoxProfileAddon, "Planted Fox",
-       AddonState::Enabled, AddonOrigin::Store},
-      {"Mozilla Firefox", "t1.default", "off@fox", AddonSource::FirefoxProfileAddon, "Off Fox", AddonState::Disabled,
-       AddonOrigin::Store},
-      // Named after the profile that has it.
-      {"Google Chrome", "", kStoreId, AddonSource::ForcelistValue, "Planted Coupons", AddonState::Enabled,
-       AddonOrigin::Policy},
-      {"Google Chrome", "", kForced32Id, AddonSource::ForcelistValue, kForced32Id, AddonState::Enabled,
-       AddonOrigin::Policy},
-      {"Microsoft Edge", "", kEdgeForcedId, AddonSource::SettingsEntry, kEdgeForcedId, AddonState::Enabled,
-       AddonOrigin::Policy},
-      {"Google Chrome", "", kOutsideId, AddonSource::OutsideKey, "Side Loaded", AddonState::Enabled,
-       AddonOrigin::Outside},
-      {"Mozilla Firefox", "", "side@fox", AddonSource::OutsideKey, "side@fox", AddonState::Enabled,
-       AddonOrigin::Outside},
-      {"Mozilla Firefox", "", "https://example.invalid/get/pushed.xpi", AddonSource::FirefoxInstallValue, "pushed.xpi",
-       AddonState::Enabled, AddonOrigin::Policy},
-      {"Mozilla Firefox", "", "file@fox", AddonSource::PoliciesFile, "file@fox", AddonState::Enabled,
-       AddonOrigin::Policy},
+      {chrome, "Default", kStoreId, S::ProfileRecord, "Planted Coupons", on, O::Store},
+      {chrome, "Default", kDisabledId, S::ProfileRecord, "Paused Helper", off, O::Store},
+      {chrome, "Default", kOutsideId, S::ProfileRecord, "Side Loaded", on, O::Outside},
+      {chrome, "Profile 1", kSecondProfileId, S::ProfileRecord, "Second Profile Tool", on, O::Store},
+      {edge, "Default", kEdgeId, S::ProfileRecord, "Edge Planted", on, O::Store},
+      {fox, "t1.default", "planted@fox", S::FirefoxProfileAddon, "Planted Fox", on, O::Store},
+      {fox, "t1.default", "off@fox", S::FirefoxProfileAddon, "Off Fox", off, O::Store},
+      {chrome, "", kStoreId, S::ForcelistValue, "Planted Coupons", on, O::Policy},  // named after its profile
+      {chrome, "", kForced32Id, S::ForcelistValue, kForced32Id, on, O::Policy},
+      {edge, "", kEdgeForcedId, S::SettingsEntry, kEdgeForcedId, on, O::Policy},
+      {chrome, "", kOutsideId, S::OutsideKey, "Side Loaded", on, O::Outside},
+      {fox, "", "side@fox", S::OutsideKey, "side@fox", on, O::Outside},
+      {fox, "", "https://example.invalid/get/pushed.xpi", S::FirefoxInstallValue, "pushed.xpi", on, O::Policy},
+      {fox, "", "file@fox", S::PoliciesFile, "file@fox", on, O::Policy},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.id);
@@ -175,47 +162,30 @@ TEST_F(PlantedBrowsers, ListsEveryPlantedAddonWithItsOrigin) {
     EXPECT_EQ(addon->state, row.state);
     EXPECT_EQ(addon->origin, row.origin);
   }
-  // Each row once: the user's keys look alike in both views, and "allowed" installs nothing.
+  // Each row once: the user's keys look alike in both views, and "allowed"
+  // installs nothing; the damaged and the oversize profile give none.
   EXPECT_EQ(listing.addons.size(), std::size(rows));
-  EXPECT_EQ(Find(listing, "Microsoft Edge", kEdgeAllowedId, AddonSource::SettingsEntry), nullptr);
+  ASSERT_EQ(listing.notes.size(), 2u);
+  EXPECT_TRUE(listing.notes[0].starts_with("Damaged: ") && listing.notes[0].ends_with("\\Profile 2\\Preferences"));
+  EXPECT_TRUE(listing.notes[1].starts_with("Skipped (over 20 MB): ") &&
+              listing.notes[1].ends_with("\\Profile 9\\Preferences"));
 
   // What a removal needs: the very key, view and value, the browser's process and page.
-  const BrowserAddon* forced = Find(listing, "Google Chrome", kForced32Id, AddonSource::ForcelistValue);
+  const BrowserAddon* forced = Find(listing, chrome, kForced32Id, S::ForcelistValue);
   EXPECT_EQ(forced->key.view, RegistryViews().back());
   EXPECT_EQ(forced->key.path, places_.machine.path + "\\SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist");
   EXPECT_EQ(forced->valueName, "1");
   EXPECT_EQ(forced->processName, "chrome.exe");
   EXPECT_EQ(forced->extensionsPage, "chrome://extensions");
-  const BrowserAddon* outside = Find(listing, "Google Chrome", kOutsideId, AddonSource::OutsideKey);
-  EXPECT_TRUE(outside->key.Exists());
-  EXPECT_TRUE(outside->key.path.ends_with(kOutsideId));
-  const BrowserAddon* store = Find(listing, "Google Chrome", kStoreId, AddonSource::ProfileRecord);
+  EXPECT_TRUE(Find(listing, chrome, kOutsideId, S::OutsideKey)->key.path.ends_with(kOutsideId));
+  const BrowserAddon* store = Find(listing, chrome, kStoreId, S::ProfileRecord);
   EXPECT_TRUE(store->folder.ends_with(std::string("\\Extensions\\") + kStoreId + "\\1.0_0")) << store->folder;
-  const BrowserAddon* fox = Find(listing, "Mozilla Firefox", "planted@fox", AddonSource::FirefoxProfileAddon);
-  EXPECT_TRUE(fox->profileFolder.ends_with("\\Profiles\\t1.default")) << fox->profileFolder;
-  EXPECT_EQ(fox->processName, "firefox.exe");
-}
-
-TEST_F(PlantedBrowsers, DamagedOrOversizeFileCostsOnlyItsOwnProfile) {
-  PlantProfiles();
-  AddonListing listing = ListBrowserAddons(places_);
-  ASSERT_EQ(listing.notes.size(), 2u);
-  EXPECT_TRUE(listing.notes[0].starts_with("Damaged: ") && listing.notes[0].ends_with("\\Profile 2\\Preferences"))
-      << listing.notes[0];
-  EXPECT_TRUE(listing.notes[1].starts_with("Skipped (over 20 MB): ") &&
-              listing.notes[1].ends_with("\\Profile 9\\Preferences"))
-      << listing.notes[1];
-  for (const BrowserAddon& addon : listing.addons) EXPECT_NE(addon.name, "Lost");
-  EXPECT_TRUE(Find(listing, "Google Chrome", kSecondProfileId, AddonSource::ProfileRecord));
-  EXPECT_TRUE(Find(listing, "Microsoft Edge", kEdgeId, AddonSource::ProfileRecord));
-  EXPECT_EQ(AddonStatusText(listing), "7 add-ons: 0 forced by policy, 1 from outside, 2 disabled; " + listing.notes[0] +
-                                          "; " + listing.notes[1]);
+  EXPECT_TRUE(Find(listing, fox, "planted@fox", S::FirefoxProfileAddon)->profileFolder.ends_with("\\t1.default"));
 
   std::vector<ReportLine> lines = AddonReportLines(listing);
-  ASSERT_EQ(lines.size(), 7u + 2u);
-  EXPECT_EQ(lines[0].text, "Google Chrome / Default | Paused Helper | " + std::string(kDisabledId) +
-                               " | 1.0 | disabled | store | " + places_.localAppData +
-                               "\\Google\\Chrome\\User Data\\Default");
+  ASSERT_EQ(lines.size(), std::size(rows) + 2);
+  EXPECT_EQ(lines[0].text, "Google Chrome | " + std::string(kForced32Id) + " | " + kForced32Id +
+                               " | - | enabled | forced by policy | " + forced->key.DisplayName() + " : 1");
   EXPECT_EQ(lines.back().text, "Note: " + listing.notes[1]);
 }
 
@@ -255,7 +225,7 @@ TEST_F(PlantedBrowsers, TabShowsTheRowsWithTheirMarksAndCounts) {
     ASSERT_GE(row, 0);
     EXPECT_EQ(test::ItemImage(window.List(), row), mark.image < 0 ? I_IMAGENONE : mark.image);
   }
-  EXPECT_EQ(page.StatusText().substr(0, 68), "14 add-ons: 5 forced by policy, 3 from outside, 2 disabled; Damaged:");
+  EXPECT_TRUE(page.StatusText().starts_with("14 add-ons: 5 forced by policy, 3 from outside, 2 disabled; Damaged: "));
   int fox = rowOf("Planted Fox", "store");
   test::SelectRow(window.List(), fox);
   ASSERT_TRUE(page.SelectedAddon());
