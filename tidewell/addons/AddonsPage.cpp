@@ -10,7 +10,6 @@
 #include "shared/win/Handles.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Utf8.h"
-#include "tidewell/addons/AddonReport.h"
 
 namespace tidewell {
 namespace {
@@ -106,10 +105,6 @@ INT_PTR AddonsPage::OnNotify(const NMHDR& header) {
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
   ShellExecuteW(main_.Window(), L"open", WideFromUtf8(addon->folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return 1;
-}
-
-std::string AddonsPage::ReportSection() const {
-  return tidewell::ReportSection(kAddonReportTitle, AddonReportLines(listing_));
 }
 
 }  // namespace tidewell

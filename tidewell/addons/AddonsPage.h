@@ -30,7 +30,6 @@ class AddonsPage : public IPage {
   void Shown() override;
   INT_PTR OnNotify(const NMHDR& header) override;
   std::string StatusText() const override { return status_; }
-  std::string ReportSection() const override;
 
   // The row selected in the list, or nothing.
   const BrowserAddon* SelectedAddon() const;
