@@ -5,14 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shared/win/ListView.h"
 #include "shared/win/Registry.h"
-#include "tests/support/FakeMainWindow.h"
-#include "tests/support/MessagePump.h"
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/addons/AddonReport.h"
-#include "tidewell/addons/AddonsPage.h"
 
 namespace tidewell {
 namespace {
@@ -187,49 +183,6 @@ TEST_F(PlantedBrowsers, ListsEveryPlantedAddonWithItsOriginAndDamageCostsOnlyIts
   EXPECT_EQ(lines[0].text, "Google Chrome | " + std::string(kForced32Id) + " | " + kForced32Id +
                                " | - | enabled | forced by policy | " + forced->key.DisplayName() + " : 1");
   EXPECT_EQ(lines.back().text, "Note: " + listing.notes[1]);
-}
-
-TEST_F(PlantedBrowsers, TabShowsTheRowsWithTheirMarksAndCounts) {
-  PlantProfiles();
-  PlantKeys();
-  test::FakeMainWindow window;
-  UniqueImageList images(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4));
-  ListView_SetImageList(window.List(), images.Get(), LVSIL_SMALL);
-  AddonsPage page(window, places_);
-  page.Attach();
-  page.Shown();
-  EXPECT_EQ(page.StatusText(), "Listing browser add-ons...");
-  auto rowOf = [&](const std::string& name, const std::string& origin) {
-    for (int row = 0; row < ListView_GetItemCount(window.List()); ++row)
-      if (ListItemText(window.List(), row, 2) == name && ListItemText(window.List(), row, 6) == origin) return row;
-    return -1;
-  };
-  ASSERT_TRUE(test::PumpUntil([&] { return ListView_GetItemCount(window.List()) == 14; }, std::chrono::seconds(10)));
-  EXPECT_EQ(test::ColumnTitles(window.List()),
-            (std::vector<std::string>{"Browser", "Profile", "Name", "Id", "Version", "State", "Origin"}));
-  struct Mark {
-    const char* name;
-    const char* origin;
-    int image;  // 0 high risk, 1 unknown, -1 none
-  };
-  const Mark marks[] = {
-      {"Planted Coupons", "forced by policy", 0},
-      {"Side Loaded", "installed from outside the browser", 0},
-      {"Paused Helper", "store", 1},
-      {"Planted Coupons", "store", -1},
-      {"Planted Fox", "store", -1},
-  };
-  for (const Mark& mark : marks) {
-    SCOPED_TRACE(std::string(mark.name) + " " + mark.origin);
-    int row = rowOf(mark.name, mark.origin);
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(test::ItemImage(window.List(), row), mark.image < 0 ? I_IMAGENONE : mark.image);
-  }
-  EXPECT_TRUE(page.StatusText().starts_with("14 add-ons: 5 forced by policy, 3 from outside, 2 disabled; Damaged: "));
-  int fox = rowOf("Planted Fox", "store");
-  test::SelectRow(window.List(), fox);
-  ASSERT_TRUE(page.SelectedAddon());
-  EXPECT_EQ(page.SelectedAddon()->id, "planted@fox");
 }
 
 }  // namespace

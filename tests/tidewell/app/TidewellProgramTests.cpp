@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/AdoRecordset.h"
@@ -222,7 +224,7 @@ class PlantedBrowserProfiles {
     Plant(version / "manifest.json", R"({"name":"__MSG_appName__","default_locale":"en"})");
     Plant(version / "_locales" / "en" / "messages.json", R"({"appName":{"message":"Planted Coupons"}})");
     Plant(fs::path(local) / "Microsoft" / "Edge" / "User Data" / profile / "Preferences",
-          Settings(R"("Edge Planted"},"location":1,"state":1)"));
+          Settings(R"("Edge Planted"},"location":1,"state":0)"));
     firefox_ = fs::path(roaming) / "Mozilla" / "Firefox";
     EXPECT_FALSE(fs::exists(firefox_ / "profiles.ini")) << "the test prefix has no Firefox of its own";
     Plant(firefox_ / "profiles.ini", "[Profile0]\nIsRelative=1\nPath=Profiles/" + profile + "\n");
@@ -271,7 +273,7 @@ TEST_F(StartedTidewell, BrowserAddonsTabListsPlantedAddonsByNameAndMarksTheForce
   // "Listing browser add-ons...", then the counts once the rows are in.
   ASSERT_TRUE(WaitUntil([&] { return test::WindowText(status).find(" add-ons: ") != std::string::npos; }))
       << test::WindowText(status);
-  EXPECT_NE(test::WindowText(status).find("1 forced by policy"), std::string::npos) << test::WindowText(status);
+  EXPECT_EQ(test::WindowText(status), "4 add-ons: 1 forced by policy, 0 from outside, 1 disabled");
 
   HWND list = GetDlgItem(window, IDC_SHARED_LIST);
   auto find = [&](const std::string& browser, const std::string& name, const std::string& origin) {
@@ -281,19 +283,28 @@ TEST_F(StartedTidewell, BrowserAddonsTabListsPlantedAddonsByNameAndMarksTheForce
         return row;
     return -1;
   };
+  // The high-risk image marks the forced row, the unknown one the disabled row.
+  enum Mark { kNone, kHighRisk, kUnknown };
   const struct {
-    const char *browser, *name, *origin;
-    bool marked;
-  } rows[] = {{"Google Chrome", "Planted Coupons", "store", false},
-              {"Microsoft Edge", "Edge Planted", "store", false},
-              {"Mozilla Firefox", "Planted Fox", "store", false},
-              {"Google Chrome", "Planted Coupons", "forced by policy", true}};
+    const char *browser, *name, *origin, *state;
+    Mark mark;
+  } rows[] = {{"Google Chrome", "Planted Coupons", "store", "enabled", kNone},
+              {"Microsoft Edge", "Edge Planted", "store", "disabled", kUnknown},
+              {"Mozilla Firefox", "Planted Fox", "store", "enabled", kNone},
+              {"Google Chrome", "Planted Coupons", "forced by policy", "enabled", kHighRisk}};
+  std::map<Mark, std::set<int>> images;
   for (const auto& expected : rows) {
     SCOPED_TRACE(std::string(expected.browser) + " " + expected.origin);
     int row = find(expected.browser, expected.name, expected.origin);
     ASSERT_GE(row, 0);
-    EXPECT_EQ(ReadRemoteCell(list, row, 0).image != I_IMAGENONE, expected.marked);
+    EXPECT_EQ(ReadRemoteCell(list, row, 5).text, expected.state);
+    images[expected.mark].insert(ReadRemoteCell(list, row, 0).image);
   }
+  EXPECT_EQ(images[kNone], std::set<int>{I_IMAGENONE});
+  ASSERT_EQ(images[kHighRisk].size(), 1u);
+  ASSERT_EQ(images[kUnknown].size(), 1u);
+  EXPECT_TRUE(*images[kHighRisk].begin() >= 0 && *images[kUnknown].begin() >= 0 &&
+              *images[kHighRisk].begin() != *images[kUnknown].begin());
   PostMessageA(window, WM_COMMAND, ID_TRAY_QUIT, 0);
   EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
 }
