@@ -27,6 +27,7 @@
 #define IDI_COOKIES 155
 #define IDI_STARTUP 165
 #define IDI_PRODUCTS 166
+#define IDI_BROWSER_ADDONS 186
 
 // ---- Bitmaps of the skin buttons and the notifier
 #define IDBMP_NOTIFIER_SKIN 142
@@ -80,6 +81,7 @@
 #define IDB_SPYWARE_SCAN 1054
 #define IDB_STARTUP_DISABLE 1055
 #define IDB_STARTUP_DELETE 1056
+#define IDB_ADDONS_REMOVE 1081
 #define IDC_BROWSER 1062
 #define IDC_CLUTTER_PERCENT 1067
 #define IDC_LEGEND_MEDIUM_ICON 1073

@@ -1,5 +1,6 @@
 #include "tidewell/app/TabPages.h"
 
+#include "tidewell/addons/AddonsPage.h"
 #include "tidewell/app/ProductsPage.h"
 #include "tidewell/backup/BackupPage.h"
 #include "tidewell/bho/BhoPage.h"
@@ -15,6 +16,7 @@ std::vector<std::unique_ptr<IPage>> MakeTabPages(IMainWindow& main) {
   pages.push_back(std::make_unique<BackupPage>(main));
   pages.push_back(std::make_unique<StartupPage>(main));
   pages.push_back(std::make_unique<CProductsPage>(main));
+  pages.push_back(std::make_unique<AddonsPage>(main));
   return pages;
 }
 

@@ -13,6 +13,7 @@
 #include "shared/win/Profile.h"
 #include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/addons/AddonReport.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoListing.h"
 #include "tidewell/removal/ModuleIndex.h"
@@ -255,6 +256,7 @@ std::optional<std::string> MakeMachineReport(CADODatabase& database, const std::
   sections.emplace_back("Startup entries", StartupLines(database, files, stop));
   sections.emplace_back("Running processes", ProcessLines(files, stop));
   sections.emplace_back("Hosts file", HostsLines());
+  sections.emplace_back(kAddonReportTitle, AddonReportLines(ListBrowserAddons(AddonPlaces::FromEnvironment(), stop)));
   if (stop.StopRequested()) return std::nullopt;
   std::string text = HeaderText(database, databasePath);
   for (auto& [title, lines] : sections) {

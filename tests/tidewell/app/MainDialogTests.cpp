@@ -141,9 +141,10 @@ TEST_F(MainDialogTest, RecordsTheDatabasePathAndSetsUpTabsListAndAbout) {
   EXPECT_TRUE(dialog.Database().IsOpen());
 
   HWND tabs = Control(IDC_MAIN_TABS);
-  const char* names[] = {"BHO manager", "Spyware Scanner", "Backup manager", "Startup manager", "Products"};
-  ASSERT_EQ(TabCtrl_GetItemCount(tabs), 5);
-  for (int i = 0; i < 5; ++i) {
+  const char* names[] = {"BHO manager", "Spyware Scanner", "Backup manager", "Startup manager", "Products",
+                         "Browser add-ons"};
+  ASSERT_EQ(TabCtrl_GetItemCount(tabs), 6);
+  for (int i = 0; i < 6; ++i) {
     char text[64] = {};
     TCITEMA item{};
     item.mask = TCIF_TEXT | TCIF_IMAGE;

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "shared/db/AdoDatabase.h"
 #include "shared/db/AdoRecordset.h"
@@ -13,6 +16,7 @@
 #include "shared/win/Profile.h"
 #include "shared/win/Registry.h"
 #include "tests/support/RunningProgram.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/shell/Messages.h"
 
@@ -218,6 +222,132 @@ TEST(TidewellProgram, QuitDuringADeepScanOrAListingEndsCleanlyAndTheNextStartWor
     // Not kExitWorkersStuck: every worker ended within the bounded wait.
     EXPECT_EQ(tidewell.WaitForExit(20s), std::optional<DWORD>(0));
   }
+}
+
+// A cell and the image of a list in another process: the item travels
+// through that process's memory.
+struct RemoteCell {
+  std::string text;
+  int image = 0;
+};
+RemoteCell ReadRemoteCell(HWND list, int row, int column) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  struct Block {
+    LVITEMA item;
+    char text[512];
+  } block{};
+  auto* remote = static_cast<Block*>(VirtualAllocEx(process.Get(), nullptr, sizeof block, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return {};
+  block.item.mask = LVIF_TEXT | LVIF_IMAGE;
+  block.item.iItem = row;
+  block.item.iSubItem = column;
+  block.item.pszText = remote->text;
+  block.item.cchTextMax = sizeof block.text;
+  WriteProcessMemory(process.Get(), remote, &block, sizeof block, nullptr);
+  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
+  ReadProcessMemory(process.Get(), remote, &block, sizeof block, nullptr);
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  block.text[sizeof block.text - 1] = '\0';
+  return {block.text, block.item.iImage};
+}
+
+// A Chrome and an Edge profile, a Firefox profile and a Chrome policy that
+// forces the Chrome extension, planted where the running program looks.
+class PlantedBrowserProfiles {
+ public:
+  PlantedBrowserProfiles() {
+    const std::string local = EnvironmentText("LOCALAPPDATA"), roaming = EnvironmentText("APPDATA");
+    fs::path chrome = fs::path(local) / "Google" / "Chrome" / "User Data" / profile;
+    Plant(chrome / "Preferences", Settings(R"("__MSG_appName__","version":"1.0"},"location":1,"state":1)"));
+    fs::path version = chrome / "Extensions" / kId / "1.0_0";
+    Plant(version / "manifest.json", R"({"name":"__MSG_appName__","default_locale":"en"})");
+    Plant(version / "_locales" / "en" / "messages.json", R"({"appName":{"message":"Planted Coupons"}})");
+    Plant(fs::path(local) / "Microsoft" / "Edge" / "User Data" / profile / "Preferences",
+          Settings(R"("Edge Planted"},"location":1,"state":0)"));
+    firefox_ = fs::path(roaming) / "Mozilla" / "Firefox";
+    EXPECT_FALSE(fs::exists(firefox_ / "profiles.ini")) << "the test prefix has no Firefox of its own";
+    Plant(firefox_ / "profiles.ini", "[Profile0]\nIsRelative=1\nPath=Profiles/" + profile + "\n");
+    Plant(firefox_ / "Profiles" / profile / "extensions.json",
+          R"({"addons":[{"id":"planted@fox","defaultLocale":{"name":"Planted Fox"},"active":true,"location":"app-profile"}]})");
+    UniqueKey forced = CreateKey(HKEY_CURRENT_USER, kForcelist);
+    EXPECT_FALSE(ReadString(forced.Get(), "1")) << "no other forced extension";
+    WriteString(forced.Get(), "1", std::string(kId) + ";https://clients2.google.com/service/update2/crx");
+    folders_ = {chrome, fs::path(local) / "Microsoft" / "Edge" / "User Data" / profile, firefox_ / "Profiles" / profile};
+  }
+  ~PlantedBrowserProfiles() {
+    std::error_code ignored;
+    for (const fs::path& folder : folders_) fs::remove_all(folder, ignored);
+    fs::remove(firefox_ / "profiles.ini", ignored);
+    if (UniqueKey forced = OpenKey(HKEY_CURRENT_USER, kForcelist, KEY_SET_VALUE)) RegDeleteValueA(forced.Get(), "1");
+  }
+
+  static constexpr const char* kId = "aaaabbbbccccddddeeeeffffgggghhhh";
+  static constexpr const char* kForcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
+  const std::string profile = test::UniqueName("Profile");
+
+ private:
+  static std::string EnvironmentText(const char* name) {
+    char value[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return std::string(value, length < MAX_PATH ? length : 0);
+  }
+  static void Plant(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+  }
+  static std::string Settings(const std::string& rest) {
+    return std::string(R"({"extensions":{"settings":{")") + kId + R"(":{"manifest":{"name":)" + rest + "}}}}";
+  }
+  fs::path firefox_;
+  std::vector<fs::path> folders_;
+};
+
+TEST_F(StartedTidewell, BrowserAddonsTabListsPlantedAddonsByNameAndMarksTheForcedOne) {
+  PlantedBrowserProfiles planted;
+  PostMessageA(window, WM_COMMAND, ID_TRAY_OPEN, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }));
+  // The tab after Products, chosen as a click would choose it.
+  SendMessageA(GetDlgItem(window, IDC_MAIN_TABS), TCM_SETCURFOCUS, 5, 0);
+  HWND status = GetDlgItem(window, IDC_STATUS_LINE);
+  // "Listing browser add-ons...", then the counts once the rows are in.
+  ASSERT_TRUE(WaitUntil([&] { return test::WindowText(status).find(" add-ons: ") != std::string::npos; }))
+      << test::WindowText(status);
+  EXPECT_EQ(test::WindowText(status), "4 add-ons: 1 forced by policy, 0 from outside, 1 disabled");
+
+  HWND list = GetDlgItem(window, IDC_SHARED_LIST);
+  auto find = [&](const std::string& browser, const std::string& name, const std::string& origin) {
+    for (int row = 0; row < ListView_GetItemCount(list); ++row)
+      if (ReadRemoteCell(list, row, 0).text == browser && ReadRemoteCell(list, row, 2).text == name &&
+          ReadRemoteCell(list, row, 6).text == origin)
+        return row;
+    return -1;
+  };
+  // The high-risk image marks the forced row, the unknown one the disabled row.
+  enum Mark { kNone, kHighRisk, kUnknown };
+  const struct {
+    const char *browser, *name, *origin, *state;
+    Mark mark;
+  } rows[] = {{"Google Chrome", "Planted Coupons", "store", "enabled", kNone},
+              {"Microsoft Edge", "Edge Planted", "store", "disabled", kUnknown},
+              {"Mozilla Firefox", "Planted Fox", "store", "enabled", kNone},
+              {"Google Chrome", "Planted Coupons", "forced by policy", "enabled", kHighRisk}};
+  std::map<Mark, std::set<int>> images;
+  for (const auto& expected : rows) {
+    SCOPED_TRACE(std::string(expected.browser) + " " + expected.origin);
+    int row = find(expected.browser, expected.name, expected.origin);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(ReadRemoteCell(list, row, 5).text, expected.state);
+    images[expected.mark].insert(ReadRemoteCell(list, row, 0).image);
+  }
+  EXPECT_EQ(images[kNone], std::set<int>{I_IMAGENONE});
+  ASSERT_EQ(images[kHighRisk].size(), 1u);
+  ASSERT_EQ(images[kUnknown].size(), 1u);
+  EXPECT_TRUE(*images[kHighRisk].begin() >= 0 && *images[kUnknown].begin() >= 0 &&
+              *images[kHighRisk].begin() != *images[kUnknown].begin());
+  PostMessageA(window, WM_COMMAND, ID_TRAY_QUIT, 0);
+  EXPECT_EQ(tidewell->WaitForExit(20s), std::optional<DWORD>(0));
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "shared/db/AdoRecordset.h"
 #include "shared/text/Text.h"
 #include "shared/win/Registry.h"
 #include "shared/win/Utf8.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
 #include "tidewell/bho/BhoCatalog.h"
 
@@ -83,10 +85,34 @@ TEST(MachineReport, ListsEachBhoWithItsRatingFileAndSignerAndHidesTheProfileFold
 
   size_t header = report.find("Tidewell report\r\n"), bhos = report.find("\r\n[BHOs]\r\n"),
          startup = report.find("\r\n[Startup entries]\r\n"), processes = report.find("\r\n[Running processes]\r\n"),
-         hosts = report.find("\r\n[Hosts file]\r\n");
+         hosts = report.find("\r\n[Hosts file]\r\n"), addons = report.find("\r\n[Browser add-ons]\r\n");
   EXPECT_TRUE(header == 0 && header < bhos && bhos < startup && startup < processes && processes < hosts &&
-              hosts != std::string::npos);
+              hosts < addons && addons != std::string::npos);
   EXPECT_EQ(report.find(profile), std::string::npos);
+}
+
+TEST(MachineReport, ListsBrowserAddonsWithTheProfileFolderHidden) {
+  test::TestAppFolder folder;
+  const std::string profile = Profile();
+  wchar_t local[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  const std::string localAppData = Utf8FromWide(std::wstring_view(local, length)).value_or("");
+  ASSERT_TRUE(StartsWithNoCase(localAppData, profile + "\\"));
+  const std::string name = test::UniqueName("report");
+  const fs::path planted = PathFromUtf8(localAppData + "\\Google\\Chrome\\User Data\\" + name);
+  fs::create_directories(planted);
+  std::ofstream(planted / "Preferences", std::ios::binary)
+      << R"({"extensions":{"settings":{"ppppoooonnnnmmmmllllkkkkjjjjiiii":{"manifest":{"name":"Report Planted",)"
+         R"("version":"1.0"},"location":4,"state":0}}}})";
+  CADODatabase database;
+  ASSERT_TRUE(database.Open(folder.ConnectionString()));
+  std::string report = MakeMachineReport(database, folder.DatabaseFile()).value_or("");
+  std::error_code ignored;
+  fs::remove_all(planted, ignored);
+
+  EXPECT_EQ(LineStartingWith(report, "Google Chrome / " + name + " | "),
+            "Google Chrome / " + name + " | Report Planted | ppppoooonnnnmmmmllllkkkkjjjjiiii | 1.0 | disabled | "
+            "unpacked | %USERPROFILE%" + localAppData.substr(profile.size()) + "\\Google\\Chrome\\User Data\\" + name);
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+#include "tidewell/addons/AddonsPage.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "resources/resource.h"
+#include "shared/win/FileSystem.h"
+#include "shared/win/Handles.h"
+#include "shared/win/ListView.h"
+#include "shared/win/Utf8.h"
+
+namespace tidewell {
+namespace {
+
+int AddIcon(HIMAGELIST images, int icon) {
+  if (!images) return -1;
+  UniqueIcon loaded(static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+  return loaded ? ImageList_AddIcon(images, loaded.Get()) : -1;  // the list keeps its own copy
+}
+
+}  // namespace
+
+std::string AddonStatusText(const AddonListing& listing) {
+  size_t policy = 0, outside = 0, disabled = 0;
+  for (const BrowserAddon& addon : listing.addons) {
+    policy += addon.origin == AddonOrigin::Policy;
+    outside += addon.origin == AddonOrigin::Outside;
+    disabled += addon.state == AddonState::Disabled;
+  }
+  std::string text = std::to_string(listing.addons.size()) + (listing.addons.size() == 1 ? " add-on" : " add-ons") +
+                     ": " + std::to_string(policy) + " forced by policy, " + std::to_string(outside) +
+                     " from outside, " + std::to_string(disabled) + " disabled";
+  for (const std::string& note : listing.notes) text += "; " + note;
+  return text;
+}
+
+PageLayout AddonsPage::Layout() const {
+  return {.title = "Browser add-ons", .tabIcon = IDI_BROWSER_ADDONS, .view = PageView::List, .buttons = {}};
+}
+
+void AddonsPage::Attach() {
+  // The shared list's images are the window's; the risk images join them once.
+  HIMAGELIST images = ListView_GetImageList(main_.List(), LVSIL_SMALL);
+  highRiskImage_ = AddIcon(images, IDI_RISK_HIGH);
+  unknownImage_ = AddIcon(images, IDI_RISK_UNKNOWN);
+}
+
+void AddonsPage::Shown() { Refresh(); }
+
+void AddonsPage::Refresh() {
+  WindowReach reach = main_.BorrowList();
+  HWND list = main_.List();
+  ListView_DeleteAllItems(list);
+  SetListColumns(list, {{"Browser", 95}, {"Profile", 70}, {"Name", 130}, {"Id", 120}, {"Version", 60},
+                        {"State", 60}, {"Origin", 150}});
+  status_ = "Listing browser add-ons...";
+  main_.Workers().Start([this, reach, places = places_](const StopToken& stop) {
+    auto listing = std::make_shared<AddonListing>(ListBrowserAddons(places, stop));
+    if (!stop.StopRequested()) reach.Post([this, listing] { Fill(std::move(*listing)); });
+  });
+}
+
+void AddonsPage::Fill(AddonListing listing) {
+  listing_ = std::move(listing);
+  HWND list = main_.List();
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  ListView_DeleteAllItems(list);
+  for (size_t i = 0; i < listing_.addons.size(); ++i) {
+    const BrowserAddon& addon = listing_.addons[i];
+    int image = IsImposedAddon(addon) ? highRiskImage_ : addon.state == AddonState::Disabled ? unknownImage_ : -1;
+    int row = AppendListRow(list,
+                            {addon.browser, addon.profile, addon.name, addon.id, addon.version,
+                             AddonStateText(addon.state), AddonOriginText(addon.origin)},
+                            image, static_cast<LPARAM>(i));
+    if (row >= 0 && image < 0) {
+      // Without this the list draws its first image, the window's own.
+      LVITEMA none{};
+      none.mask = LVIF_IMAGE;
+      none.iItem = row;
+      none.iImage = I_IMAGENONE;
+      ListView_SetItem(list, &none);
+    }
+  }
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  status_ = AddonStatusText(listing_);
+  main_.SetStatus(status_);
+}
+
+const BrowserAddon* AddonsPage::SelectedAddon() const {
+  int row = SelectedListRow(main_.List());
+  std::optional<LPARAM> data = row < 0 ? std::nullopt : ListItemData(main_.List(), row);
+  if (!data || *data < 0 || static_cast<size_t>(*data) >= listing_.addons.size()) return nullptr;
+  return &listing_.addons[static_cast<size_t>(*data)];
+}
+
+INT_PTR AddonsPage::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != main_.List() || header.code != NM_DBLCLK) return 0;
+  const BrowserAddon* addon = SelectedAddon();
+  // Only a folder that is there: a recorded path never starts a program.
+  if (!addon || addon->folder.empty()) return 0;
+  DWORD attributes = PathAttributes(addon->folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  ShellExecuteW(main_.Window(), L"open", WideFromUtf8(addon->folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return 1;
+}
+
+}  // namespace tidewell
