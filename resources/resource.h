@@ -116,6 +116,7 @@
 #define IDB_BHO_SUBMIT 1059
 #define IDC_BHO_COMMENTS 1060
 #define IDC_BHO_INFO_BROWSER 1061
+#define IDC_BHO_SIGNER 1062
 
 // ---- BHO uninstall progress (dialog 130)
 #define IDD_UNINSTALL_PROGRESS 130

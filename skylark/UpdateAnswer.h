@@ -8,7 +8,6 @@
 
 namespace tidewell {
 
-inline constexpr const char* kUpdateRecordKey = "UpdateRecord";
 // first field "|" date; the first field is carried along, never read.
 inline constexpr const char* kDefaultUpdateRecord = "Skylark|0.0.0";
 inline constexpr const char* kDumpPathFormat = "/cgi/submited_bho.cgi?action=dump&date=%s";

@@ -7,7 +7,10 @@
 #include <softpub.h>
 // clang-format on
 
+#include <map>
+#include <mutex>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "shared/win/Handles.h"
@@ -130,6 +133,24 @@ FileSignature SignatureOf(const std::string& path) {
   if (result == ERROR_SUCCESS && signer->chainTrusted) signature.state = State::Trusted;
   if (static_cast<HRESULT>(result) == TRUST_E_BAD_DIGEST) signature.state = State::Changed;
   return signature;
+}
+
+FileSignature CachedSignatureOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return {};
+  using Key = std::tuple<std::string, DWORD, DWORD, DWORD, DWORD>;
+  Key key{UpperCaseName(path), data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime.dwHighDateTime,
+          data.ftLastWriteTime.dwLowDateTime};
+  static std::mutex mutex;
+  static std::map<Key, FileSignature> known;
+  {
+    std::lock_guard lock(mutex);
+    if (auto found = known.find(key); found != known.end()) return found->second;
+  }
+  // Checked outside the lock: a slow file must not hold up the others.
+  FileSignature signature = SignatureOf(path);
+  std::lock_guard lock(mutex);
+  return known.emplace(key, signature).first->second;
 }
 
 }  // namespace tidewell

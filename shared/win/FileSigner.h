@@ -11,5 +11,8 @@ namespace tidewell {
 
 // Unsigned also for a file that cannot be read.
 FileSignature SignatureOf(const std::string& path);
+// The same, remembered for the process's life per file, its size and its
+// last write time, so a file that changed is checked again. Any thread.
+FileSignature CachedSignatureOf(const std::string& path);
 
 }  // namespace tidewell

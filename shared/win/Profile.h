@@ -7,6 +7,8 @@
 namespace tidewell {
 
 inline constexpr const char* kProfileSection = "Tidewell";
+// Skylark's update record: a first field, "|", the date of the last update.
+inline constexpr const char* kUpdateRecordKey = "UpdateRecord";
 
 std::string ReadProfileValue(const std::string& key, const std::string& defaultValue = {});
 bool WriteProfileValue(const std::string& key, const std::string& value);

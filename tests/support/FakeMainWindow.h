@@ -35,6 +35,7 @@ class FakeMainWindow : public Dialog, public IMainWindow {
   WindowReach BorrowTree() override { return tree_.Next(Reach()); }
   WindowReach BorrowList() override { return list_.Next(Reach()); }
   void ShowPage(const IPage&) override {}
+  void Open() override {}
   void HoldTabs(bool hold) override;
   void Announce(IPage&, const std::string&) override {}
   void SetStatus(const std::string& text) override { SetWindowTextA(StatusLine(), text.c_str()); }

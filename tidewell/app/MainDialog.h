@@ -47,6 +47,7 @@ class CMainDialog : public Dialog, public IMainWindow {
   WindowReach BorrowTree() override { return treeLoan_.Next(Reach()); }
   WindowReach BorrowList() override { return listLoan_.Next(Reach()); }
   void ShowPage(const IPage& page) override;
+  void Open() override { ShowMainWindow(); }
   void HoldTabs(bool hold) override;
   void Announce(IPage& page, const std::string& text) override;
   void SetStatus(const std::string& text) override;

@@ -7,6 +7,7 @@
 #include "shared/db/AdoRecordset.h"
 #include "shared/db/SqlText.h"
 #include "shared/net/ServerHosts.h"
+#include "shared/win/FileSigner.h"
 #include "shared/win/Prompt.h"
 #include "tidewell/bho/BhoCatalog.h"
 #include "tidewell/bho/BhoText.h"
@@ -61,6 +62,7 @@ bool CBhoInfoDialog::OnInit() {
   SetWindowTextA(risk, fields_.risk.c_str());  // a word outside the list shows as it is
   SetDlgItemTextA(Handle(), IDC_BHO_LAST_WRITE, fields_.lastWriteTime.c_str());
   SetDlgItemTextA(Handle(), IDC_BHO_COMMENTS, fields_.comments.c_str());
+  ShowSigner();
 
   if (!database_.IsOpen()) database_.Open();
   CADORecordset submitted(database_);
@@ -132,6 +134,20 @@ BhoRecordFields CBhoInfoDialog::SaveChanges() {
 namespace {
 constexpr UINT_PTR kSubmittedPauseTimer = 1;
 }  // namespace
+
+// A signature check may read a large file: it runs beside the dialog.
+void CBhoInfoDialog::ShowSigner() {
+  HWND signer = Item(IDC_BHO_SIGNER);
+  if (fields_.file.empty()) {
+    SetWindowTextA(signer, "no file");
+    return;
+  }
+  SetWindowTextA(signer, "checking...");
+  workers_.Start([reach = Reach(), signer, path = fields_.file](const StopToken&) {
+    std::string text = SignatureText(CachedSignatureOf(path));
+    reach.Post([signer, text] { SetWindowTextA(signer, text.c_str()); });
+  });
+}
 
 void CBhoInfoDialog::SubmitBhoRecord() {
   HWND button = Item(IDB_BHO_SUBMIT);

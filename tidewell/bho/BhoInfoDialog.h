@@ -58,6 +58,7 @@ class CBhoInfoDialog : public Dialog {
 
  private:
   std::string ItemText(int id) const;
+  void ShowSigner();
   void SubmissionAnswered(const BhoRecordFields& fields, const HttpResponse& response);
 
   CADODatabase& database_;

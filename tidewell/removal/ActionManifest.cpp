@@ -86,6 +86,7 @@ const char* KindName(KeptKind kind) {
     case KeptKind::Folder: return "folder";
     case KeptKind::Key: return "key";
     case KeptKind::Value: return "value";
+    case KeptKind::Written: return "written";
   }
   return "";
 }
@@ -150,7 +151,7 @@ std::string ManifestLine(const KeptPiece& piece) {
     add(piece.hive);
     add(std::to_string(piece.view));
     add(piece.keyPath);
-    if (piece.kind == KeptKind::Value) add(piece.valueName);
+    if (piece.kind != KeptKind::Key) add(piece.valueName);
     add(piece.kept);
   }
   return line;
@@ -178,10 +179,10 @@ std::optional<KeptPiece> ParseManifestLine(std::string_view line) {
       return std::nullopt;
     return piece;
   }
-  bool value = kind == "value";
+  bool written = kind == "written", value = written || kind == "value";
   if (!value && kind != "key") return std::nullopt;
   if (fields.size() != (value ? 6u : 5u)) return std::nullopt;
-  piece.kind = value ? KeptKind::Value : KeptKind::Key;
+  piece.kind = written ? KeptKind::Written : value ? KeptKind::Value : KeptKind::Key;
   piece.hive = fields[1];
   piece.keyPath = fields[3];
   if (value) piece.valueName = fields[4];

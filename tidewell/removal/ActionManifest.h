@@ -13,7 +13,9 @@ namespace tidewell {
 inline constexpr const char* kActionManifestName = "removal.manifest";
 inline constexpr const char* kActionManifestHeader = "Tidewell removal manifest 1";
 
-enum class KeptKind { File, Folder, Key, Value };
+// Written: a value the action wrote in place of removed ones (a list
+// renumbered); a restore deletes it first, while it still holds what was written.
+enum class KeptKind { File, Folder, Key, Value, Written };
 
 struct KeptPiece {
   KeptKind kind = KeptKind::File;

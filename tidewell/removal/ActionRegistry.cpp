@@ -84,6 +84,36 @@ PieceOutcome RemovalAction::Impl::Key(RemovalAction& action, const RegistryLocat
   return {true, {}};
 }
 
+bool RemovalAction::Impl::Write(RemovalAction& action, const RegistryLocation& key, const std::string& name,
+                                DWORD type, const std::vector<BYTE>& data) {
+  if (key.IsMerged() || ValueExists(key, name)) return false;
+  std::string folder = ReadyFolder(action);
+  UniqueKey opened = key.Create(KEY_SET_VALUE);
+  if (folder.empty() || !opened) return false;
+  std::wstring wide = WideFromUtf8(name);
+  if (RegSetValueExW(opened.Get(), wide.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())) !=
+      ERROR_SUCCESS)
+    return false;
+  ValueBackupRequest request;
+  request.root = key.hive;
+  request.rootText = RootKeyName(key.hive);
+  request.keyPath = key.path + "\\";
+  request.valueName = name;
+  request.backupTime = action.time_;
+  request.comment = action.comment_;
+  request.view = key.view;
+  ValueBackupResult written = WriteValueBackupFile(folder, request);
+  if (!written.holdsValue || !FileMatchesRegistry(written.file, key.FileName())) {
+    // Unkept, it could never be taken back: it does not stay.
+    if (!written.file.empty()) DeleteFileW(LongPath(written.file).c_str());
+    RegDeleteValueW(opened.Get(), wide.c_str());
+    return false;
+  }
+  action.kept_.push_back(RegistryPiece(KeptKind::Written, key, written.file.substr(folder.size() + 1)));
+  action.kept_.back().valueName = name;
+  return true;
+}
+
 PieceOutcome RemovalAction::Impl::Value(RemovalAction& action, const RegistryLocation& key, const std::string& name,
                                         bool remove) {
   bool kept = action.keptIds_.count(Id(Piece::Value(key, name))) > 0;

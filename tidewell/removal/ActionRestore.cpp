@@ -15,6 +15,7 @@
 #include "tidewell/removal/CheckedFile.h"
 #include "tidewell/removal/RegFileReader.h"
 #include "tidewell/removal/RemovalService.h"
+#include "tidewell/removal/RestoreCheck.h"
 
 namespace tidewell {
 
@@ -103,6 +104,21 @@ std::string DisplayOf(const KeptPiece& piece) {
   return key + ": " + (piece.valueName.empty() ? "(Default)" : piece.valueName);
 }
 
+// Deletes a value the action wrote while it holds what was written; "" when
+// done (also when it is gone already), else why it stays.
+std::string UndoWritten(const std::string& file, const KeptPiece& piece) {
+  std::optional<std::vector<RegFileKey>> keys = ReadRegFile(ReadSmallFile(file));
+  std::optional<HKEY> hive = HiveOfName(piece.hive);
+  if (!keys || keys->empty() || !hive) return ": what was written in its place could not be read";
+  RegistryLocation place{*hive, piece.keyPath, ViewOfNumber(piece.view)};
+  UniqueKey key = place.Open(KEY_QUERY_VALUE | KEY_SET_VALUE);
+  std::wstring name = WideFromUtf8(piece.valueName);
+  if (!key || RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    return {};
+  if (!NotInRegistry(*keys).empty()) return ": the value written in its place was changed since";
+  return RegDeleteValueW(key.Get(), name.c_str()) == ERROR_SUCCESS ? "" : ": the value written in its place stays";
+}
+
 // The action folder of a manifest: "...\BKUP\reg<digits>", else empty.
 std::string ActionFolderOf(const std::string& manifest) {
   if (!IsActionManifest(manifest)) return {};
@@ -148,8 +164,16 @@ ActionRestoreResult RestoreAction(const std::string& manifest) {
   }
   for (const std::string& line : parsed.damaged) result.notRestored.push_back(line + ": the line is damaged");
 
+  // What the action wrote goes first, so the removed values find their places free.
   std::vector<const KeptPiece*> folders, others;
-  for (const KeptPiece& piece : parsed.pieces) (piece.kind == KeptKind::Folder ? folders : others).push_back(&piece);
+  for (const KeptPiece& piece : parsed.pieces) {
+    if (piece.kind == KeptKind::Written) {
+      if (std::string why = UndoWritten(folder + "\\" + piece.kept, piece); !why.empty())
+        result.notRestored.push_back(DisplayOf(piece) + why);
+      continue;
+    }
+    (piece.kind == KeptKind::Folder ? folders : others).push_back(&piece);
+  }
   // Parents before children; their times last, deepest first, once the files are back in them.
   std::stable_sort(folders.begin(), folders.end(),
                    [](const KeptPiece* a, const KeptPiece* b) { return Depth(a->path) < Depth(b->path); });

@@ -52,6 +52,8 @@ struct RemovalAction::Impl {
   static std::string Tree(RemovalAction& action, const std::string& folder, Step step, LeftEntries& left);
   static PieceOutcome Key(RemovalAction& action, const RegistryLocation& key, bool remove);
   static PieceOutcome Value(RemovalAction& action, const RegistryLocation& key, const std::string& name, bool remove);
+  static bool Write(RemovalAction& action, const RegistryLocation& key, const std::string& name, DWORD type,
+                    const std::vector<BYTE>& data);
 };
 
 }  // namespace tidewell

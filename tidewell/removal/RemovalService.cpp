@@ -121,6 +121,11 @@ bool RemovalAction::Keep(const Piece& piece) {
   return outcome.reason.empty();
 }
 
+bool RemovalAction::WriteValue(const RegistryLocation& key, const std::string& name, DWORD type,
+                               const std::vector<BYTE>& data) {
+  return guards_.ValueRefusal(key, name).empty() && Impl::Write(*this, key, name, type, data);
+}
+
 bool RemovalAction::Commit() {
   if (committed_ || kept_.empty()) return false;
   std::string folder = Impl::ReadyFolder(*this);

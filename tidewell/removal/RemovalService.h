@@ -101,6 +101,11 @@ class RemovalAction {
   // (a BHO's keys, which its unregistration deletes); true when kept whole.
   // A later Remove of the same piece does not keep it again.
   bool Keep(const Piece& piece);
+  // Writes a value in place of removed ones (the rest of a numbered list
+  // moved up after a removal) and keeps what it wrote, so that a restore
+  // deletes it again before it puts the removed values back. Refused where a
+  // removal would be and where the value exists; true when written and kept.
+  bool WriteValue(const RegistryLocation& key, const std::string& name, DWORD type, const std::vector<BYTE>& data);
 
   // Writes the manifest and files the action's regbk row (once; nothing when
   // nothing was kept). True when the row is filed.

@@ -10,6 +10,7 @@
 #include "shared/text/Text.h"
 #include "shared/win/FileSigner.h"
 #include "shared/win/Handles.h"
+#include "shared/win/Profile.h"
 #include "shared/win/RegistryLocation.h"
 #include "shared/win/Utf8.h"
 #include "tidewell/addons/AddonReport.h"
@@ -43,7 +44,7 @@ class FileFactsCache {
     facts.exists = !path.empty() && GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     if (facts.exists) {
       facts.company = VersionString(path, "CompanyName");
-      FileSignature signature = SignatureOf(path);
+      FileSignature signature = CachedSignatureOf(path);
       facts.signer = SignatureText(signature);
       facts.signedAtAll = signature.state != FileSignature::State::Unsigned;
     }
@@ -89,6 +90,14 @@ std::string BhoDefinitionsCount(CADODatabase& database) {
   return std::to_string(value);
 }
 
+// The date Skylark stored with its last successful update.
+std::string LastUpdateText() {
+  std::string record = ReadProfileValue(kUpdateRecordKey);
+  size_t bar = record.find('|');
+  std::string date = bar == std::string::npos ? std::string() : record.substr(bar + 1);
+  return date.empty() || date == "0.0.0" ? "never" : date;
+}
+
 std::string HeaderText(CADODatabase& database, const std::string& databasePath) {
   SYSTEMTIME local{}, utc{};
   GetLocalTime(&local);
@@ -99,7 +108,7 @@ std::string HeaderText(CADODatabase& database, const std::string& databasePath) 
   text += "Date: " + TimeText(local) + " local, " + TimeText(utc) + " UTC\r\n";
   text += "Windows: " + WindowsVersionText() + "\r\n";
   text += std::string("Second registry view: ") + (HasTwoViews() ? "yes" : "no") + "\r\n";
-  text += "BHO definitions: " + BhoDefinitionsCount(database) + ", last update " + FileTimeText(databasePath) + "\r\n";
+  text += "BHO definitions: " + BhoDefinitionsCount(database) + ", last update " + LastUpdateText() + "\r\n";
   text += "extra.neo: " + (definitionsDate.empty() ? std::string("missing") : definitionsDate) + "\r\n\r\n";
   return text;
 }

@@ -39,6 +39,8 @@ class IMainWindow {
 
   // Selects page's tab, with all that a click on it does.
   virtual void ShowPage(const IPage& page) = 0;
+  // Shows the window as the tray's "Open Tidewell" does.
+  virtual void Open() = 0;
   // Keeps the tabs as they are (a scan filling the tree) until released.
   virtual void HoldTabs(bool hold) = 0;
   // The slide-up popup; a click on it goes to page.OnNotifierClicked(). A

@@ -4,14 +4,18 @@
 #include <cstring>
 #include <thread>
 
+#include "shared/win/FileSigner.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
+#include "shared/win/Utf8.h"
+#include "tidewell/startup/StartupText.h"
 
 namespace tidewell {
 
 namespace {
 
 constexpr int kInfoTipLimit = 255;
+constexpr const char* kCheckingSigner = "checking...";
 
 int RowUnderCursor(HWND list) {
   LVHITTESTINFO hit{};
@@ -27,13 +31,38 @@ void FillStartupList(HWND list) {
   // Where the machine has two registry views, a third column tells a
   // 32-bit program's entry from a 64-bit one of the same name.
   bool twoViews = RegistryViews().size() > 1;
-  if (twoViews) SetListColumns(list, {{"Application name", 150}, {"Application path", 200}, {"View", 60}});
-  else SetListColumns(list, {{"Application name", 150}, {"Application path", 200}});
+  if (twoViews)
+    SetListColumns(list, {{"Application name", 150}, {"Application path", 200}, {"View", 60}, {"Signer", 200}});
+  else SetListColumns(list, {{"Application name", 150}, {"Application path", 200}, {"Signer", 200}});
   for (const auto& entry : ListStartupEntries()) {
     std::vector<std::string> texts{entry.name, entry.command};
     if (twoViews) texts.push_back(StartupViewText(entry));
+    texts.push_back(kCheckingSigner);
     AppendListRow(list, texts, 1, StartupItemData(entry));
   }
+}
+
+void CheckStartupSigners(HWND list, const WindowReach& reach, WorkerGroup& workers) {
+  struct Row {
+    int row;
+    std::string command;
+  };
+  std::vector<Row> rows;
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) rows.push_back({row, ListItemText(list, row, 1)});
+  int column = Header_GetItemCount(ListView_GetHeader(list)) - 1;
+  workers.Start([list, reach, rows, column](const StopToken& stop) {
+    for (const Row& row : rows) {
+      if (stop.StopRequested()) return;
+      std::string program = StartupProgramPath(row.command);
+      bool exists = !program.empty() && GetFileAttributesW(WideFromUtf8(program).c_str()) != INVALID_FILE_ATTRIBUTES;
+      std::string text = exists ? SignatureText(CachedSignatureOf(program)) : "no file";
+      // The row may have gone with a refill the reach has not seen.
+      reach.Post([list, row, column, text] {
+        if (ListItemText(list, row.row, 1) == row.command)
+          ListView_SetItemText(list, row.row, column, const_cast<char*>(text.c_str()));
+      });
+    }
+  });
 }
 
 StartupEntry GetSelectedStartupEntry(HWND list) {

@@ -14,8 +14,13 @@
 
 namespace tidewell {
 
-// Columns "Application name" and "Application path"; image 1; item data = root code.
+// Columns "Application name", "Application path", "View" where the machine
+// has two registry views, and "Signer" (filled in by CheckStartupSigners);
+// image 1; item data = root code.
 void FillStartupList(HWND list);
+// Checks the signer of every row's program on one of workers and fills in its
+// column through reach (take it from borrowing the list) as each is known.
+void CheckStartupSigners(HWND list, const WindowReach& reach, WorkerGroup& workers);
 
 // The selected row as an entry; empty texts when nothing is selected.
 StartupEntry GetSelectedStartupEntry(HWND list);

@@ -23,20 +23,30 @@ void StartupPage::Attach() {
   });
 }
 
-void StartupPage::OnNotifierClicked() { main_.ShowPage(*this); }
+// The popup may come while the window sits in the tray.
+void StartupPage::OnNotifierClicked() {
+  main_.Open();
+  main_.ShowPage(*this);
+}
 
 void StartupPage::Shown() {
   main_.BorrowList();
   FillStartupList(main_.List());
+  CheckSigners();
 }
+
+// After every fill, also the list's own after "Disable" and "Delete".
+void StartupPage::CheckSigners() { CheckStartupSigners(main_.List(), main_.BorrowList(), main_.Workers()); }
 
 bool StartupPage::OnCommand(int id) {
   switch (id) {
     case IDB_STARTUP_DISABLE:
       DisableSelectedStartupEntry(main_.Database(), GetAppFolder(), main_.List(), main_.Window());
+      CheckSigners();
       return true;
     case IDB_STARTUP_DELETE:
       DeleteSelectedStartupEntry(main_.Database(), GetAppFolder(), main_.List(), main_.Window());
+      CheckSigners();
       return true;
     case ID_SUBMIT_INFORMATION:
       SubmitStartupInfo(main_.List(), main_.Reach(), ProductSiteHost(), main_.Workers());

@@ -22,6 +22,7 @@ class StartupPage : public IPage {
   void OnNotifierClicked() override;
 
  private:
+  void CheckSigners();
   IMainWindow& main_;
   UniqueMenu listMenu_;
 };

@@ -41,9 +41,10 @@ TEST(ActionManifest, EveryKindOfPieceReadsBackAsWritten) {
       RegistryPiece(KeptKind::Key, ""),
       RegistryPiece(KeptKind::Value, "line\r\nbreak\x01"),
       RegistryPiece(KeptKind::Value, ""),
+      RegistryPiece(KeptKind::Written, "2"),
   };
   std::string text = ManifestText(pieces);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6) << "one line each, after the header";
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7) << "one line each, after the header";
 
   ParsedManifest parsed = ParseManifest(text);
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+
 #include <filesystem>
 
 #include "shared/win/FileSystem.h"
@@ -318,6 +319,52 @@ TEST_F(RemovalServiceTest, APlaceTakenAgainIsNotOverwritten) {
   EXPECT_NE(restored.notRestored[0].find(file), std::string::npos) << restored.notRestored[0];
   EXPECT_EQ(test::ReadWholeFile(file), "the user's new file");
   EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), "Run"), "new.exe");
+}
+
+TEST_F(RemovalServiceTest, AListRenumberedAfterARemovalGetsItsOldNumbersBack) {
+  test::ScratchKey root(test::UniqueName("svc"));
+  RegistryLocation list{HKEY_CURRENT_USER, root.Path()};
+  for (const char* value : {"1", "2", "3"}) ASSERT_TRUE(WriteString(root.Key(), value, std::string("entry") + value));
+  // The bytes RegQueryValueExW gives, as a caller moving a value up has them.
+  auto moved = [](const char* text) {
+    std::wstring wide = WideFromUtf8(text);
+    auto bytes = reinterpret_cast<const BYTE*>(wide.c_str());
+    return std::vector<BYTE>(bytes, bytes + (wide.size() + 1) * sizeof(wchar_t));
+  };
+  std::string manifest;
+  {
+    RemovalAction action(database, Guards(), "Renumbered");
+    EXPECT_TRUE(action.Remove(Piece::Value(list, "2")).gone);
+    EXPECT_TRUE(action.Remove(Piece::Value(list, "3")).gone);
+    EXPECT_TRUE(action.WriteValue(list, "2", REG_SZ, moved("entry3")));
+    EXPECT_FALSE(action.WriteValue(list, "1", REG_SZ, moved("over"))) << "a value that is there is never written";
+    action.Commit();
+    manifest = action.Folder() + "\\removal.manifest";
+  }
+  EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), "1"), "entry1");
+  EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), "2"), "entry3");
+  EXPECT_FALSE(ValueData(HKEY_CURRENT_USER, root.Path(), "3"));
+
+  ActionRestoreResult restored = RestoreAction(manifest);
+
+  EXPECT_EQ(restored.restored, 2);
+  EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
+  for (const char* value : {"1", "2", "3"})
+    EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), value), std::string("entry") + value);
+
+  // Changed since by someone else (a domain's policy): left, and said so.
+  {
+    RemovalAction action(database, Guards(), "Renumbered again");
+    EXPECT_TRUE(action.Remove(Piece::Value(list, "3")).gone);
+    EXPECT_TRUE(action.WriteValue(list, "3", REG_SZ, moved("mine")));
+    action.Commit();
+    manifest = action.Folder() + "\\removal.manifest";
+  }
+  ASSERT_TRUE(WriteString(root.Key(), "3", "theirs"));
+  restored = RestoreAction(manifest);
+  ASSERT_EQ(restored.notRestored.size(), 2u);
+  EXPECT_NE(restored.notRestored[0].find("changed since"), std::string::npos) << restored.notRestored[0];
+  EXPECT_EQ(ValueData(HKEY_CURRENT_USER, root.Path(), "3"), "theirs");
 }
 
 TEST_F(RemovalServiceTest, APieceKeptBeforeItsRemovalIsKeptOnce) {

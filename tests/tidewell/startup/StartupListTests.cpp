@@ -54,7 +54,7 @@ TEST_F(StartupListTest, ListHasNameAndPathColumnsAndTheRootAsItemData) {
   FillStartupList(window.List());
   // Wine's prefix is a 64-bit Windows: the view column joins them.
   EXPECT_EQ(test::ColumnTitles(window.List()),
-            (std::vector<std::string>{"Application name", "Application path", "View"}));
+            (std::vector<std::string>{"Application name", "Application path", "View", "Signer"}));
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 0), 150);
   EXPECT_EQ(ListView_GetColumnWidth(window.List(), 1), 200);
   int user = RowOf(window.List(), name, kStartupRootUser), machine = RowOf(window.List(), name, kStartupRootMachine);
@@ -160,6 +160,31 @@ TEST_F(StartupListTest, SubmissionWithoutServerSaysSo) {
   SubmitStartupInfo(window.List(), window.Reach(), test::LoopbackHttpServer::UnusedHost(), window.Workers());
   ASSERT_TRUE(test::PumpUntil([&] { return !script.Requests().empty(); }, 30s));
   EXPECT_EQ(script.Requests()[0].text, "Unable to connect to server");
+}
+
+TEST_F(StartupListTest, EachRowsSignerIsFilledInFromAWorker) {
+  std::string folderOfSigned = (test::ProgramFolder() / "signing").string();
+  UniqueKey user = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
+  std::string signedName = test::UniqueName("Signed"), unsignedName = test::UniqueName("Unsigned");
+  WriteString(user.Get(), signedName, "\"" + folderOfSigned + "\\signed.dll\" /start");
+  WriteString(user.Get(), unsignedName, folderOfSigned + "\\unsigned.dll");
+  FillStartupList(window.List());
+  int column = Header_GetItemCount(ListView_GetHeader(window.List())) - 1;
+  struct Case {
+    std::string name;
+    std::string signer;
+  } cases[] = {{signedName, "signed by Tidewell Test Signer (not trusted)"},
+               {unsignedName, "unsigned"},
+               {name, "no file"}};  // its program is missing
+  EXPECT_EQ(ListItemText(window.List(), RowOf(window.List(), signedName, kStartupRootUser), column), "checking...");
+  CheckStartupSigners(window.List(), window.BorrowList(), window.Workers());
+  for (const Case& c : cases) {
+    int row = RowOf(window.List(), c.name, kStartupRootUser);
+    EXPECT_TRUE(test::PumpUntil([&] { return ListItemText(window.List(), row, column) == c.signer; }, 30s))
+        << c.name << ": " << ListItemText(window.List(), row, column);
+  }
+  RegDeleteValueA(user.Get(), signedName.c_str());
+  RegDeleteValueA(user.Get(), unsignedName.c_str());
 }
 
 }  // namespace
