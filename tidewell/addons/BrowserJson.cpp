@@ -304,4 +304,10 @@ std::string LastPathPart(std::string_view pathOrUrl) {
   return std::string(slash == std::string_view::npos ? pathOrUrl : pathOrUrl.substr(slash + 1));
 }
 
+std::optional<std::string> WithoutSettingsEntry(std::string_view json, std::string_view id) {
+  std::optional<Json> settings = ParseJson(json);
+  if (!settings || !settings->is_object() || settings->erase(std::string(id)) == 0) return std::nullopt;
+  return settings->dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 }  // namespace tidewell

@@ -101,6 +101,10 @@ struct ForcelistEntry {
 };
 ForcelistEntry ParseForcelistValue(std::string_view value);
 
+// The ExtensionSettings JSON without the entry of id (the others as they
+// were); nothing when the text is damaged or holds no such entry.
+std::optional<std::string> WithoutSettingsEntry(std::string_view json, std::string_view id);
+
 // The last part of a path or URL ("a.xpi" of "https://x/y/a.xpi?z").
 std::string LastPathPart(std::string_view pathOrUrl);
 
