@@ -6,13 +6,22 @@
 #include <memory>
 
 #include "resources/resource.h"
+#include "shared/win/AppFolder.h"
 #include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/ListView.h"
+#include "shared/win/Prompt.h"
 #include "shared/win/Utf8.h"
 
 namespace tidewell {
 namespace {
+
+constexpr const char* kCaption = "Tidewell";
+
+bool SamePlace(const BrowserAddon& a, const BrowserAddon& b) {
+  return a.source == b.source && a.id == b.id && a.key.hive == b.key.hive && a.key.ExactView() == b.key.ExactView() &&
+         SameNameIgnoringCase(a.key.path, b.key.path);
+}
 
 int AddIcon(HIMAGELIST images, int icon) {
   if (!images) return -1;
@@ -38,7 +47,10 @@ std::string AddonStatusText(const AddonListing& listing) {
 }
 
 PageLayout AddonsPage::Layout() const {
-  return {.title = "Browser add-ons", .tabIcon = IDI_BROWSER_ADDONS, .view = PageView::List, .buttons = {}};
+  return {.title = "Browser add-ons",
+          .tabIcon = IDI_BROWSER_ADDONS,
+          .view = PageView::List,
+          .buttons = {{IDB_ADDONS_REMOVE, IDBMP_DELETE}}};
 }
 
 void AddonsPage::Attach() {
@@ -48,7 +60,10 @@ void AddonsPage::Attach() {
   unknownImage_ = AddIcon(images, IDI_RISK_UNKNOWN);
 }
 
-void AddonsPage::Shown() { Refresh(); }
+void AddonsPage::Shown() {
+  shown_ = true;
+  Refresh();
+}
 
 void AddonsPage::Refresh() {
   WindowReach reach = main_.BorrowList();
@@ -86,7 +101,71 @@ void AddonsPage::Fill(AddonListing listing) {
   }
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   status_ = AddonStatusText(listing_);
+  for (const BrowserAddon& back : listing_.addons)
+    for (const BrowserAddon& removed : removedPolicies_)
+      if (SamePlace(back, removed))
+        status_ += "; " + back.name + " is back: a domain policy may have written it again";
   main_.SetStatus(status_);
+}
+
+bool AddonsPage::OnCommand(int id) {
+  if (id != IDB_ADDONS_REMOVE) return false;
+  RemoveSelected();
+  return true;
+}
+
+void AddonsPage::RemoveSelected() {
+  HWND owner = main_.Window();
+  const BrowserAddon* selected = SelectedAddon();
+  if (!selected) {
+    Prompt(owner, "Select the add-on to remove.", kCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  BrowserAddon addon = *selected;
+  std::string named = "\"" + addon.name + "\"";
+  switch (RemovalWayOf(addon)) {
+    case AddonRemovalWay::Browser:
+      if (Prompt(owner,
+                 named + " is kept by " + addon.browser + " itself: only " + addon.browser +
+                     " can remove it.\n\nOpen " + addon.browser + "'s extensions page?",
+                 kCaption, MB_YESNO | MB_ICONINFORMATION) == IDYES &&
+          !OpenExtensionsPage(addon))
+        Prompt(owner, addon.browser + " could not be started.", kCaption, MB_OK | MB_ICONERROR);
+      return;
+    case AddonRemovalWay::PolicyFile:
+      Prompt(owner, named + " is set in " + addon.addonFile + ". Tidewell does not change that file: remove it there.",
+             kCaption, MB_OK | MB_ICONINFORMATION);
+      return;
+    case AddonRemovalWay::ProfileFile:
+      if (IsProgramRunning(addon.processName)) {
+        Prompt(owner, "Close " + addon.browser + " first: Tidewell never changes a browser's files while it runs.",
+               kCaption, MB_OK | MB_ICONINFORMATION);
+        return;
+      }
+      break;
+    case AddonRemovalWay::Registry: break;
+  }
+  if (Prompt(owner,
+             "Remove the add-on " + named + " from " + addon.browser +
+                 "?\n\nTidewell keeps a backup: the Backup manager can restore it.",
+             kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return;
+  main_.SetStatus("Removing " + named + "...");
+  main_.Workers().Start(
+      [this, reach = main_.Reach(), &database = main_.Database(), folder = GetAppFolder(), addon](const StopToken&) {
+        AddonRemovalOutcome outcome = RemoveBrowserAddon(database, folder, addon);
+        reach.Post([this, addon, outcome] { Removed(addon, outcome); });
+      });
+}
+
+void AddonsPage::Removed(const BrowserAddon& addon, const AddonRemovalOutcome& outcome) {
+  std::string named = "\"" + addon.name + "\"";
+  if (!outcome.gone)
+    Prompt(main_.Window(), named + " could not be removed: " + outcome.reason + ".", kCaption, MB_OK | MB_ICONERROR);
+  else if (!outcome.reason.empty())
+    Prompt(main_.Window(), named + " was removed, but " + outcome.reason + ".", kCaption, MB_OK | MB_ICONWARNING);
+  if (outcome.gone && addon.origin == AddonOrigin::Policy) removedPolicies_.push_back(addon);
+  if (shown_) Refresh();
 }
 
 const BrowserAddon* AddonsPage::SelectedAddon() const {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "tidewell/addons/AddonRemoval.h"
 #include "tidewell/addons/BrowserAddons.h"
 #include "tidewell/shell/MainWindow.h"
 #include "tidewell/shell/Page.h"
@@ -28,6 +29,8 @@ class AddonsPage : public IPage {
   PageLayout Layout() const override;
   void Attach() override;
   void Shown() override;
+  void Hidden() override { shown_ = false; }
+  bool OnCommand(int id) override;
   INT_PTR OnNotify(const NMHDR& header) override;
   std::string StatusText() const override { return status_; }
 
@@ -38,12 +41,19 @@ class AddonsPage : public IPage {
 
  private:
   void Fill(AddonListing listing);
+  // "Remove": asks, then removes on a worker; an add-on the browser itself
+  // must remove is pointed at instead.
+  void RemoveSelected();
+  void Removed(const BrowserAddon& addon, const AddonRemovalOutcome& outcome);
 
   IMainWindow& main_;
   AddonPlaces places_;
   AddonListing listing_;  // the list's rows carry their index here
   std::string status_;
   int highRiskImage_ = -1, unknownImage_ = -1;
+  bool shown_ = false;
+  // Policy rows removed this session: a domain may write them back.
+  std::vector<BrowserAddon> removedPolicies_;
 };
 
 }  // namespace tidewell

@@ -6,9 +6,12 @@
 #include <fstream>
 
 #include "shared/win/Registry.h"
+#include "tests/support/DatabaseRows.h"
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestFolder.h"
+#include "tidewell/addons/AddonRemoval.h"
 #include "tidewell/addons/AddonReport.h"
+#include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 namespace {
@@ -183,6 +186,122 @@ TEST_F(PlantedBrowsers, ListsEveryPlantedAddonWithItsOriginAndDamageCostsOnlyIts
   EXPECT_EQ(lines[0].text, "Google Chrome | " + std::string(kForced32Id) + " | " + kForced32Id +
                                " | - | enabled | forced by policy | " + forced->key.DisplayName() + " : 1");
   EXPECT_EQ(lines.back().text, "Note: " + listing.notes[1]);
+}
+
+// Each removable kind of row goes, files one Backup manager row, and comes
+// back at its very place with that row's restore.
+TEST_F(PlantedBrowsers, RemovedRowsGoKeptAndTheirRestoreBringsThemBack) {
+  PlantKeys();
+  const char* kSecondForced = "iiiijjjjkkkkllllmmmmnnnnoooopppp";
+  const char* kThirdForced = "jjjjkkkkllllmmmmnnnnooooppppqqqq";
+  RegistryView policyView = RegistryViews().front();
+  std::string forcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
+  PlantValue(places_.machine, policyView, forcelist, "2", kSecondForced);
+  PlantValue(places_.machine, policyView, forcelist, "3", kThirdForced);
+  test::TestAppFolder app;
+  CADODatabase database;
+  ASSERT_TRUE(database.Open(app.ConnectionString()));
+
+  using S = AddonSource;
+  struct Case {
+    const char *browser, *id;
+    AddonSource source;
+  } cases[] = {
+      {"Google Chrome", kStoreId, S::ForcelistValue},  // value "1" of 3 in the native view
+      {"Microsoft Edge", kEdgeForcedId, S::SettingsEntry},
+      {"Google Chrome", kOutsideId, S::OutsideKey},
+      {"Mozilla Firefox", "side@fox", S::OutsideKey},
+      {"Mozilla Firefox", "https://example.invalid/get/pushed.xpi", S::FirefoxInstallValue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    AddonListing before = ListBrowserAddons(places_);
+    const BrowserAddon* addon = Find(before, c.browser, c.id, c.source);
+    ASSERT_TRUE(addon);
+    BrowserAddon removed = *addon;
+
+    AddonRemovalOutcome outcome = RemoveBrowserAddon(database, app.Text(), removed);
+
+    EXPECT_TRUE(outcome.gone && outcome.reason.empty()) << outcome.reason;
+    AddonListing after = ListBrowserAddons(places_);
+    EXPECT_FALSE(Find(after, c.browser, c.id, c.source));
+    EXPECT_EQ(after.addons.size(), before.addons.size() - 1) << "nothing else went";
+    auto rows = test::RegbkRows(database);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().comment, RemovedAddonComment(removed));
+    EXPECT_EQ(rows.back().comment, "Removed browser add-on: " + removed.name + " (" + c.browser + ")");
+    if (c.source == S::ForcelistValue) {
+      // No gap: the later values moved up one.
+      EXPECT_EQ(Find(after, c.browser, kSecondForced, c.source)->valueName, "1");
+      EXPECT_EQ(Find(after, c.browser, kThirdForced, c.source)->valueName, "2");
+    }
+    if (c.source == S::SettingsEntry) {
+      UniqueKey key = removed.key.Open();
+      EXPECT_NE(ReadString(key.Get(), "ExtensionSettings").value_or("").find(kEdgeAllowedId), std::string::npos)
+          << "the policy's other entries stay";
+    }
+
+    ActionRestoreResult restored = RestoreAction(rows.back().file);
+
+    EXPECT_TRUE(restored.notRestored.empty()) << restored.notRestored.front();
+    AddonListing back = ListBrowserAddons(places_);
+    const BrowserAddon* again = Find(back, c.browser, c.id, c.source);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->valueName, removed.valueName) << "back under its old number";
+    EXPECT_EQ(back.addons.size(), before.addons.size());
+  }
+}
+
+// A browser's files never change while it runs.
+TEST_F(PlantedBrowsers, AFirefoxAddonGoesOnlyWhileNoFirefoxRuns) {
+  std::filesystem::path profile =
+      std::filesystem::path(local_.Path()) / "Roaming" / "Mozilla" / "Firefox" / "Profiles" / "t1.default";
+  std::filesystem::path xpi = profile / "extensions" / "gone@fox.xpi";
+  Plant(xpi, "PK planted");
+  Plant(std::filesystem::path(local_.Path()) / "Roaming" / "Mozilla" / "Firefox" / "profiles.ini",
+        "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/t1.default\r\n");
+  std::string path = xpi.string();
+  std::string escaped;
+  for (char c : path) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  Plant(profile / "extensions.json", R"({"addons":[{"id":"gone@fox","name":"Gone Fox","version":"1","active":true,)"
+                                     R"("location":"app-profile","path":")" + escaped + R"("}]})");
+  AddonListing listing = ListBrowserAddons(places_);
+  const BrowserAddon* addon = Find(listing, "Mozilla Firefox", "gone@fox", AddonSource::FirefoxProfileAddon);
+  ASSERT_TRUE(addon);
+  BrowserAddon fox = *addon;
+  ASSERT_EQ(fox.addonFile, path);
+  test::TestAppFolder app;
+  CADODatabase database;
+  ASSERT_TRUE(database.Open(app.ConnectionString()));
+
+  // A program of Firefox's name runs: the file stays.
+  test::TempFolder programs;
+  std::string firefox = programs.File("firefox.exe");
+  ASSERT_TRUE(CopyFileW((test::ProgramFolder() / "backup_slow_tool.exe").wstring().c_str(),
+                        std::filesystem::path(firefox).wstring().c_str(), FALSE));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring command = L"\"" + std::filesystem::path(firefox).wstring() + L"\"";
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  EXPECT_TRUE(IsProgramRunning("FIREFOX.EXE"));
+  AddonRemovalOutcome refused = RemoveBrowserAddon(database, app.Text(), fox);
+  TerminateProcess(process.hProcess, 1);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_FALSE(refused.gone);
+  EXPECT_EQ(refused.reason, "Mozilla Firefox is running");
+  EXPECT_TRUE(std::filesystem::exists(xpi));
+
+  AddonRemovalOutcome outcome = RemoveBrowserAddon(database, app.Text(), fox);
+
+  EXPECT_TRUE(outcome.gone) << outcome.reason;
+  EXPECT_FALSE(std::filesystem::exists(xpi));
+  auto rows = test::RegbkRows(database);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_TRUE(RestoreAction(rows[0].file).notRestored.empty());
+  EXPECT_TRUE(std::filesystem::exists(xpi)) << "back as a file";
 }
 
 }  // namespace
