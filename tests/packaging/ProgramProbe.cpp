@@ -1,0 +1,107 @@
+// The installer test's eyes inside its Wine prefix: which programs run there,
+// whether they hold their running mutex, and the quit message the installer
+// broadcasts.
+//   program_probe wait <image> <count> <seconds>  waits until <count> processes
+//                                                 run <image>; exit 1 on timeout
+//   program_probe mutex <name>                    exit 0 when the mutex exists
+//   program_probe quit                            broadcasts Tidewell.Quit
+//   program_probe run <seconds> <program> <args>  runs the command and waits for
+//                                                 it and every process it starts
+//                                                 (an uninstaller runs a copy of
+//                                                 itself and returns at once)
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int CountProcesses(const char* image) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, image) == 0) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+int Wait(const char* image, int wanted, int seconds) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  int count = CountProcesses(image);
+  while (count != wanted && GetTickCount64() < deadline) {
+    Sleep(200);
+    count = CountProcesses(image);
+  }
+  std::printf("%d\n", count);
+  return count == wanted ? 0 : 1;
+}
+
+bool MutexExists(const char* name) {
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
+  if (!mutex) return false;
+  CloseHandle(mutex);
+  return true;
+}
+
+// The exit code of the command's first process, or 1 when the command could
+// not start or its processes still run after the timeout.
+int RunInJob(int seconds, char* commandLine) {
+  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!job || !CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                              &startup, &process)) {
+    std::fprintf(stderr, "program_probe: cannot start %s\n", commandLine);
+    return 1;
+  }
+  AssignProcessToJobObject(job, process.hProcess);
+  ResumeThread(process.hThread);
+  WaitForSingleObject(process.hProcess, static_cast<DWORD>(seconds) * 1000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+  while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), nullptr) &&
+         accounting.ActiveProcesses > 0 && GetTickCount64() < deadline) {
+    Sleep(100);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(job);
+  if (accounting.ActiveProcesses > 0) {
+    std::fprintf(stderr, "program_probe: %s still runs\n", commandLine);
+    return 1;
+  }
+  return static_cast<int>(exitCode);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "wait") == 0) {
+    return Wait(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  }
+  if (argc == 3 && std::strcmp(argv[1], "mutex") == 0) return MutexExists(argv[2]) ? 0 : 1;
+  if (argc == 2 && std::strcmp(argv[1], "quit") == 0) {
+    const UINT message = RegisterWindowMessageW(L"Tidewell.Quit");
+    return message != 0 && PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
+  }
+  if (argc >= 4 && std::strcmp(argv[1], "run") == 0) {
+    std::string commandLine;
+    for (int i = 3; i < argc; ++i) {
+      const bool quote = std::strchr(argv[i], ' ') != nullptr;
+      commandLine += (i > 3 ? " " : "") + std::string(quote ? "\"" : "") + argv[i] + (quote ? "\"" : "");
+    }
+    return RunInJob(std::atoi(argv[2]), commandLine.data());
+  }
+  std::fprintf(stderr, "usage: program_probe wait <image> <count> <seconds> | mutex <name> | quit | run <seconds> <program> <args>\n");
+  return 2;
+}
