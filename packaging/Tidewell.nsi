@@ -3,6 +3,9 @@
 ;   VERSION_NUMBERS  the same as four numbers, for the version resource
 ;   WIN64_DIR        the 64-bit build's bin folder
 ;   WIN32_DIR        the 32-bit build's bin folder
+;   WIN64_KB         what the 64-bit build's files take, in KB
+;   WIN32_KB         the same for the 32-bit build
+;   WIZARD_BITMAP    the welcome and finish pages' picture (164x314)
 ;   OUTFILE          the installer to write
 Unicode true
 ManifestDPIAware true
@@ -39,6 +42,10 @@ VIAddVersionKey "LegalCopyright" "Copyright Tidewell"
 !define MUI_ICON "../resources/art/tidewell.ico"
 !define MUI_UNICON "../resources/art/tidewell.ico"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD_BITMAP}"
+!define MUI_WELCOMEPAGE_TEXT "Setup will install Tidewell ${VERSION} and its updater Skylark for you, \
+without administrator rights.$\r$\n$\r$\nAn installed Tidewell is upgraded and keeps its database and \
+backups. A running Tidewell or Skylark is closed first.$\r$\n$\r$\nClick Next to continue."
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Tidewell.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Tidewell now (it shows in the notification area)"
@@ -194,6 +201,12 @@ FunctionEnd
 
 Function .onInit
   SetShellVarContext current
+  ; The section holds both builds; one of them is installed.
+  ${If} ${RunningX64}
+    SectionSetSize ${SecPrograms} ${WIN64_KB}
+  ${Else}
+    SectionSetSize ${SecPrograms} ${WIN32_KB}
+  ${EndIf}
   ; An upgrade keeps the user's choice of the logon start.
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
