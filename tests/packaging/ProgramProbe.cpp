@@ -3,7 +3,8 @@
 // broadcasts.
 //   program_probe wait <image> <count> <seconds>  waits until <count> processes
 //                                                 run <image>; exit 1 on timeout
-//   program_probe mutex <name>                    exit 0 when the mutex exists
+//   program_probe mutex <name> <seconds>          waits until the mutex exists;
+//                                                 exit 1 on timeout
 //   program_probe quit                            broadcasts Tidewell.Quit
 //   program_probe run <seconds> <program> <args>  runs the command and waits for
 //                                                 it and every process it starts
@@ -50,6 +51,17 @@ bool MutexExists(const char* name) {
   return true;
 }
 
+// A program creates its mutex a moment after its process appears.
+int WaitForMutex(const char* name, int seconds) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  bool exists = MutexExists(name);
+  while (!exists && GetTickCount64() < deadline) {
+    Sleep(200);
+    exists = MutexExists(name);
+  }
+  return exists ? 0 : 1;
+}
+
 // The exit code of the command's first process, or 1 when the command could
 // not start or its processes still run after the timeout.
 int RunInJob(int seconds, char* commandLine) {
@@ -89,7 +101,7 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "wait") == 0) {
     return Wait(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   }
-  if (argc == 3 && std::strcmp(argv[1], "mutex") == 0) return MutexExists(argv[2]) ? 0 : 1;
+  if (argc == 4 && std::strcmp(argv[1], "mutex") == 0) return WaitForMutex(argv[2], std::atoi(argv[3]));
   if (argc == 2 && std::strcmp(argv[1], "quit") == 0) {
     const UINT message = RegisterWindowMessageW(L"Tidewell.Quit");
     return message != 0 && PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
@@ -102,6 +114,6 @@ int main(int argc, char** argv) {
     }
     return RunInJob(std::atoi(argv[2]), commandLine.data());
   }
-  std::fprintf(stderr, "usage: program_probe wait <image> <count> <seconds> | mutex <name> | quit | run <seconds> <program> <args>\n");
+  std::fprintf(stderr, "usage: program_probe wait <image> <count> <seconds> | mutex <name> <seconds> | quit | run <seconds> <program> <args>\n");
   return 2;
 }
