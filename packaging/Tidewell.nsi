@@ -20,7 +20,7 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tidewell"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define START_MENU "$SMPROGRAMS\Tidewell"
-!define SYNCHRONIZE 0x00100000
+!define /ifndef SYNCHRONIZE 0x00100000
 
 Name "Tidewell ${VERSION}"
 OutFile "${OUTFILE}"
