@@ -273,6 +273,7 @@ Section "Uninstall"
     "Keep Tidewell's database (events, edited BHOs) and its backups in $INSTDIR for a later installation?" \
     /SD IDYES IDYES kept
   Delete "$INSTDIR\bhodb.mdb"
+  Delete "$INSTDIR\bhodb.mdb-journal"
   Delete "$INSTDIR\bhodb-delivered.mdb"
   Push "$INSTDIR\BKUP"
   Call un.RemoveTree
