@@ -18,18 +18,21 @@
 #include <cstring>
 #include <string>
 
+#include "shared/win/Handles.h"
+
+using tidewell::UniqueHandle;
+
 namespace {
 
 int CountProcesses(const char* image) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return -1;
   int count = 0;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
     if (lstrcmpiA(entry.szExeFile, image) == 0) ++count;
   }
-  CloseHandle(snapshot);
   return count;
 }
 
@@ -45,10 +48,7 @@ int Wait(const char* image, int wanted, int seconds) {
 }
 
 bool MutexExists(const char* name) {
-  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-  if (!mutex) return false;
-  CloseHandle(mutex);
-  return true;
+  return static_cast<bool>(UniqueHandle(OpenMutexA(SYNCHRONIZE, FALSE, name)));
 }
 
 // A program creates its mutex a moment after its process appears.
@@ -65,29 +65,29 @@ int WaitForMutex(const char* name, int seconds) {
 // The exit code of the command's first process, or 1 when the command could
 // not start or its processes still run after the timeout.
 int RunInJob(int seconds, char* commandLine) {
-  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  UniqueHandle job(CreateJobObjectA(nullptr, nullptr));
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
+  PROCESS_INFORMATION started{};
   if (!job || !CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                              &startup, &process)) {
+                              &startup, &started)) {
     std::fprintf(stderr, "program_probe: cannot start %s\n", commandLine);
     return 1;
   }
-  AssignProcessToJobObject(job, process.hProcess);
-  ResumeThread(process.hThread);
-  WaitForSingleObject(process.hProcess, static_cast<DWORD>(seconds) * 1000);
+  UniqueHandle process(started.hProcess);
+  UniqueHandle thread(started.hThread);
+  AssignProcessToJobObject(job.Get(), process.Get());
+  ResumeThread(thread.Get());
+  WaitForSingleObject(process.Get(), static_cast<DWORD>(seconds) * 1000);
   DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
+  GetExitCodeProcess(process.Get(), &exitCode);
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-  while (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), nullptr) &&
+  while (QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
+                                   nullptr) &&
          accounting.ActiveProcesses > 0 && GetTickCount64() < deadline) {
     Sleep(100);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  CloseHandle(job);
   if (accounting.ActiveProcesses > 0) {
     std::fprintf(stderr, "program_probe: %s still runs\n", commandLine);
     return 1;
