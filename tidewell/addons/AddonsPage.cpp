@@ -12,6 +12,7 @@
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
 #include "shared/win/Utf8.h"
+#include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
 namespace {
@@ -46,6 +47,15 @@ std::string AddonStatusText(const AddonListing& listing) {
   return text;
 }
 
+std::string ReturnedPoliciesText(const AddonListing& listing, const std::vector<RemovedPolicy>& removed) {
+  std::string text;
+  for (const BrowserAddon& back : listing.addons)
+    for (const auto& [gone, at] : removed)
+      if (SamePlace(back, gone) && !RestoredSince(back.key, back.valueName, at))
+        text += "; " + back.name + " is back: a domain policy or another program wrote it again";
+  return text;
+}
+
 PageLayout AddonsPage::Layout() const {
   return {.title = "Browser add-ons",
           .tabIcon = IDI_BROWSER_ADDONS,
@@ -69,8 +79,8 @@ void AddonsPage::Refresh() {
   WindowReach reach = main_.BorrowList();
   HWND list = main_.List();
   ListView_DeleteAllItems(list);
-  SetListColumns(list, {{"Browser", 95}, {"Profile", 70}, {"Name", 130}, {"Id", 120}, {"Version", 60},
-                        {"State", 60}, {"Origin", 150}});
+  SetListColumns(list, {{"Browser", 110}, {"Profile", 65}, {"Name", 120}, {"Id", 90}, {"Version", 50},
+                        {"State", 55}, {"Origin", 140}});
   status_ = "Listing browser add-ons...";
   main_.Workers().Start([this, reach, places = places_](const StopToken& stop) {
     auto listing = std::make_shared<AddonListing>(ListBrowserAddons(places, stop));
@@ -101,10 +111,7 @@ void AddonsPage::Fill(AddonListing listing) {
   }
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   status_ = AddonStatusText(listing_);
-  for (const BrowserAddon& back : listing_.addons)
-    for (const BrowserAddon& removed : removedPolicies_)
-      if (SamePlace(back, removed))
-        status_ += "; " + back.name + " is back: a domain policy may have written it again";
+  status_ += ReturnedPoliciesText(listing_, removedPolicies_);
   main_.SetStatus(status_);
 }
 
@@ -164,7 +171,7 @@ void AddonsPage::Removed(const BrowserAddon& addon, const AddonRemovalOutcome& o
     Prompt(main_.Window(), named + " could not be removed: " + outcome.reason + ".", kCaption, MB_OK | MB_ICONERROR);
   else if (!outcome.reason.empty())
     Prompt(main_.Window(), named + " was removed, but " + outcome.reason + ".", kCaption, MB_OK | MB_ICONWARNING);
-  if (outcome.gone && addon.origin == AddonOrigin::Policy) removedPolicies_.push_back(addon);
+  if (outcome.gone && addon.origin == AddonOrigin::Policy) removedPolicies_.push_back({addon, GetTickCount64()});
   if (shown_) Refresh();
 }
 

@@ -20,6 +20,12 @@ namespace tidewell {
 // "12 add-ons: 2 forced by policy, 1 from outside, 3 disabled", and the notes.
 std::string AddonStatusText(const AddonListing& listing);
 
+// A policy row removed, and when (GetTickCount64).
+using RemovedPolicy = std::pair<BrowserAddon, ULONGLONG>;
+// "; <name> is back: ..." for each removed row the listing holds again that
+// Tidewell's own restore did not put back; empty when none is.
+std::string ReturnedPoliciesText(const AddonListing& listing, const std::vector<RemovedPolicy>& removed);
+
 class AddonsPage : public IPage {
  public:
   // Tests point the listing at planted places.
@@ -52,8 +58,9 @@ class AddonsPage : public IPage {
   std::string status_;
   int highRiskImage_ = -1, unknownImage_ = -1;
   bool shown_ = false;
-  // Policy rows removed this session: a domain may write them back.
-  std::vector<BrowserAddon> removedPolicies_;
+  // Policy rows removed this session, with when: a domain or the program
+  // that put one there may write it back.
+  std::vector<RemovedPolicy> removedPolicies_;
 };
 
 }  // namespace tidewell

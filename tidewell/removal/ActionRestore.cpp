@@ -22,6 +22,8 @@ namespace tidewell {
 namespace {
 
 constexpr ULONGLONG kRestoredLatelyMs = 60 * 1000;
+// How long a restore is remembered at all, for RestoredSince.
+constexpr ULONGLONG kRestoresRememberedMs = 24 * 60 * 60 * 1000ull;
 
 struct RestoredKey {
   RegistryLocation key;
@@ -42,7 +44,7 @@ void NoteRestored(const RegistryLocation& key, std::optional<std::string> value)
   std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
   auto& keys = RestoredKeys();
-  auto stale = [&](const RestoredKey& old) { return now - old.at > kRestoredLatelyMs; };
+  auto stale = [&](const RestoredKey& old) { return now - old.at > kRestoresRememberedMs; };
   keys.erase(std::remove_if(keys.begin(), keys.end(), stale), keys.end());
   keys.push_back({key, std::move(value), now});
 }
@@ -247,11 +249,15 @@ bool RestoredLately(const RegistryLocation& key) {
 }
 
 bool RestoredLately(const RegistryLocation& key, const std::string& value) {
-  std::lock_guard lock(RestoredMutex());
   ULONGLONG now = GetTickCount64();
+  return RestoredSince(key, value, now > kRestoredLatelyMs ? now - kRestoredLatelyMs : 0);
+}
+
+bool RestoredSince(const RegistryLocation& key, const std::string& value, ULONGLONG since) {
+  std::lock_guard lock(RestoredMutex());
   std::string mine = UpperCaseName(key.path), name = UpperCaseName(value);
   for (const RestoredKey& restored : RestoredKeys()) {
-    if (now - restored.at > kRestoredLatelyMs) continue;
+    if (restored.at < since) continue;
     if (restored.key.hive != key.hive || restored.key.ExactView() != key.ExactView()) continue;
     std::string back = UpperCaseName(restored.key.path);
     // A whole key put back brings every value below it.

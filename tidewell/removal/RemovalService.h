@@ -152,6 +152,9 @@ bool RestoredLately(const RegistryLocation& key);
 // Whether a restore put this value of key back in the last minute, alone or
 // with its key: the Run-key watch does not take it for a new entry.
 bool RestoredLately(const RegistryLocation& key, const std::string& value);
+// Whether a restore put this value of key back at or after `since` (a
+// GetTickCount64 time within the last day), alone or with its key.
+bool RestoredSince(const RegistryLocation& key, const std::string& value, ULONGLONG since);
 // Notes the values a .reg file is about to put back, for RestoredLately.
 void NoteRestoredValues(const std::vector<RegFileKey>& keys);
 

@@ -11,6 +11,7 @@
 #include "tests/support/TestFolder.h"
 #include "tidewell/addons/AddonRemoval.h"
 #include "tidewell/addons/AddonReport.h"
+#include "tidewell/addons/AddonsPage.h"
 #include "tidewell/removal/RemovalService.h"
 
 namespace tidewell {
@@ -202,6 +203,7 @@ TEST_F(PlantedBrowsers, RemovedRowsGoKeptAndTheirRestoreBringsThemBack) {
   CADODatabase database;
   ASSERT_TRUE(database.Open(app.ConnectionString()));
 
+  std::vector<RemovedPolicy> returned;
   using S = AddonSource;
   struct Case {
     const char *browser, *id;
@@ -235,6 +237,15 @@ TEST_F(PlantedBrowsers, RemovedRowsGoKeptAndTheirRestoreBringsThemBack) {
       EXPECT_EQ(Find(after, c.browser, kSecondForced, c.source)->valueName, "1");
       EXPECT_EQ(Find(after, c.browser, kThirdForced, c.source)->valueName, "2");
     }
+    if (c.source == S::ForcelistValue) {
+      // Written again by someone else it is called back; Tidewell's own restore below is not.
+      returned = {{removed, GetTickCount64()}};
+      PlantValue(places_.machine, policyView, forcelist, "3", kStoreId);
+      EXPECT_NE(ReturnedPoliciesText(ListBrowserAddons(places_), returned).find("is back"), std::string::npos);
+      UniqueKey list = CreateKey(places_.machine.hive, places_.machine.path + "\\" + forcelist, KEY_ALL_ACCESS,
+                                 policyView);
+      RegDeleteValueA(list.Get(), "3");
+    }
     if (c.source == S::SettingsEntry) {
       UniqueKey key = removed.key.Open();
       EXPECT_NE(ReadString(key.Get(), "ExtensionSettings").value_or("").find(kEdgeAllowedId), std::string::npos)
@@ -249,6 +260,7 @@ TEST_F(PlantedBrowsers, RemovedRowsGoKeptAndTheirRestoreBringsThemBack) {
     ASSERT_TRUE(again);
     EXPECT_EQ(again->valueName, removed.valueName) << "back under its old number";
     EXPECT_EQ(back.addons.size(), before.addons.size());
+    if (c.source == S::ForcelistValue) EXPECT_EQ(ReturnedPoliciesText(back, returned), "");
   }
 }
 

@@ -129,15 +129,16 @@ bool MarkIsHeld(const char* name) {
   return static_cast<bool>(mark);
 }
 
+// A lambda is no stdcall callback in the 32-bit build.
+BOOL CALLBACK CountMainWindow(HWND window, LPARAM counter) {
+  if (test::WindowClass(window) == "#32770" && test::WindowText(window) == "Tidewell v" TIDEWELL_EXPECTED_VERSION)
+    ++*reinterpret_cast<int*>(counter);
+  return TRUE;
+}
+
 int CountMainWindows() {
   int count = 0;
-  EnumWindows(
-      [](HWND window, LPARAM counter) {
-        if (test::WindowClass(window) == "#32770" && test::WindowText(window) == "Tidewell v" TIDEWELL_EXPECTED_VERSION)
-          ++*reinterpret_cast<int*>(counter);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  EnumWindows(CountMainWindow, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
