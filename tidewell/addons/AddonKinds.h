@@ -15,4 +15,9 @@ const char* AddonOriginText(AddonOrigin origin);
 // "enabled", "disabled".
 const char* AddonStateText(AddonState state);
 
+// The row's image: what a policy or another program put there stands out,
+// a disabled add-on is unknown, the rest carry none.
+enum class AddonMark { None, HighRisk, Unknown };
+AddonMark AddonMarkOf(AddonOrigin origin, AddonState state);
+
 }  // namespace tidewell

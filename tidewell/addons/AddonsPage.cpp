@@ -95,7 +95,8 @@ void AddonsPage::Fill(AddonListing listing) {
   ListView_DeleteAllItems(list);
   for (size_t i = 0; i < listing_.addons.size(); ++i) {
     const BrowserAddon& addon = listing_.addons[i];
-    int image = IsImposedAddon(addon) ? highRiskImage_ : addon.state == AddonState::Disabled ? unknownImage_ : -1;
+    AddonMark mark = AddonMarkOf(addon.origin, addon.state);
+    int image = mark == AddonMark::HighRisk ? highRiskImage_ : mark == AddonMark::Unknown ? unknownImage_ : -1;
     int row = AppendListRow(list,
                             {addon.browser, addon.profile, addon.name, addon.id, addon.version,
                              AddonStateText(addon.state), AddonOriginText(addon.origin)},

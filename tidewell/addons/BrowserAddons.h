@@ -46,11 +46,6 @@ struct BrowserAddon {
   std::string extensionsPage;  // "chrome://extensions", "about:addons", ...
 };
 
-// Rows put there by a policy or from outside the browser: the ones to look at.
-inline bool IsImposedAddon(const BrowserAddon& addon) {
-  return addon.origin == AddonOrigin::Policy || addon.origin == AddonOrigin::Outside;
-}
-
 struct AddonListing {
   std::vector<BrowserAddon> addons;
   // A damaged or oversize file, one line each: it cost only its own rows.

@@ -64,6 +64,11 @@ std::optional<bool> ChromiumEnabled(const Json& settings) {
 
 }  // namespace
 
+AddonMark AddonMarkOf(AddonOrigin origin, AddonState state) {
+  if (origin == AddonOrigin::Policy || origin == AddonOrigin::Outside) return AddonMark::HighRisk;
+  return state == AddonState::Disabled ? AddonMark::Unknown : AddonMark::None;
+}
+
 const char* AddonOriginText(AddonOrigin origin) {
   switch (origin) {
     case AddonOrigin::Store: return "store";

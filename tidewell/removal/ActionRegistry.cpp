@@ -84,34 +84,40 @@ PieceOutcome RemovalAction::Impl::Key(RemovalAction& action, const RegistryLocat
   return {true, {}};
 }
 
-bool RemovalAction::Impl::Write(RemovalAction& action, const RegistryLocation& key, const std::string& name,
-                                DWORD type, const std::vector<BYTE>& data) {
-  if (key.IsMerged() || ValueExists(key, name)) return false;
+bool RemovalAction::Impl::KeepValue(RemovalAction& action, const RegistryLocation& copy, const std::string& name,
+                                    KeptKind kind) {
   std::string folder = ReadyFolder(action);
-  UniqueKey opened = key.Create(KEY_SET_VALUE);
-  if (folder.empty() || !opened) return false;
-  std::wstring wide = WideFromUtf8(name);
-  if (RegSetValueExW(opened.Get(), wide.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())) !=
-      ERROR_SUCCESS)
-    return false;
+  if (folder.empty()) return false;
   ValueBackupRequest request;
-  request.root = key.hive;
-  request.rootText = RootKeyName(key.hive);
-  request.keyPath = key.path + "\\";
+  request.root = copy.hive;
+  request.rootText = RootKeyName(copy.hive);
+  request.keyPath = copy.path + "\\";
   request.valueName = name;
   request.backupTime = action.time_;
   request.comment = action.comment_;
-  request.view = key.view;
+  request.view = copy.view;
   ValueBackupResult written = WriteValueBackupFile(folder, request);
-  if (!written.holdsValue || !FileMatchesRegistry(written.file, key.FileName())) {
-    // Unkept, it could never be taken back: it does not stay.
+  if (!written.holdsValue || !FileMatchesRegistry(written.file, copy.FileName())) {
     if (!written.file.empty()) DeleteFileW(LongPath(written.file).c_str());
-    RegDeleteValueW(opened.Get(), wide.c_str());
     return false;
   }
-  action.kept_.push_back(RegistryPiece(KeptKind::Written, key, written.file.substr(folder.size() + 1)));
+  action.kept_.push_back(RegistryPiece(kind, copy, written.file.substr(folder.size() + 1)));
   action.kept_.back().valueName = name;
   return true;
+}
+
+bool RemovalAction::Impl::Write(RemovalAction& action, const RegistryLocation& key, const std::string& name,
+                                DWORD type, const std::vector<BYTE>& data) {
+  if (key.IsMerged() || ValueExists(key, name)) return false;
+  UniqueKey opened = key.Create(KEY_SET_VALUE);
+  std::wstring wide = WideFromUtf8(name);
+  if (!opened || RegSetValueExW(opened.Get(), wide.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())) !=
+                     ERROR_SUCCESS)
+    return false;
+  if (KeepValue(action, key, name, KeptKind::Written)) return true;
+  // Unkept, it could never be taken back: it does not stay.
+  RegDeleteValueW(opened.Get(), wide.c_str());
+  return false;
 }
 
 PieceOutcome RemovalAction::Impl::Value(RemovalAction& action, const RegistryLocation& key, const std::string& name,
@@ -119,25 +125,7 @@ PieceOutcome RemovalAction::Impl::Value(RemovalAction& action, const RegistryLoc
   bool kept = action.keptIds_.count(Id(Piece::Value(key, name))) > 0;
   for (const RegistryLocation& copy : key.RealCopies()) {
     if (!ValueExists(copy, name)) continue;
-    if (!kept) {
-      std::string folder = ReadyFolder(action);
-      if (folder.empty()) return {false, kKeepFailed};
-      ValueBackupRequest request;
-      request.root = copy.hive;
-      request.rootText = RootKeyName(copy.hive);
-      request.keyPath = copy.path + "\\";
-      request.valueName = name;
-      request.backupTime = action.time_;
-      request.comment = action.comment_;
-      request.view = copy.view;
-      ValueBackupResult written = WriteValueBackupFile(folder, request);
-      if (!written.holdsValue || !FileMatchesRegistry(written.file, copy.FileName())) {
-        if (!written.file.empty()) DeleteFileW(LongPath(written.file).c_str());
-        return {false, kKeepFailed};
-      }
-      action.kept_.push_back(RegistryPiece(KeptKind::Value, copy, written.file.substr(folder.size() + 1)));
-      action.kept_.back().valueName = name;
-    }
+    if (!kept && !KeepValue(action, copy, name, KeptKind::Value)) return {false, kKeepFailed};
     if (!remove) continue;
     UniqueKey opened = copy.Open(KEY_SET_VALUE);
     LONG deleted = opened ? RegDeleteValueW(opened.Get(), WideFromUtf8(name).c_str()) : ERROR_ACCESS_DENIED;

@@ -52,6 +52,9 @@ struct RemovalAction::Impl {
   static std::string Tree(RemovalAction& action, const std::string& folder, Step step, LeftEntries& left);
   static PieceOutcome Key(RemovalAction& action, const RegistryLocation& key, bool remove);
   static PieceOutcome Value(RemovalAction& action, const RegistryLocation& key, const std::string& name, bool remove);
+  // Writes the value's file into the action folder, checks it against the
+  // registry and lists it as `kind`; false when it could not be kept.
+  static bool KeepValue(RemovalAction& action, const RegistryLocation& copy, const std::string& name, KeptKind kind);
   static bool Write(RemovalAction& action, const RegistryLocation& key, const std::string& name, DWORD type,
                     const std::vector<BYTE>& data);
 };

@@ -188,6 +188,20 @@ TEST(BrowserJson, PoliciesSayWhichExtensionsTheyPutIn) {
   EXPECT_FALSE(ReadFirefoxPolicies("{\"policies\":" + Nested(65) + "}"));
 }
 
+TEST(BrowserAddonRows, ImposedAddonsStandOutAndDisabledOnesAreUnknown) {
+  using O = AddonOrigin;
+  constexpr AddonState on = AddonState::Enabled, off = AddonState::Disabled;
+  const struct {
+    AddonOrigin origin;
+    AddonState state;
+    AddonMark mark;
+  } cases[] = {{O::Policy, off, AddonMark::HighRisk},    {O::Outside, on, AddonMark::HighRisk},
+               {O::Store, off, AddonMark::Unknown},      {O::Unpacked, off, AddonMark::Unknown},
+               {O::Store, on, AddonMark::None},          {O::BrowserFolder, on, AddonMark::None},
+               {O::Unpacked, on, AddonMark::None}};
+  for (const auto& c : cases) EXPECT_EQ(AddonMarkOf(c.origin, c.state), c.mark) << AddonOriginText(c.origin);
+}
+
 TEST(BrowserJson, SmallTextRules) {
   EXPECT_EQ(ParseForcelistValue("aaa;https://u/x").url, "https://u/x");
   EXPECT_EQ(ParseForcelistValue(" aaa ").id, "aaa");
