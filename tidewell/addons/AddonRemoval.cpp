@@ -57,10 +57,11 @@ AddonRemovalOutcome RemoveListValue(RemovalAction& action, const RegistryLocatio
   int free = *number;
   for (const auto& [other, otherName] : after) {
     if (other != free + 1) break;  // already a gap there: nothing after it was read anyway
+    // A gap would hide the rest of the list from the browser: say so.
     std::optional<RawValue> moving = ReadRaw(list, otherName);
-    if (!moving || !action.Remove(Piece::Value(list, otherName)).gone) break;
-    if (!action.WriteValue(list, std::to_string(free), moving->type, moving->data))
-      return {true, "the list after it could not be renumbered; its restore puts it back"};
+    if (!moving || !action.Remove(Piece::Value(list, otherName)).gone ||
+        !action.WriteValue(list, std::to_string(free), moving->type, moving->data))
+      return {true, "the values after it could not move up; its restore puts the list back"};
     free = other;
   }
   return {true, {}};
