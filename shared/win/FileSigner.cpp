@@ -153,4 +153,9 @@ FileSignature CachedSignatureOf(const std::string& path) {
   return known.emplace(key, signature).first->second;
 }
 
+std::string SignerTextOf(const std::string& path) {
+  if (path.empty() || GetFileAttributesW(WideFromUtf8(path).c_str()) == INVALID_FILE_ATTRIBUTES) return "no file";
+  return SignatureText(CachedSignatureOf(path));
+}
+
 }  // namespace tidewell

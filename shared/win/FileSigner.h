@@ -14,5 +14,8 @@ FileSignature SignatureOf(const std::string& path);
 // The same, remembered for the process's life per file, its size and its
 // last write time, so a file that changed is checked again. Any thread.
 FileSignature CachedSignatureOf(const std::string& path);
+// What the windows show: SignatureText of the cached check, "no file" when
+// there is no path or nothing is there.
+std::string SignerTextOf(const std::string& path);
 
 }  // namespace tidewell

@@ -23,6 +23,10 @@ std::optional<std::string> JoinPlain(const std::string& folder, std::string_view
 // A drive or share path read from a file, made whole; empty for anything else.
 std::string AbsolutePath(const std::string& recorded);
 
+// The folder to open for a recorded file or folder: the folder itself, or
+// the one the file lies in; empty when neither is there.
+std::string FolderOf(const std::string& recorded);
+
 // A row of the browser with its process and page filled in.
 BrowserAddon AddonOf(const BrowserInfo& browser);
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "resources/resource.h"
+#include "tidewell/addons/AddonSources.h"
 #include "shared/win/AppFolder.h"
-#include "shared/win/FileSystem.h"
 #include "shared/win/Handles.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
@@ -187,9 +187,7 @@ INT_PTR AddonsPage::OnNotify(const NMHDR& header) {
   if (header.hwndFrom != main_.List() || header.code != NM_DBLCLK) return 0;
   const BrowserAddon* addon = SelectedAddon();
   // Only a folder that is there: a recorded path never starts a program.
-  if (!addon || addon->folder.empty()) return 0;
-  DWORD attributes = PathAttributes(addon->folder);
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  if (!addon || addon->folder.empty() || !IsFolder(addon->folder)) return 0;
   ShellExecuteW(main_.Window(), L"open", WideFromUtf8(addon->folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return 1;
 }

@@ -39,6 +39,14 @@ std::string AbsolutePath(const std::string& recorded) {
   return drive || share ? FullFolderPath(path) : std::string();
 }
 
+std::string FolderOf(const std::string& recorded) {
+  std::string path = AbsolutePath(recorded);
+  if (path.empty()) return {};
+  if (IsFolder(path)) return path;
+  std::string parent = ParentFolder(path);
+  return IsFolder(parent) ? parent : std::string();
+}
+
 namespace {
 
 // A JSON file of the profile: nothing, with a note, when it is damaged.
@@ -157,8 +165,7 @@ void ListFirefoxProfiles(const BrowserInfo& browser, const AddonPlaces& places, 
       addon.source = AddonSource::FirefoxProfileAddon;
       addon.profileFolder = *profile;
       addon.addonFile = AbsolutePath(found.path);
-      if (IsFolder(addon.addonFile)) addon.folder = addon.addonFile;
-      else if (!addon.addonFile.empty() && IsFolder(ParentFolder(addon.addonFile))) addon.folder = ParentFolder(addon.addonFile);
+      addon.folder = FolderOf(addon.addonFile);
       listing.addons.push_back(std::move(addon));
     }
   }

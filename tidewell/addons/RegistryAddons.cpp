@@ -34,15 +34,6 @@ void ForEachKey(const AddonPlaces& places, const std::string& path, const KeyVis
   }
 }
 
-// The folder to open for a registered file or folder.
-std::string FolderOf(const std::string& registered) {
-  std::string path = AbsolutePath(registered);
-  if (path.empty()) return {};
-  if (IsFolder(path)) return path;
-  std::string parent = ParentFolder(path);
-  return IsFolder(parent) ? parent : std::string();
-}
-
 BrowserAddon PolicyAddon(const BrowserInfo& browser, const std::string& id, AddonSource source) {
   BrowserAddon addon = AddonOf(browser);
   addon.id = id;

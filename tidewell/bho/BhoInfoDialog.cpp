@@ -138,13 +138,9 @@ constexpr UINT_PTR kSubmittedPauseTimer = 1;
 // A signature check may read a large file: it runs beside the dialog.
 void CBhoInfoDialog::ShowSigner() {
   HWND signer = Item(IDC_BHO_SIGNER);
-  if (fields_.file.empty()) {
-    SetWindowTextA(signer, "no file");
-    return;
-  }
   SetWindowTextA(signer, "checking...");
   workers_.Start([reach = Reach(), signer, path = fields_.file](const StopToken&) {
-    std::string text = SignatureText(CachedSignatureOf(path));
+    std::string text = SignerTextOf(path);
     reach.Post([signer, text] { SetWindowTextA(signer, text.c_str()); });
   });
 }

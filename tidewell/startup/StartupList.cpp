@@ -7,7 +7,6 @@
 #include "shared/win/FileSigner.h"
 #include "shared/win/ListView.h"
 #include "shared/win/Prompt.h"
-#include "shared/win/Utf8.h"
 #include "tidewell/startup/StartupText.h"
 
 namespace tidewell {
@@ -53,9 +52,7 @@ void CheckStartupSigners(HWND list, const WindowReach& reach, WorkerGroup& worke
   workers.Start([list, reach, rows, column](const StopToken& stop) {
     for (const Row& row : rows) {
       if (stop.StopRequested()) return;
-      std::string program = StartupProgramPath(row.command);
-      bool exists = !program.empty() && GetFileAttributesW(WideFromUtf8(program).c_str()) != INVALID_FILE_ATTRIBUTES;
-      std::string text = exists ? SignatureText(CachedSignatureOf(program)) : "no file";
+      std::string text = SignerTextOf(StartupProgramPath(row.command));
       // The row may have gone with a refill the reach has not seen.
       reach.Post([list, row, column, text] {
         if (ListItemText(list, row.row, 1) == row.command)
